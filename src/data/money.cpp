@@ -1,0 +1,120 @@
+#include "money.h"
+
+#include <limits>
+
+namespace bankprep {
+
+namespace {
+
+inline int code(char c) { return static_cast<unsigned char>(c); }
+inline int code(QChar c) { return c.unicode(); }
+
+template <typename Char> std::optional<Money> parseDigits(const Char* p, const Char* end)
+{
+    auto isBlank = [](Char c) { return code(c) == ' ' || code(c) == '\t'; };
+    while (p != end && isBlank(*p))
+        ++p;
+    while (end != p && isBlank(*(end - 1)))
+        --end;
+    if (p == end)
+        return std::nullopt;
+
+    bool negative = false;
+    if (code(*p) == '+' || code(*p) == '-') {
+        negative = (code(*p) == '-');
+        ++p;
+    }
+    // Accumulate as a negative number so that the most negative value fits.
+    constexpr std::int64_t kMin = std::numeric_limits<std::int64_t>::min();
+    std::int64_t acc = 0;
+    int intDigits = 0;
+    int fracDigits = 0;
+    bool seenPoint = false;
+    for (; p != end; ++p) {
+        const int c = code(*p);
+        if (c == '.') {
+            if (seenPoint)
+                return std::nullopt;
+            seenPoint = true;
+            continue;
+        }
+        if (c < '0' || c > '9')
+            return std::nullopt;
+        if (seenPoint) {
+            if (++fracDigits > Money::kScale)
+                return std::nullopt;
+        } else {
+            ++intDigits;
+        }
+        const int digit = c - '0';
+        if (acc < (kMin + digit) / 10)
+            return std::nullopt;
+        acc = acc * 10 - digit;
+    }
+    if (intDigits == 0 && fracDigits == 0)
+        return std::nullopt;
+    for (int i = fracDigits; i < Money::kScale; ++i) {
+        if (acc < kMin / 10)
+            return std::nullopt;
+        acc *= 10;
+    }
+    if (!negative) {
+        if (acc == kMin)
+            return std::nullopt;
+        acc = -acc;
+    }
+    return Money::fromUnits(acc);
+}
+
+} // namespace
+
+std::optional<Money> Money::parse(QStringView text)
+{
+    return parseDigits(text.data(), text.data() + text.size());
+}
+
+std::optional<Money> Money::parse(const char* utf8, std::size_t len)
+{
+    return parseDigits(utf8, utf8 + len);
+}
+
+QString Money::toString() const
+{
+    // Work on the magnitude as unsigned so that the most negative value is exact.
+    const bool negative = m_units < 0;
+    std::uint64_t mag = negative ? std::uint64_t(0) - std::uint64_t(m_units) : std::uint64_t(m_units);
+    const std::uint64_t whole = mag / kUnit;
+    std::uint64_t frac = mag % kUnit;
+    QString out;
+    if (negative)
+        out += QLatin1Char('-');
+    out += QString::number(whole);
+    if (frac != 0) {
+        int digits = kScale;
+        while (frac % 10 == 0) {
+            frac /= 10;
+            --digits;
+        }
+        out += QLatin1Char('.');
+        out += QString::number(frac).rightJustified(digits, QLatin1Char('0'));
+    }
+    return out;
+}
+
+std::optional<Money> Money::plus(Money other) const
+{
+    std::int64_t r;
+    if (__builtin_add_overflow(m_units, other.m_units, &r))
+        return std::nullopt;
+    return fromUnits(r);
+}
+
+std::optional<Money> Money::minus(Money other) const
+{
+    std::int64_t r;
+    if (__builtin_sub_overflow(m_units, other.m_units, &r))
+        return std::nullopt;
+    return fromUnits(r);
+}
+
+} // namespace bankprep

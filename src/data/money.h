@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QMetaType>
+#include <QString>
+#include <cstdint>
+#include <optional>
+
+namespace bankprep {
+
+// An exact amount of money: a signed count of ten-thousandths (four decimal places,
+// up to 19 significant digits). Never converted through a double.
+class Money
+{
+public:
+    static constexpr int kScale = 4;
+    static constexpr std::int64_t kUnit = 10000;
+
+    constexpr Money() = default;
+    static constexpr Money fromUnits(std::int64_t tenThousandths)
+    {
+        Money m;
+        m.m_units = tenThousandths;
+        return m;
+    }
+
+    // Parses a plain decimal number: optional sign, digits, optional "." and at most
+    // four decimals. No grouping, no exponent, no blanks inside. Leading and trailing
+    // blanks are ignored. Returns nothing for anything else or when out of range.
+    static std::optional<Money> parse(QStringView text);
+    static std::optional<Money> parse(const char* utf8, std::size_t len);
+
+    constexpr std::int64_t units() const { return m_units; }
+
+    // Shortest exact decimal form: 1500.50 -> "1500.5", 20000 -> "20000", 0.25 -> "0.25".
+    QString toString() const;
+
+    // Checked arithmetic: nothing on overflow.
+    std::optional<Money> plus(Money other) const;
+    std::optional<Money> minus(Money other) const;
+
+    friend constexpr bool operator==(Money a, Money b) = default;
+    friend constexpr auto operator<=>(Money a, Money b) = default;
+
+private:
+    std::int64_t m_units = 0;
+};
+
+} // namespace bankprep
+
+Q_DECLARE_METATYPE(bankprep::Money)

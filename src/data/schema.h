@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+namespace bankprep {
+
+enum class ColumnKind {
+    Text,    // wide text of at most `width` characters (0: no limit)
+    Key,     // auto-number integer key, read-only
+    Money,   // exact amount, stored as an integer count of ten-thousandths
+    Integer, // plain integer
+};
+
+struct ColumnDef
+{
+    QString name;
+    ColumnKind kind = ColumnKind::Text;
+    int width = 0;            // characters; 0 means unlimited
+    QString defaultValue;     // SQL default of the column, empty for none
+    QString label;            // column title where the field shows itself (empty: the name)
+    int displayWidth = 10;    // in characters
+    bool visible = true;
+};
+
+struct TableDef
+{
+    QString name;
+    QList<ColumnDef> columns;
+
+    const ColumnDef* column(QStringView columnName) const;
+    QString createSql() const;
+};
+
+// The seven tables of the database, in the order the data module opens them.
+const QList<TableDef>& databaseTables();
+const TableDef* findTableDef(QStringView tableName);
+
+// Name of the CHECK constraint that enforces a text column's width, and the way back.
+QString widthConstraintName(const QString& table, const QString& column);
+const ColumnDef* columnForWidthConstraint(QStringView constraintName, QString* tableName = nullptr);
+
+// The message shown when a text is longer than its column allows.
+QString tooLongMessage(const ColumnDef& column);
+
+// Number of characters as the database counts them (code points).
+int characterCount(QStringView text);
+
+} // namespace bankprep

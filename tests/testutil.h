@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QString>
+#include <QTemporaryDir>
+#include <QVariant>
+
+namespace bankprep {
+class Connection;
+}
+
+namespace testutil {
+
+// A fresh folder for one test's database files.
+class Workspace
+{
+public:
+    Workspace();
+    QString path(const QString& name = QStringLiteral("data.db")) const;
+    bool isValid() const { return m_dir.isValid(); }
+
+private:
+    QTemporaryDir m_dir;
+};
+
+// Runs SQL on a database file through a connection of its own (as another program
+// would), so tests can prepare files and read back what the program stored.
+void execSql(const QString& dbPath, const QString& sql, const QVariantList& params = {});
+QVariant querySingle(const QString& dbPath, const QString& sql, const QVariantList& params = {});
+QList<QVariantList> queryRows(const QString& dbPath, const QString& sql);
+
+} // namespace testutil

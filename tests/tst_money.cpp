@@ -1,0 +1,313 @@
+#include "data/money.h"
+
+#include <QTest>
+#include <limits>
+
+using bankprep::Money;
+
+namespace {
+
+constexpr qint64 kMax = std::numeric_limits<qint64>::max();
+constexpr qint64 kMin = std::numeric_limits<qint64>::min();
+
+std::optional<Money> parseUtf8(const QString& text)
+{
+    const QByteArray utf8 = text.toUtf8();
+    return Money::parse(utf8.constData(), std::size_t(utf8.size()));
+}
+
+} // namespace
+
+class TestMoney : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void parseValid_data();
+    void parseValid();
+    void parseInvalid_data();
+    void parseInvalid();
+    void utf8LengthIsHonoured();
+    void toString_data();
+    void toString();
+    void extremes_data();
+    void extremes();
+    void roundTrip_data();
+    void roundTrip();
+    void checkedArithmetic_data();
+    void checkedArithmetic();
+};
+
+void TestMoney::parseValid_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<qint64>("units");
+
+    QTest::newRow("1500.50") << QStringLiteral("1500.50") << qint64(15005000);
+    QTest::newRow("20000") << QStringLiteral("20000") << qint64(200000000);
+    QTest::newRow("0.25") << QStringLiteral("0.25") << qint64(2500);
+    QTest::newRow("-0.25") << QStringLiteral("-0.25") << qint64(-2500);
+    QTest::newRow("+3") << QStringLiteral("+3") << qint64(30000);
+    QTest::newRow(".5") << QStringLiteral(".5") << qint64(5000);
+    QTest::newRow("5.") << QStringLiteral("5.") << qint64(50000);
+    QTest::newRow("blanks around") << QStringLiteral("  12.3  ") << qint64(123000);
+    QTest::newRow("tabs around") << QStringLiteral("\t7\t") << qint64(70000);
+    QTest::newRow("0.0001") << QStringLiteral("0.0001") << qint64(1);
+    QTest::newRow("-0.0001") << QStringLiteral("-0.0001") << qint64(-1);
+    QTest::newRow("0") << QStringLiteral("0") << qint64(0);
+    QTest::newRow("-0") << QStringLiteral("-0") << qint64(0);
+    QTest::newRow("leading and trailing zeros") << QStringLiteral("0001.1000") << qint64(11000);
+    QTest::newRow("four decimals") << QStringLiteral("12345.6789") << qint64(123456789);
+    QTest::newRow("max") << QStringLiteral("922337203685477.5807") << kMax;
+    QTest::newRow("min") << QStringLiteral("-922337203685477.5808") << kMin;
+    QTest::newRow("max whole") << QStringLiteral("922337203685477") << qint64(9223372036854770000);
+}
+
+void TestMoney::parseValid()
+{
+    QFETCH(QString, text);
+    QFETCH(qint64, units);
+
+    const std::optional<Money> fromView = Money::parse(text);
+    QVERIFY2(fromView.has_value(), qPrintable(text));
+    QCOMPARE(fromView->units(), units);
+
+    const std::optional<Money> fromUtf8 = parseUtf8(text);
+    QVERIFY2(fromUtf8.has_value(), qPrintable(text));
+    QCOMPARE(fromUtf8->units(), units);
+}
+
+void TestMoney::parseInvalid_data()
+{
+    QTest::addColumn<QString>("text");
+
+    QTest::newRow("empty") << QString();
+    QTest::newRow("blank") << QStringLiteral(" ");
+    QTest::newRow("tab") << QStringLiteral("\t");
+    QTest::newRow("grouping") << QStringLiteral("1,000");
+    QTest::newRow("exponent") << QStringLiteral("1e5");
+    QTest::newRow("letters") << QStringLiteral("abc");
+    QTest::newRow("five decimals") << QStringLiteral("1.00001");
+    QTest::newRow("five decimals zero") << QStringLiteral("1.00000");
+    QTest::newRow("double sign") << QStringLiteral("--1");
+    QTest::newRow("plus minus") << QStringLiteral("+-1");
+    QTest::newRow("two points") << QStringLiteral("1.2.3");
+    QTest::newRow("full-width digits") << QStringLiteral("１２");
+    QTest::newRow("blank inside") << QStringLiteral("12 3");
+    QTest::newRow("blank after sign") << QStringLiteral("- 1");
+    QTest::newRow("sign only") << QStringLiteral("-");
+    QTest::newRow("point only") << QStringLiteral(".");
+    QTest::newRow("sign and point") << QStringLiteral("-.");
+    QTest::newRow("hex") << QStringLiteral("0x10");
+    QTest::newRow("trailing sign") << QStringLiteral("5-");
+    QTest::newRow("currency") << QStringLiteral("¥5");
+    QTest::newRow("above max") << QStringLiteral("922337203685477.5808");
+    QTest::newRow("below min") << QStringLiteral("-922337203685477.5809");
+    QTest::newRow("whole too large") << QStringLiteral("922337203685478");
+    QTest::newRow("far too large") << QStringLiteral("99999999999999999999999");
+    QTest::newRow("far too small") << QStringLiteral("-99999999999999999999999.9999");
+}
+
+void TestMoney::parseInvalid()
+{
+    QFETCH(QString, text);
+
+    const std::optional<Money> fromView = Money::parse(text);
+    QVERIFY2(!fromView.has_value(), qPrintable(fromView ? fromView->toString() : QString()));
+    const std::optional<Money> fromUtf8 = parseUtf8(text);
+    QVERIFY2(!fromUtf8.has_value(), qPrintable(fromUtf8 ? fromUtf8->toString() : QString()));
+}
+
+void TestMoney::utf8LengthIsHonoured()
+{
+    // The byte overload reads exactly `len` bytes, not up to a terminator.
+    const char text[] = "123.4567";
+    const std::optional<Money> part = Money::parse(text, 2);
+    QVERIFY(part.has_value());
+    QCOMPARE(part->units(), qint64(120000));
+
+    const std::optional<Money> withFraction = Money::parse(text, 6);
+    QVERIFY(withFraction.has_value());
+    QCOMPARE(withFraction->units(), qint64(1234500));
+
+    QVERIFY(!Money::parse(text, 0).has_value());
+
+    // An embedded terminator inside the given length is not a digit.
+    const char withNul[] = "12\0";
+    QVERIFY(!Money::parse(withNul, 3).has_value());
+}
+
+void TestMoney::toString_data()
+{
+    QTest::addColumn<qint64>("units");
+    QTest::addColumn<QString>("text");
+
+    QTest::newRow("1500.50") << qint64(15005000) << QStringLiteral("1500.5");
+    QTest::newRow("20000") << qint64(200000000) << QStringLiteral("20000");
+    QTest::newRow("0.25") << qint64(2500) << QStringLiteral("0.25");
+    QTest::newRow("0.0001") << qint64(1) << QStringLiteral("0.0001");
+    QTest::newRow("-0.5") << qint64(-5000) << QStringLiteral("-0.5");
+    QTest::newRow("0") << qint64(0) << QStringLiteral("0");
+    QTest::newRow("-0.0001") << qint64(-1) << QStringLiteral("-0.0001");
+    QTest::newRow("0.001") << qint64(10) << QStringLiteral("0.001");
+    QTest::newRow("0.0101") << qint64(101) << QStringLiteral("0.0101");
+    QTest::newRow("1") << qint64(10000) << QStringLiteral("1");
+    QTest::newRow("-10") << qint64(-100000) << QStringLiteral("-10");
+    QTest::newRow("10.01") << qint64(100100) << QStringLiteral("10.01");
+    QTest::newRow("12345.6789") << qint64(123456789) << QStringLiteral("12345.6789");
+    QTest::newRow("max") << kMax << QStringLiteral("922337203685477.5807");
+    QTest::newRow("min") << kMin << QStringLiteral("-922337203685477.5808");
+}
+
+void TestMoney::toString()
+{
+    QFETCH(qint64, units);
+    QFETCH(QString, text);
+
+    QCOMPARE(Money::fromUnits(units).toString(), text);
+}
+
+void TestMoney::extremes_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<qint64>("units");
+
+    QTest::newRow("max") << QStringLiteral("922337203685477.5807") << kMax;
+    QTest::newRow("min") << QStringLiteral("-922337203685477.5808") << kMin;
+    QTest::newRow("max - 1") << QStringLiteral("922337203685477.5806") << kMax - 1;
+    QTest::newRow("min + 1") << QStringLiteral("-922337203685477.5807") << kMin + 1;
+}
+
+void TestMoney::extremes()
+{
+    QFETCH(QString, text);
+    QFETCH(qint64, units);
+
+    // These values have 19 significant digits: anything going through a double would
+    // lose the last ones.
+    const std::optional<Money> m = Money::parse(text);
+    QVERIFY(m.has_value());
+    QCOMPARE(m->units(), units);
+    QCOMPARE(m->toString(), text);
+    QCOMPARE(Money::fromUnits(units).toString(), text);
+
+    const std::optional<Money> fromUtf8 = parseUtf8(text);
+    QVERIFY(fromUtf8.has_value());
+    QCOMPARE(*fromUtf8, *m);
+}
+
+void TestMoney::roundTrip_data()
+{
+    QTest::addColumn<qint64>("units");
+
+    const qint64 values[] = {0,
+                             1,
+                             -1,
+                             9,
+                             10,
+                             100,
+                             1000,
+                             9999,
+                             10000,
+                             10001,
+                             -10001,
+                             2500,
+                             15005000,
+                             200000000,
+                             123456789,
+                             -123456789,
+                             1000000000000,
+                             4503599627370497, // 2^52 + 1: not representable as a double
+                             9007199254740993, // 2^53 + 1
+                             -9007199254740993,
+                             kMax,
+                             kMax - 1,
+                             kMin,
+                             kMin + 1,
+                             kMax / 10000 * 10000,
+                             kMin / 10000 * 10000};
+    for (const qint64 v : values)
+        QTest::addRow("%lld", static_cast<long long>(v)) << v;
+}
+
+void TestMoney::roundTrip()
+{
+    QFETCH(qint64, units);
+
+    const Money m = Money::fromUnits(units);
+    const QString text = m.toString();
+
+    const std::optional<Money> back = Money::parse(text);
+    QVERIFY2(back.has_value(), qPrintable(text));
+    QCOMPARE(*back, m);
+    const std::optional<Money> backUtf8 = parseUtf8(text);
+    QVERIFY2(backUtf8.has_value(), qPrintable(text));
+    QCOMPARE(*backUtf8, m);
+
+    // The text form is the shortest one: no trailing zeros after a point, no dangling
+    // point, no redundant leading zero, no plus sign, no blanks.
+    const qsizetype point = text.indexOf(QLatin1Char('.'));
+    if (point >= 0) {
+        QVERIFY2(!text.endsWith(QLatin1Char('0')), qPrintable(text));
+        QVERIFY2(point + 1 < text.size(), qPrintable(text));
+        QVERIFY2(text.size() - point - 1 <= Money::kScale, qPrintable(text));
+    }
+    const QString digits = text.startsWith(QLatin1Char('-')) ? text.mid(1) : text;
+    QVERIFY2(!digits.isEmpty() && digits.at(0).isDigit(), qPrintable(text));
+    if (digits.size() > 1 && digits.at(0) == QLatin1Char('0'))
+        QCOMPARE(digits.at(1), QLatin1Char('.'));
+    QVERIFY2(!text.contains(QLatin1Char(' ')), qPrintable(text));
+    QVERIFY2(!text.contains(QLatin1Char('+')), qPrintable(text));
+    QCOMPARE(text.startsWith(QLatin1Char('-')), units < 0);
+}
+
+void TestMoney::checkedArithmetic_data()
+{
+    QTest::addColumn<qint64>("a");
+    QTest::addColumn<qint64>("b");
+    QTest::addColumn<bool>("subtract");
+    QTest::addColumn<bool>("ok");
+    QTest::addColumn<qint64>("result");
+
+    QTest::newRow("plus") << qint64(15005000) << qint64(2500) << false << true << qint64(15007500);
+    QTest::newRow("plus negative")
+        << qint64(2500) << qint64(-5000) << false << true << qint64(-2500);
+    QTest::newRow("minus") << qint64(15005000) << qint64(5000) << true << true << qint64(15000000);
+    QTest::newRow("minus to negative") << qint64(1) << qint64(2) << true << true << qint64(-1);
+    QTest::newRow("plus reaches max") << kMax - 1 << qint64(1) << false << true << kMax;
+    QTest::newRow("plus reaches min") << kMin + 1 << qint64(-1) << false << true << kMin;
+    QTest::newRow("minus reaches max") << kMax - 1 << qint64(-1) << true << true << kMax;
+    QTest::newRow("minus reaches min") << kMin + 1 << qint64(1) << true << true << kMin;
+    QTest::newRow("max + min") << kMax << kMin << false << true << qint64(-1);
+    QTest::newRow("plus over max") << kMax << qint64(1) << false << false << qint64(0);
+    QTest::newRow("plus under min") << kMin << qint64(-1) << false << false << qint64(0);
+    QTest::newRow("max + max") << kMax << kMax << false << false << qint64(0);
+    QTest::newRow("min + min") << kMin << kMin << false << false << qint64(0);
+    QTest::newRow("minus over max") << kMax << qint64(-1) << true << false << qint64(0);
+    QTest::newRow("minus under min") << kMin << qint64(1) << true << false << qint64(0);
+    QTest::newRow("0 - min") << qint64(0) << kMin << true << false << qint64(0);
+    QTest::newRow("-1 - min") << qint64(-1) << kMin << true << true << kMax;
+    QTest::newRow("min - max") << kMin << kMax << true << false << qint64(0);
+}
+
+void TestMoney::checkedArithmetic()
+{
+    QFETCH(qint64, a);
+    QFETCH(qint64, b);
+    QFETCH(bool, subtract);
+    QFETCH(bool, ok);
+    QFETCH(qint64, result);
+
+    const Money x = Money::fromUnits(a);
+    const Money y = Money::fromUnits(b);
+    const std::optional<Money> r = subtract ? x.minus(y) : x.plus(y);
+    QCOMPARE(r.has_value(), ok);
+    if (ok)
+        QCOMPARE(r->units(), result);
+    // The operands themselves are left alone.
+    QCOMPARE(x.units(), a);
+    QCOMPARE(y.units(), b);
+}
+
+QTEST_GUILESS_MAIN(TestMoney)
+#include "tst_money.moc"
