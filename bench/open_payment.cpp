@@ -26,8 +26,8 @@ int main(int argc, char* argv[])
         payment.setFiltered(true);
         payment.open();
         payment.setFilterText(filter);
-        std::printf("rows read: %s, rows presented: %d, current row: %d, %lld ms\n",
-                    "all", payment.recordCount(), payment.currentRow(), qint64(timer.elapsed()));
+        std::printf("rows read: %s, rows presented: %d, current row: %d, %lld ms\n", "all",
+                    payment.recordCount(), payment.currentRow(), qint64(timer.elapsed()));
     } catch (const DbError& e) {
         std::fprintf(stderr, "%s\n", e.message().toUtf8().constData());
         return 1;

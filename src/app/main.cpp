@@ -1,31 +1,29 @@
-// The desktop program. Until the main window arrives it prepares the database in the
-// working directory and reports any problem with it.
-#include "app/messages.h"
-#include "data/datamodule.h"
+// The desktop program: one main window over the database data.db in the working
+// directory.
+#include "app/application.h"
+#include "app/mainwindow.h"
+#include "app/messagebox.h"
 #include "data/instancelock.h"
-
-#include <QApplication>
 
 using namespace bankprep;
 
 int main(int argc, char* argv[])
 {
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(applicationTitle());
-    QApplication::setApplicationDisplayName(applicationTitle());
+    BankprepApplication app(argc, argv);
 
     const QString databasePath = QStringLiteral("data.db");
     InstanceLock lock(databasePath);
     if (!lock.tryLock()) {
-        showErrorMessage(nullptr, lock.errorMessage());
+        MessageBox::error(nullptr, lock.errorMessage());
         return 1;
     }
-    TDataModule2 dataModule;
+    Instances instances;
     try {
-        dataModule.create(databasePath);
+        instances.create(databasePath);
     } catch (const DbError& e) {
-        showErrorMessage(nullptr, e.message());
+        MessageBox::error(nullptr, e.message());
         return 1;
     }
-    return 0;
+    instances.AppForm->show();
+    return app.exec();
 }

@@ -102,8 +102,9 @@ Connection::~Connection()
 
 DbError Connection::openFailure(const QString& reason) const
 {
-    return DbError(QStringLiteral("无法打开数据库文件“%1”：%2")
-                       .arg(QDir::toNativeSeparators(QFileInfo(m_path).absoluteFilePath()), reason));
+    return DbError(
+        QStringLiteral("无法打开数据库文件“%1”：%2")
+            .arg(QDir::toNativeSeparators(QFileInfo(m_path).absoluteFilePath()), reason));
 }
 
 void Connection::open(const QString& path)
@@ -125,7 +126,8 @@ void Connection::open(const QString& path)
     } else if (!info.isReadable()) {
         throw openFailure(QStringLiteral("没有读取该文件的权限。"));
     } else if (!info.isWritable() || !QFileInfo(info.absolutePath()).isWritable()) {
-        throw openFailure(QStringLiteral("文件是只读的（或所在目录不可写），无法保存数据。请检查权限。"));
+        throw openFailure(
+            QStringLiteral("文件是只读的（或所在目录不可写），无法保存数据。请检查权限。"));
     }
 
     {
@@ -189,7 +191,9 @@ void Connection::prepareSchema()
                 continue;
             exec(t.createSql());
             if (t.name == QLatin1String("User")) {
-                Statement ins(*this, QStringLiteral("INSERT INTO \"User\" (\"用户编号\", \"密码\") VALUES (:id, :pwd)"));
+                Statement ins(
+                    *this, QStringLiteral(
+                               "INSERT INTO \"User\" (\"用户编号\", \"密码\") VALUES (:id, :pwd)"));
                 ins.bind(0, QStringLiteral("1"));
                 ins.bind(1, hashPassword(QString()));
                 ins.exec();

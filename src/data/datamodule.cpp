@@ -34,7 +34,8 @@ TDataModule2::TDataModule2(QObject* parent) : QObject(parent)
 TDataModule2::~TDataModule2()
 {
     // Tables go before the connection they read from.
-    for (auto* t : {&ATPayment, &ATCompany, &ATSalary, &ATDrawee, &ATUser, &ATCompanyType, &ATUse}) {
+    for (auto* t :
+         {&ATPayment, &ATCompany, &ATSalary, &ATDrawee, &ATUser, &ATCompanyType, &ATUse}) {
         if (*t && (*t)->isOpen()) {
             try {
                 (*t)->close();
@@ -119,7 +120,8 @@ void TDataModule2::ATPaymentBeforeOpen(Table&)
     // instruction getting "否". On a database that has it the first statement fails,
     // and nothing else happens.
     try {
-        Statement alter(ADOConn, QStringLiteral("alter table Payment add column 大额实时 char(1) default 否"));
+        Statement alter(
+            ADOConn, QStringLiteral("alter table Payment add column 大额实时 char(1) default 否"));
         alter.exec();
         Statement update(ADOConn, QStringLiteral("update  payment set 大额实时='否'"));
         update.exec();

@@ -7,9 +7,30 @@ namespace bankprep {
 
 struct FilterExpr::Node
 {
-    enum Kind { And, Or, Not, Compare, IsNull };
-    enum Op { Eq, Ne, Lt, Gt, Le, Ge, Like };
-    enum Lit { Number, Text, Null };
+    enum Kind
+    {
+        And,
+        Or,
+        Not,
+        Compare,
+        IsNull
+    };
+    enum Op
+    {
+        Eq,
+        Ne,
+        Lt,
+        Gt,
+        Le,
+        Ge,
+        Like
+    };
+    enum Lit
+    {
+        Number,
+        Text,
+        Null
+    };
 
     Kind kind = Compare;
     std::unique_ptr<Node> a;
@@ -26,7 +47,17 @@ namespace {
 
 struct Token
 {
-    enum Type { End, Ident, Number, String, Op, LParen, RParen, Keyword };
+    enum Type
+    {
+        End,
+        Ident,
+        Number,
+        String,
+        Op,
+        LParen,
+        RParen,
+        Keyword
+    };
     Type type = End;
     QString text;
     qsizetype pos = 0;
@@ -97,8 +128,8 @@ public:
             ++m_i;
             if (m_i < m_s.size()) {
                 const QChar d = m_s.at(m_i);
-                if ((c == QLatin1Char('<') && (d == QLatin1Char('>') || d == QLatin1Char('=')))
-                    || (c == QLatin1Char('>') && d == QLatin1Char('='))) {
+                if ((c == QLatin1Char('<') && (d == QLatin1Char('>') || d == QLatin1Char('='))) ||
+                    (c == QLatin1Char('>') && d == QLatin1Char('='))) {
                     op += d;
                     ++m_i;
                 }
@@ -108,8 +139,9 @@ public:
             return true;
         }
         const bool sign = (c == QLatin1Char('-') || c == QLatin1Char('+'));
-        if (c.isDigit() || c == QLatin1Char('.')
-            || (sign && m_i + 1 < m_s.size() && (m_s.at(m_i + 1).isDigit() || m_s.at(m_i + 1) == QLatin1Char('.')))) {
+        if (c.isDigit() || c == QLatin1Char('.') ||
+            (sign && m_i + 1 < m_s.size() &&
+             (m_s.at(m_i + 1).isDigit() || m_s.at(m_i + 1) == QLatin1Char('.')))) {
             const qsizetype start = m_i;
             ++m_i;
             while (m_i < m_s.size() && (m_s.at(m_i).isDigit() || m_s.at(m_i) == QLatin1Char('.')))
@@ -120,8 +152,8 @@ public:
         }
         if (c.isLetter() || c == QLatin1Char('_')) {
             const qsizetype start = m_i;
-            while (m_i < m_s.size()
-                   && (m_s.at(m_i).isLetterOrNumber() || m_s.at(m_i) == QLatin1Char('_')))
+            while (m_i < m_s.size() &&
+                   (m_s.at(m_i).isLetterOrNumber() || m_s.at(m_i) == QLatin1Char('_')))
                 ++m_i;
             t->text = m_s.mid(start, m_i - start);
             static const char* const keywords[] = {"AND", "OR", "NOT", "LIKE", "IS", "NULL"};
@@ -149,7 +181,10 @@ using Node = FilterExpr::Node;
 class Parser
 {
 public:
-    Parser(const QString& text, const FilterExpr::Resolver& resolve) : m_lex(text), m_resolve(resolve) {}
+    Parser(const QString& text, const FilterExpr::Resolver& resolve)
+        : m_lex(text), m_resolve(resolve)
+    {
+    }
 
     NodePtr parse(QString* error)
     {
@@ -244,8 +279,9 @@ private:
     NodePtr parseComparison()
     {
         if (m_tok.type != Token::Ident)
-            return fail(m_tok.type == Token::End ? QStringLiteral("条件不完整")
-                                                 : QStringLiteral("此处应为列名：“%1”").arg(m_tok.text));
+            return fail(m_tok.type == Token::End
+                            ? QStringLiteral("条件不完整")
+                            : QStringLiteral("此处应为列名：“%1”").arg(m_tok.text));
         auto n = std::make_unique<Node>();
         n->column = m_resolve(m_tok.text);
         if (n->column.index < 0)
@@ -273,7 +309,11 @@ private:
         if (isKeyword("LIKE")) {
             n->op = Node::Like;
         } else if (m_tok.type == Token::Op) {
-            static const struct { const char* text; Node::Op op; } ops[] = {
+            static const struct
+            {
+                const char* text;
+                Node::Op op;
+            } ops[] = {
                 {"=", Node::Eq}, {"<>", Node::Ne}, {"<", Node::Lt},
                 {">", Node::Gt}, {"<=", Node::Le}, {">=", Node::Ge},
             };
@@ -516,7 +556,8 @@ FilterExpr::~FilterExpr() = default;
 FilterExpr::FilterExpr(FilterExpr&&) noexcept = default;
 FilterExpr& FilterExpr::operator=(FilterExpr&&) noexcept = default;
 
-bool FilterExpr::compile(const QString& text, const Resolver& resolve, FilterExpr* out, QString* error)
+bool FilterExpr::compile(const QString& text, const Resolver& resolve, FilterExpr* out,
+                         QString* error)
 {
     error->clear();
     if (text.trimmed().isEmpty()) {

@@ -35,7 +35,8 @@ public:
 
     // An empty or blank text compiles to "everything matches". On a syntax error or an
     // unknown column, returns false and sets *error to a Chinese message.
-    static bool compile(const QString& text, const Resolver& resolve, FilterExpr* out, QString* error);
+    static bool compile(const QString& text, const Resolver& resolve, FilterExpr* out,
+                        QString* error);
 
     bool isEmpty() const { return !m_root; }
     bool matches(const Row& row) const;

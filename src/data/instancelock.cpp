@@ -30,7 +30,8 @@ bool InstanceLock::tryLock()
     const int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
     if (fd < 0) {
         m_error = QStringLiteral("无法创建锁文件“%1”：%2")
-                      .arg(QDir::toNativeSeparators(m_lockPath), QString::fromLocal8Bit(std::strerror(errno)));
+                      .arg(QDir::toNativeSeparators(m_lockPath),
+                           QString::fromLocal8Bit(std::strerror(errno)));
         return false;
     }
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
@@ -39,10 +40,12 @@ bool InstanceLock::tryLock()
         if (err == EWOULDBLOCK) {
             m_error = QStringLiteral("本程序已经在运行，并且正在使用数据库“%1”。\n"
                                      "请切换到已打开的窗口；同一数据库不能同时由两个窗口编辑。")
-                          .arg(QDir::toNativeSeparators(QFileInfo(m_lockPath.chopped(5)).absoluteFilePath()));
+                          .arg(QDir::toNativeSeparators(
+                              QFileInfo(m_lockPath.chopped(5)).absoluteFilePath()));
         } else {
             m_error = QStringLiteral("无法锁定“%1”：%2")
-                          .arg(QDir::toNativeSeparators(m_lockPath), QString::fromLocal8Bit(std::strerror(err)));
+                          .arg(QDir::toNativeSeparators(m_lockPath),
+                               QString::fromLocal8Bit(std::strerror(err)));
         }
         return false;
     }

@@ -6,8 +6,14 @@ namespace bankprep {
 
 namespace {
 
-inline int code(char c) { return static_cast<unsigned char>(c); }
-inline int code(QChar c) { return c.unicode(); }
+inline int code(char c)
+{
+    return static_cast<unsigned char>(c);
+}
+inline int code(QChar c)
+{
+    return c.unicode();
+}
 
 template <typename Char> std::optional<Money> parseDigits(const Char* p, const Char* end)
 {
@@ -82,7 +88,8 @@ QString Money::toString() const
 {
     // Work on the magnitude as unsigned so that the most negative value is exact.
     const bool negative = m_units < 0;
-    std::uint64_t mag = negative ? std::uint64_t(0) - std::uint64_t(m_units) : std::uint64_t(m_units);
+    std::uint64_t mag =
+        negative ? std::uint64_t(0) - std::uint64_t(m_units) : std::uint64_t(m_units);
     const std::uint64_t whole = mag / kUnit;
     std::uint64_t frac = mag % kUnit;
     QString out;

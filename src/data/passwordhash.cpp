@@ -36,8 +36,10 @@ QString hashPassword(const QString& password)
     char out[crypto_pwhash_STRBYTES];
     const unsigned long long ops =
         g_minimalCost ? crypto_pwhash_OPSLIMIT_MIN : crypto_pwhash_OPSLIMIT_INTERACTIVE;
-    const size_t mem = g_minimalCost ? crypto_pwhash_MEMLIMIT_MIN : crypto_pwhash_MEMLIMIT_INTERACTIVE;
-    if (crypto_pwhash_str(out, pw.constData(), static_cast<unsigned long long>(pw.size()), ops, mem) != 0)
+    const size_t mem =
+        g_minimalCost ? crypto_pwhash_MEMLIMIT_MIN : crypto_pwhash_MEMLIMIT_INTERACTIVE;
+    if (crypto_pwhash_str(out, pw.constData(), static_cast<unsigned long long>(pw.size()), ops,
+                          mem) != 0)
         throw std::runtime_error("out of memory while hashing a password");
     return QString::fromLatin1(out);
 }

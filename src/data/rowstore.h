@@ -11,7 +11,13 @@
 
 namespace bankprep {
 
-enum class CellTag : std::uint8_t { Null, Int, Real, Text };
+enum class CellTag : std::uint8_t
+{
+    Null,
+    Int,
+    Real,
+    Text
+};
 
 // A read-only view of one stored cell. Texts are UTF-8 as the database gives them;
 // amounts and keys are integers (amounts in ten-thousandths).
@@ -36,7 +42,10 @@ struct CellView
             std::memcpy(&v, data, sizeof v);
         return v;
     }
-    QString toText() const { return tag == CellTag::Text ? QString::fromUtf8(data, size) : QString(); }
+    QString toText() const
+    {
+        return tag == CellTag::Text ? QString::fromUtf8(data, size) : QString();
+    }
 };
 
 // One stored row packed into a single allocation: the row id, then per column an end

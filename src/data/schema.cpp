@@ -47,18 +47,10 @@ QList<TableDef> buildTables()
 
     TableDef payment{QStringLiteral("Payment"), {}};
     payment.columns = {
-        text("同城交易", 1, 1),
-        text("收款帐号", 50, 10),
-        text("溯枫帐号", 1, 1),
-        text("收款单位", 50, 10),
-        text("收款银行", 50, 10),
-        text("汇入地点", 50, 10),
-        money("金额", 8),
-        text("大额实时", 1, 1),
-        text("用途", 50, 20),
-        text("备注", 100, 20),
-        text("用户编号", 50, 5, false),
-        key("编号", 10),
+        text("同城交易", 1, 1),   text("收款帐号", 50, 10),       text("溯枫帐号", 1, 1),
+        text("收款单位", 50, 10), text("收款银行", 50, 10),       text("汇入地点", 50, 10),
+        money("金额", 8),         text("大额实时", 1, 1),         text("用途", 50, 20),
+        text("备注", 100, 20),    text("用户编号", 50, 5, false), key("编号", 10),
     };
     payment.columns[7].defaultValue = QStringLiteral("'否'");
     t << payment;
@@ -79,12 +71,8 @@ QList<TableDef> buildTables()
 
     TableDef salary{QStringLiteral("Salary"), {}};
     salary.columns = {
-        text("员工编号", 10, 10),
-        text("姓名", 10, 10),
-        text("卡号", 30, 20),
-        money("金额", 20, "实发工资"),
-        key("编号", 10),
-        text("用户编号", 50, 10, false),
+        text("员工编号", 10, 10),      text("姓名", 10, 10), text("卡号", 30, 20),
+        money("金额", 20, "实发工资"), key("编号", 10),      text("用户编号", 50, 10, false),
     };
     t << salary;
 
@@ -152,7 +140,8 @@ QString TableDef::createSql() const
         case ColumnKind::Money:
             // An amount is an exact integer count of ten-thousandths of a yuan;
             // anything else (a real, a text) is refused.
-            def += QStringLiteral(" INTEGER CHECK(typeof(%1) IN ('integer','null'))").arg(quoted(c.name));
+            def += QStringLiteral(" INTEGER CHECK(typeof(%1) IN ('integer','null'))")
+                       .arg(quoted(c.name));
             break;
         case ColumnKind::Integer:
             def += QStringLiteral(" INTEGER");
@@ -177,7 +166,8 @@ QString TableDef::createSql() const
             def += QStringLiteral(" UNIQUE");
         parts << def;
     }
-    return QStringLiteral("CREATE TABLE %1 (\n  %2\n)").arg(quoted(name), parts.join(QStringLiteral(",\n  ")));
+    return QStringLiteral("CREATE TABLE %1 (\n  %2\n)")
+        .arg(quoted(name), parts.join(QStringLiteral(",\n  ")));
 }
 
 QString widthConstraintName(const QString& table, const QString& column)
@@ -203,7 +193,9 @@ const ColumnDef* columnForWidthConstraint(QStringView constraintName, QString* t
 
 QString tooLongMessage(const ColumnDef& column)
 {
-    return QStringLiteral("“%1”的内容超出长度（最多%2个字符），未能保存。").arg(column.name).arg(column.width);
+    return QStringLiteral("“%1”的内容超出长度（最多%2个字符），未能保存。")
+        .arg(column.name)
+        .arg(column.width);
 }
 
 int characterCount(QStringView text)

@@ -6,7 +6,8 @@
 
 namespace bankprep {
 
-enum class ColumnKind {
+enum class ColumnKind
+{
     Text,    // wide text of at most `width` characters (0: no limit)
     Key,     // auto-number integer key, read-only
     Money,   // exact amount, stored as an integer count of ten-thousandths
@@ -17,10 +18,10 @@ struct ColumnDef
 {
     QString name;
     ColumnKind kind = ColumnKind::Text;
-    int width = 0;            // characters; 0 means unlimited
-    QString defaultValue;     // SQL default of the column, empty for none
-    QString label;            // column title where the field shows itself (empty: the name)
-    int displayWidth = 10;    // in characters
+    int width = 0;         // characters; 0 means unlimited
+    QString defaultValue;  // SQL default of the column, empty for none
+    QString label;         // column title where the field shows itself (empty: the name)
+    int displayWidth = 10; // in characters
     bool visible = true;
 };
 

@@ -41,7 +41,8 @@ bool sameValue(const QVariant& a, const QVariant& b)
     const bool bn = b.isNull() || !b.isValid();
     if (an || bn)
         return an == bn;
-    if (a.metaType() == QMetaType::fromType<Money>() && b.metaType() == QMetaType::fromType<Money>())
+    if (a.metaType() == QMetaType::fromType<Money>() &&
+        b.metaType() == QMetaType::fromType<Money>())
         return a.value<Money>() == b.value<Money>();
     if (a.metaType() != b.metaType())
         return false;
@@ -107,7 +108,8 @@ int Table::requireField(QStringView name) const
 {
     const int f = fieldIndex(name);
     if (f < 0)
-        throw DbError(QStringLiteral("数据表“%1”中没有字段“%2”。").arg(m_tableName, name.toString()));
+        throw DbError(
+            QStringLiteral("数据表“%1”中没有字段“%2”。").arg(m_tableName, name.toString()));
     return f;
 }
 
@@ -123,7 +125,8 @@ std::vector<Row::Ptr> Table::readRows(const QString& where, qint64 key)
     cols << QStringLiteral("rowid");
     for (int f : m_storedFields)
         cols << quoted(m_fields[size_t(f)].column.name);
-    QString sql = QStringLiteral("SELECT %1 FROM %2").arg(cols.join(QLatin1Char(',')), quoted(m_tableName));
+    QString sql =
+        QStringLiteral("SELECT %1 FROM %2").arg(cols.join(QLatin1Char(',')), quoted(m_tableName));
     if (!where.isEmpty())
         sql += QStringLiteral(" WHERE ") + where;
     sql += QStringLiteral(" ORDER BY rowid");
@@ -318,7 +321,7 @@ void Table::resetView()
                 keyed.reserve(view.size());
                 for (Row* r : view) {
                     const CellView c = r->cell(p);
-                    const QString t = c.tag == CellTag::Text ? c.toText()
+                    const QString t = c.tag == CellTag::Text  ? c.toText()
                                       : c.tag == CellTag::Int ? QString::number(c.toInt())
                                                               : QString();
                     keyed.push_back({collator.sortKey(t), r, c.isNull() ? 0 : 1});
@@ -540,7 +543,8 @@ QVariant Table::convertIn(const FieldDef& f, const QVariant& v) const
         bool ok = false;
         const qlonglong n = v.toLongLong(&ok);
         if (!ok)
-            throw DbError(QStringLiteral("“%1”不是有效的整数：%2").arg(v.toString(), fieldTitle(f)));
+            throw DbError(
+                QStringLiteral("“%1”不是有效的整数：%2").arg(v.toString(), fieldTitle(f)));
         return QVariant::fromValue(n);
     }
     case ColumnKind::Key:
@@ -557,7 +561,8 @@ void Table::setValue(QStringView fieldName, const QVariant& value)
     if (fd.kind == FieldDef::Kind::Calculated || fd.column.kind == ColumnKind::Key)
         throw DbError(QStringLiteral("字段“%1”是只读的。").arg(fieldTitle(fd)));
     if (!isEditing())
-        throw DbError(QStringLiteral("数据表“%1”不在编辑状态，不能修改字段“%2”。").arg(m_tableName, fieldTitle(fd)));
+        throw DbError(QStringLiteral("数据表“%1”不在编辑状态，不能修改字段“%2”。")
+                          .arg(m_tableName, fieldTitle(fd)));
     m_buffer[size_t(f)] = convertIn(fd, value);
     if (!m_inNewRecord)
         m_modified = true;
@@ -668,10 +673,11 @@ void Table::doInsert()
         marks << QStringLiteral("?");
         values << m_buffer[size_t(f)];
     }
-    const QString sql = cols.isEmpty()
-                            ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(quoted(m_tableName))
-                            : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                                  .arg(quoted(m_tableName), cols.join(QLatin1Char(',')), marks.join(QLatin1Char(',')));
+    const QString sql =
+        cols.isEmpty() ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(quoted(m_tableName))
+                       : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                             .arg(quoted(m_tableName), cols.join(QLatin1Char(',')),
+                                  marks.join(QLatin1Char(',')));
     Statement st(m_conn, sql);
     for (int i = 0; i < values.size(); ++i)
         st.bind(i, values.at(i));
@@ -706,7 +712,8 @@ void Table::doUpdate()
         st.bind(i, key);
         st.exec();
         if (st.rowsAffected() == 0)
-            throw DbError(QStringLiteral("这条记录已不在数据库中（可能已被其他程序删除），未能保存。"));
+            throw DbError(
+                QStringLiteral("这条记录已不在数据库中（可能已被其他程序删除），未能保存。"));
     }
     replaceRow(m_editRow, readRow(key));
 }

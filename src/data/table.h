@@ -22,7 +22,11 @@ class Table;
 // presented (the row number, a looked-up name).
 struct FieldDef
 {
-    enum class Kind { Stored, Calculated };
+    enum class Kind
+    {
+        Stored,
+        Calculated
+    };
     Kind kind = Kind::Stored;
     ColumnDef column;
     // For calculated fields: the value for presented row `row` (-1: the current row of
@@ -53,8 +57,18 @@ class Table : public QObject
 {
     Q_OBJECT
 public:
-    enum class State { Inactive, Browse, Edit, Insert };
-    enum class PostErrorAction { Fail, Abort };
+    enum class State
+    {
+        Inactive,
+        Browse,
+        Edit,
+        Insert
+    };
+    enum class PostErrorAction
+    {
+        Fail,
+        Abort
+    };
 
     Table(Connection& conn, const QString& tableName, QObject* parent = nullptr);
     ~Table() override;
@@ -197,7 +211,7 @@ private:
     Connection& m_conn;
     QString m_tableName;
     std::vector<FieldDef> m_fields;
-    std::vector<int> m_storedIndex; // field -> index in packed rows, -1 for calculated
+    std::vector<int> m_storedIndex;  // field -> index in packed rows, -1 for calculated
     std::vector<int> m_storedFields; // packed index -> field
     std::vector<Row::Ptr> m_rows;    // every row read, in key order
     std::vector<Row*> m_view;        // presented stored rows

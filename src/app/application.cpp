@@ -1,0 +1,50 @@
+#include "application.h"
+
+#include "app/about.h"
+#include "app/chgpwd.h"
+#include "app/logindlg.h"
+#include "app/mainwindow.h"
+#include "app/messagebox.h"
+#include "views/paymentaddition.h"
+
+namespace bankprep {
+
+BankprepApplication::BankprepApplication(int& argc, char** argv) : QApplication(argc, argv)
+{
+    setApplicationName(applicationTitle());
+    installFontSubstitutes();
+}
+
+bool BankprepApplication::notify(QObject* receiver, QEvent* event)
+{
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (...) {
+        reportError(activeWindow(), std::current_exception());
+        return false;
+    }
+}
+
+Instances::Instances() = default;
+
+Instances::~Instances()
+{
+    // Windows first: they are bound to the data module's tables.
+    AppForm.reset();
+}
+
+void Instances::create(const QString& databasePath)
+{
+    AppForm = std::make_unique<TAppForm>(DataModule2);
+    AboutBox = new TAboutBox(AppForm.get());
+    PaymentAdditionDlg = new TPaymentAdditionDlg(DataModule2, AppForm.get());
+    AppForm->setAboutBox(AboutBox);
+    AppForm->setPaymentAdditionDlg(PaymentAdditionDlg);
+    DataModule2.create(databasePath);
+    PasswordDlg = new TPasswordDlg(DataModule2, AppForm.get());
+    ChgPwdDlg = new TChgPwdDlg(DataModule2, AppForm.get());
+    AppForm->setPasswordDlg(PasswordDlg);
+    AppForm->setChgPwdDlg(ChgPwdDlg);
+}
+
+} // namespace bankprep

@@ -1,0 +1,45 @@
+#pragma once
+
+#include "data/datamodule.h"
+
+#include <QApplication>
+#include <memory>
+
+namespace bankprep {
+
+class TAboutBox;
+class TAppForm;
+class TChgPwdDlg;
+class TPasswordDlg;
+class TPaymentAdditionDlg;
+
+// Reports an exception that escaped an event handler in the default error display
+// instead of letting it end the program.
+class BankprepApplication : public QApplication
+{
+public:
+    BankprepApplication(int& argc, char** argv);
+    bool notify(QObject* receiver, QEvent* event) override;
+};
+
+// Every window and the data module, created once in the start-up order and reused.
+class Instances
+{
+public:
+    Instances();
+    ~Instances();
+
+    // Creates the windows and the data module in order: main window, about window,
+    // detail window, data module (connects, opens the tables), login window, password
+    // window. Throws DbError when the database cannot be used.
+    void create(const QString& databasePath);
+
+    TDataModule2 DataModule2;
+    std::unique_ptr<TAppForm> AppForm;
+    TAboutBox* AboutBox = nullptr;
+    TPaymentAdditionDlg* PaymentAdditionDlg = nullptr;
+    TPasswordDlg* PasswordDlg = nullptr;
+    TChgPwdDlg* ChgPwdDlg = nullptr;
+};
+
+} // namespace bankprep

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QString>
+
+namespace bankprep {
+
+class TDataModule2;
+
+// Finds the user row of `userId` (letter case ignored) whose password matches `typed`
+// (letter case ignored) and makes it the current row of the User table. A password
+// still kept as plain text is stored hashed once it has matched. Throws DbError when
+// that store fails.
+bool checkUserPassword(TDataModule2& dm, const QString& userId, const QString& typed);
+
+// Sets the password of the current User row (stored hashed). Throws DbError.
+void storeUserPassword(TDataModule2& dm, const QString& newPassword);
+
+} // namespace bankprep

@@ -1,0 +1,387 @@
+#include "dbgrid.h"
+
+#include "app/messagebox.h"
+#include "data/datamodule.h"
+
+#include <QApplication>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QPainter>
+#include <QScrollBar>
+#include <QStyledItemDelegate>
+#include <QTimer>
+
+namespace bankprep {
+
+namespace {
+
+// Draws check boxes centred, toggles them with one click, and turns Enter in an
+// editor into "go to the next column".
+class GridDelegate : public QStyledItemDelegate
+{
+public:
+    explicit GridDelegate(DBGrid* grid) : QStyledItemDelegate(grid), m_grid(grid) {}
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override
+    {
+        const auto* model = qobject_cast<const TableModel*>(index.model());
+        if (!model || !model->column(index.column()).checkBox) {
+            QStyledItemDelegate::paint(painter, option, index);
+            return;
+        }
+        QStyleOptionViewItem opt = option;
+        initStyleOption(&opt, index);
+        opt.features &= ~QStyleOptionViewItem::HasCheckIndicator;
+        opt.text.clear();
+        const QWidget* w = option.widget;
+        QStyle* style = w ? w->style() : QApplication::style();
+        style->drawControl(QStyle::CE_ItemViewItem, &opt, painter, w);
+        QStyleOptionViewItem check = option;
+        check.features |= QStyleOptionViewItem::HasCheckIndicator;
+        const QRect box = style->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &check, w);
+        check.rect =
+            QRect(option.rect.center() - QPoint(box.width() / 2, box.height() / 2), box.size());
+        check.state = option.state & ~QStyle::State_HasFocus;
+        check.state |= index.data(Qt::CheckStateRole).toInt() == Qt::Checked ? QStyle::State_On
+                                                                             : QStyle::State_Off;
+        style->drawPrimitive(QStyle::PE_IndicatorItemViewItemCheck, &check, painter, w);
+    }
+
+    bool editorEvent(QEvent* event, QAbstractItemModel* model, const QStyleOptionViewItem& option,
+                     const QModelIndex& index) override
+    {
+        const auto* tm = qobject_cast<const TableModel*>(model);
+        if (!tm || !tm->column(index.column()).checkBox ||
+            !(index.flags() & Qt::ItemIsUserCheckable))
+            return QStyledItemDelegate::editorEvent(event, model, option, index);
+        bool toggle = false;
+        if (event->type() == QEvent::MouseButtonPress)
+            toggle = static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton;
+        else if (event->type() == QEvent::MouseButtonRelease ||
+                 event->type() == QEvent::MouseButtonDblClick)
+            return static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton;
+        else if (event->type() == QEvent::KeyPress)
+            toggle = static_cast<QKeyEvent*>(event)->key() == Qt::Key_Space;
+        if (!toggle)
+            return false;
+        const bool checked = index.data(Qt::CheckStateRole).toInt() == Qt::Checked;
+        model->setData(index, checked ? Qt::Unchecked : Qt::Checked, Qt::CheckStateRole);
+        return true;
+    }
+
+    bool eventFilter(QObject* editor, QEvent* event) override
+    {
+        if (event->type() == QEvent::KeyPress) {
+            const auto* ke = static_cast<QKeyEvent*>(event);
+            if (ke->key() == Qt::Key_Return || ke->key() == Qt::Key_Enter) {
+                auto* w = qobject_cast<QWidget*>(editor);
+                m_grid->setLastEditorKey(DBGrid::LastKey::Enter);
+                emit commitData(w);
+                emit closeEditor(w, QAbstractItemDelegate::EditNextItem);
+                return true;
+            }
+            if (ke->key() == Qt::Key_Tab)
+                m_grid->setLastEditorKey(DBGrid::LastKey::Tab);
+            else
+                m_grid->setLastEditorKey(DBGrid::LastKey::Other);
+        }
+        return QStyledItemDelegate::eventFilter(editor, event);
+    }
+
+private:
+    DBGrid* m_grid;
+};
+
+} // namespace
+
+bool confirmDeleteRecord(QWidget* parent)
+{
+    return MessageBox::question(
+               parent, QStringLiteral("提示"), QStringLiteral("确定要删除当前记录吗？"),
+               QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
+}
+
+DBGrid::DBGrid(DataSource* source, const QList<GridColumn>& columns, QWidget* parent)
+    : QTableView(parent), m_source(source),
+      m_model(new TableModel(source->dataSet(), columns, this))
+{
+    setModel(m_model);
+    setItemDelegate(new GridDelegate(this));
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setSelectionMode(QAbstractItemView::ExtendedSelection);
+    setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
+                    QAbstractItemView::AnyKeyPressed | QAbstractItemView::SelectedClicked);
+    setTextElideMode(Qt::ElideRight);
+    setWordWrap(true);
+    setTabKeyNavigation(true);
+    horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    horizontalHeader()->setHighlightSections(false);
+    horizontalHeader()->setDefaultAlignment(Qt::AlignCenter);
+    verticalHeader()->setDefaultAlignment(Qt::AlignCenter);
+    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    verticalHeader()->setMinimumWidth(18);
+    applyColumnWidths();
+
+    Table* t = table();
+    connect(t, &Table::currentRowChanged, this, [this] { syncFromTable(); });
+    connect(t, &Table::wasReset, this, [this] { syncFromTable(); });
+    connect(t, &Table::rowInserted, this, [this] { syncFromTable(); });
+    connect(t, &Table::rowRemoved, this, [this] { syncFromTable(); });
+    syncFromTable();
+}
+
+DBGrid::~DBGrid() = default;
+
+Table* DBGrid::table() const
+{
+    return m_source->dataSet();
+}
+
+void DBGrid::applyColumnWidths()
+{
+    const int charWidth = std::max(fontMetrics().averageCharWidth(), 6);
+    for (int c = 0; c < m_model->columnCount(); ++c) {
+        const int chars = std::max(m_model->column(c).widthChars, 2);
+        const int titleWidth =
+            horizontalHeader()->fontMetrics().horizontalAdvance(m_model->column(c).title) + 12;
+        setColumnWidth(c, std::max(chars * charWidth + 8, std::min(titleWidth, 12 * charWidth)));
+    }
+    verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 8);
+    if (m_frozen) {
+        m_frozen->setColumnWidth(0, columnWidth(0));
+        m_frozen->verticalHeader()->setDefaultSectionSize(verticalHeader()->defaultSectionSize());
+    }
+}
+
+void DBGrid::setCellFont(const QFont& font)
+{
+    setFont(font);
+    if (m_frozen)
+        m_frozen->setFont(font);
+    applyColumnWidths();
+}
+
+void DBGrid::setTitleFont(const QFont& font)
+{
+    horizontalHeader()->setFont(font);
+    if (m_frozen)
+        m_frozen->horizontalHeader()->setFont(font);
+}
+
+void DBGrid::setFrozenFirstColumn(bool frozen)
+{
+    if (!frozen) {
+        delete m_frozen;
+        m_frozen = nullptr;
+        return;
+    }
+    if (m_frozen)
+        return;
+    // A second view over the same model shows the first column on top of this one.
+    m_frozen = new QTableView(this);
+    m_frozen->setModel(m_model);
+    m_frozen->setSelectionModel(selectionModel());
+    m_frozen->setFocusPolicy(Qt::NoFocus);
+    m_frozen->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_frozen->verticalHeader()->hide();
+    m_frozen->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    m_frozen->horizontalHeader()->setDefaultAlignment(Qt::AlignCenter);
+    m_frozen->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_frozen->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_frozen->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_frozen->setStyleSheet(QStringLiteral("QTableView { border: none; }"));
+    m_frozen->setFont(font());
+    m_frozen->horizontalHeader()->setFont(horizontalHeader()->font());
+    for (int c = 1; c < m_model->columnCount(); ++c)
+        m_frozen->setColumnHidden(c, true);
+    m_frozen->setColumnWidth(0, columnWidth(0));
+    m_frozen->verticalHeader()->setDefaultSectionSize(verticalHeader()->defaultSectionSize());
+    viewport()->stackUnder(m_frozen);
+    connect(horizontalHeader(), &QHeaderView::sectionResized, this,
+            [this](int logical, int, int size) {
+                if (logical == 0 && m_frozen) {
+                    m_frozen->setColumnWidth(0, size);
+                    updateFrozenGeometry();
+                }
+            });
+    connect(verticalScrollBar(), &QAbstractSlider::valueChanged, m_frozen->verticalScrollBar(),
+            &QAbstractSlider::setValue);
+    connect(m_frozen->verticalScrollBar(), &QAbstractSlider::valueChanged, verticalScrollBar(),
+            &QAbstractSlider::setValue);
+    m_frozen->show();
+    updateFrozenGeometry();
+}
+
+void DBGrid::updateFrozenGeometry()
+{
+    if (!m_frozen)
+        return;
+    m_frozen->setGeometry(verticalHeader()->width() + frameWidth(), frameWidth(), columnWidth(0),
+                          viewport()->height() + horizontalHeader()->height());
+}
+
+void DBGrid::resizeEvent(QResizeEvent* event)
+{
+    QTableView::resizeEvent(event);
+    updateFrozenGeometry();
+}
+
+QModelIndex DBGrid::moveCursor(CursorAction cursorAction, Qt::KeyboardModifiers modifiers)
+{
+    QModelIndex current = QTableView::moveCursor(cursorAction, modifiers);
+    // Keep the moving cell out from under the frozen column.
+    if (m_frozen && cursorAction == MoveLeft && current.column() > 0 &&
+        visualRect(current).topLeft().x() < m_frozen->columnWidth(0)) {
+        const int newValue = horizontalScrollBar()->value() + visualRect(current).topLeft().x() -
+                             m_frozen->columnWidth(0);
+        horizontalScrollBar()->setValue(newValue);
+    }
+    return current;
+}
+
+void DBGrid::scrollTo(const QModelIndex& index, ScrollHint hint)
+{
+    if (!m_frozen || index.column() > 0)
+        QTableView::scrollTo(index, hint);
+}
+
+void DBGrid::syncFromTable()
+{
+    Table* t = table();
+    const int row = t->currentRow();
+    if (row < 0 || row >= m_model->rowCount()) {
+        return;
+    }
+    if (currentIndex().row() == row)
+        return;
+    m_syncing = true;
+    const int col = std::max(currentIndex().column(), 0);
+    selectionModel()->setCurrentIndex(
+        m_model->index(row, col), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    m_syncing = false;
+}
+
+void DBGrid::currentChanged(const QModelIndex& current, const QModelIndex& previous)
+{
+    QTableView::currentChanged(current, previous);
+    if (m_syncing || !current.isValid())
+        return;
+    Table* t = table();
+    if (current.row() == t->currentRow())
+        return;
+    guarded(this, [&] { t->moveTo(current.row()); });
+    // A refused store keeps the cursor where it was; so does the grid.
+    if (t->currentRow() != current.row())
+        QTimer::singleShot(0, this, [this] { syncFromTable(); });
+}
+
+bool DBGrid::currentIsUntouchedNewRow() const
+{
+    const Table* t = table();
+    return t->state() == Table::State::Insert && !t->isModified();
+}
+
+void DBGrid::goNextColumn(bool leaveAtEnd)
+{
+    const QModelIndex cur = currentIndex();
+    const int last = m_model->columnCount() - 1;
+    if (cur.isValid() && cur.column() < last) {
+        setCurrentIndex(m_model->index(cur.row(), cur.column() + 1));
+        return;
+    }
+    if (leaveAtEnd) {
+        // The item view's own override would send the Tab back here.
+        QWidget::focusNextPrevChild(true);
+        return;
+    }
+    // Enter on the last column goes on to the first column of the next row.
+    if (cur.isValid() && cur.row() + 1 < m_model->rowCount())
+        setCurrentIndex(m_model->index(cur.row() + 1, 0));
+}
+
+void DBGrid::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint)
+{
+    if (hint == QAbstractItemDelegate::EditNextItem) {
+        QTableView::closeEditor(editor, QAbstractItemDelegate::NoHint);
+        goNextColumn(m_lastEditorKey == LastKey::Tab);
+        m_lastEditorKey = LastKey::Other;
+        return;
+    }
+    if (hint == QAbstractItemDelegate::EditPreviousItem) {
+        QTableView::closeEditor(editor, QAbstractItemDelegate::NoHint);
+        const QModelIndex cur = currentIndex();
+        if (cur.column() > 0)
+            setCurrentIndex(m_model->index(cur.row(), cur.column() - 1));
+        return;
+    }
+    QTableView::closeEditor(editor, hint);
+}
+
+void DBGrid::deleteCurrentRow()
+{
+    Table* t = table();
+    if (!t->isOpen() || t->rowCount() == 0)
+        return;
+    if (t->state() == Table::State::Insert) {
+        guarded(this, [t] { t->cancel(); });
+        return;
+    }
+    if (!confirmDeleteRecord(this))
+        return;
+    guarded(this, [t] { t->remove(); });
+}
+
+void DBGrid::keyPressEvent(QKeyEvent* event)
+{
+    Table* t = table();
+    const bool ctrl = event->modifiers() & Qt::ControlModifier;
+    switch (event->key()) {
+    case Qt::Key_Insert:
+        guarded(this, [t] { t->insert(); });
+        return;
+    case Qt::Key_Delete:
+        if (ctrl) {
+            deleteCurrentRow();
+            return;
+        }
+        break;
+    case Qt::Key_Escape:
+        if (t->isEditing()) {
+            guarded(this, [t] { t->cancel(); });
+            return;
+        }
+        break;
+    case Qt::Key_Down:
+        if (!ctrl && t->isOpen() && (t->rowCount() == 0 || t->currentRow() == t->rowCount() - 1)) {
+            if (currentIsUntouchedNewRow())
+                return;
+            guarded(this, [t] {
+                t->next();
+                if (t->eof() && !t->isEditing())
+                    t->append();
+            });
+            return;
+        }
+        break;
+    case Qt::Key_Up:
+        if (currentIsUntouchedNewRow()) {
+            guarded(this, [t] { t->cancel(); });
+            return;
+        }
+        break;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        goNextColumn(false);
+        return;
+    case Qt::Key_Tab:
+        goNextColumn(true);
+        return;
+    default:
+        break;
+    }
+    QTableView::keyPressEvent(event);
+}
+
+} // namespace bankprep

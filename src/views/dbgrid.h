@@ -1,0 +1,70 @@
+#pragma once
+
+#include "views/tablemodel.h"
+
+#include <QPointer>
+#include <QTableView>
+
+namespace bankprep {
+
+class DataSource;
+
+// An editable grid bound to a data source. The grid's current row is the table's
+// current row, in both directions. Keys: Enter and Tab go to the next column (Tab
+// leaves the grid after the last one), Insert starts a new row, Down on the last row
+// appends one, Up or Esc on an untouched new row drops it, Ctrl+Delete deletes the
+// current row after a question. Check-box columns toggle with one click or Space.
+class DBGrid : public QTableView
+{
+    Q_OBJECT
+public:
+    DBGrid(DataSource* source, const QList<GridColumn>& columns, QWidget* parent = nullptr);
+    ~DBGrid() override;
+
+    TableModel* tableModel() const { return m_model; }
+    Table* table() const;
+    DataSource* dataSource() const { return m_source; }
+
+    // Keeps the first column in place when the grid scrolls sideways.
+    void setFrozenFirstColumn(bool frozen);
+    void setCellFont(const QFont& font);
+    void setTitleFont(const QFont& font);
+    // Deletes the current row after the confirmation question.
+    void deleteCurrentRow();
+    // Sizes the columns from their widths in characters.
+    void applyColumnWidths();
+
+    enum class LastKey
+    {
+        Other,
+        Tab,
+        Enter
+    };
+    LastKey lastEditorKey() const { return m_lastEditorKey; }
+    void setLastEditorKey(LastKey k) { m_lastEditorKey = k; }
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
+    void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override;
+    void resizeEvent(QResizeEvent* event) override;
+    QModelIndex moveCursor(CursorAction cursorAction, Qt::KeyboardModifiers modifiers) override;
+    void scrollTo(const QModelIndex& index, ScrollHint hint = EnsureVisible) override;
+
+private:
+    void syncFromTable();
+    void updateFrozenGeometry();
+    bool currentIsUntouchedNewRow() const;
+    void goNextColumn(bool leaveAtEnd);
+
+    DataSource* m_source;
+    TableModel* m_model;
+    QTableView* m_frozen = nullptr;
+    bool m_syncing = false;
+    LastKey m_lastEditorKey = LastKey::Other;
+};
+
+// The question asked before a row is deleted from a grid or a navigator.
+bool confirmDeleteRecord(QWidget* parent);
+
+} // namespace bankprep

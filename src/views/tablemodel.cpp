@@ -1,0 +1,167 @@
+#include "tablemodel.h"
+
+#include "app/messagebox.h"
+
+namespace bankprep {
+
+TableModel::TableModel(Table* table, const QList<GridColumn>& columns, QObject* parent)
+    : QAbstractTableModel(parent), m_table(table), m_columns(columns)
+{
+    resolveFields();
+    m_lastCurrent = m_table->currentRow();
+    connect(m_table, &Table::aboutToReset, this, [this] { beginResetModel(); });
+    connect(m_table, &Table::wasReset, this, [this] {
+        endResetModel();
+        m_lastCurrent = m_table->currentRow();
+    });
+    connect(m_table, &Table::rowAboutToBeInserted, this,
+            [this](int row) { beginInsertRows({}, row, row); });
+    connect(m_table, &Table::rowInserted, this, [this](int) { endInsertRows(); });
+    connect(m_table, &Table::rowAboutToBeRemoved, this,
+            [this](int row) { beginRemoveRows({}, row, row); });
+    connect(m_table, &Table::rowRemoved, this, [this](int) { endRemoveRows(); });
+    connect(m_table, &Table::rowChanged, this, [this](int row) {
+        if (row >= 0 && row < rowCount())
+            emit dataChanged(index(row, 0), index(row, columnCount() - 1));
+        emit headerDataChanged(Qt::Vertical, 0, std::max(0, rowCount() - 1));
+    });
+    connect(m_table, &Table::stateChanged, this, [this] {
+        if (rowCount() > 0)
+            emit headerDataChanged(Qt::Vertical, 0, rowCount() - 1);
+    });
+    connect(m_table, &Table::currentRowChanged, this, [this](int row) {
+        const int n = rowCount();
+        for (int r : {m_lastCurrent, row}) {
+            if (r >= 0 && r < n)
+                emit headerDataChanged(Qt::Vertical, r, r);
+        }
+        m_lastCurrent = row;
+    });
+}
+
+void TableModel::resolveFields()
+{
+    m_fields.clear();
+    for (const GridColumn& c : m_columns)
+        m_fields << m_table->fieldIndex(c.field);
+}
+
+int TableModel::columnOfField(QStringView field) const
+{
+    for (int i = 0; i < m_columns.size(); ++i) {
+        if (m_columns.at(i).field.compare(field, Qt::CaseInsensitive) == 0)
+            return i;
+    }
+    return -1;
+}
+
+int TableModel::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() || !m_table->isOpen() ? 0 : m_table->rowCount();
+}
+
+int TableModel::columnCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : int(m_columns.size());
+}
+
+QVariant TableModel::data(const QModelIndex& index, int role) const
+{
+    if (!index.isValid() || index.row() >= rowCount())
+        return {};
+    const GridColumn& col = m_columns.at(index.column());
+    const int field = m_fields.at(index.column());
+    if (field < 0)
+        return {};
+    switch (role) {
+    case Qt::DisplayRole:
+        if (col.checkBox)
+            return {};
+        return m_table->textAt(index.row(), field);
+    case Qt::EditRole:
+        return m_table->textAt(index.row(), field);
+    case Qt::CheckStateRole:
+        if (!col.checkBox)
+            return {};
+        return m_table->textAt(index.row(), field) == yes() ? Qt::Checked : Qt::Unchecked;
+    case Qt::TextAlignmentRole:
+        if (m_table->field(field).column.kind == ColumnKind::Money)
+            return int(Qt::AlignRight | Qt::AlignVCenter);
+        return int(Qt::AlignLeft | Qt::AlignVCenter);
+    case Qt::ToolTipRole: {
+        // A text cut by the column shows whole in its tooltip.
+        const QString t = col.checkBox ? QString() : m_table->textAt(index.row(), field);
+        return t.size() > col.widthChars ? t : QVariant();
+    }
+    default:
+        return {};
+    }
+}
+
+QVariant TableModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation == Qt::Horizontal) {
+        if (role == Qt::DisplayRole && section >= 0 && section < m_columns.size())
+            return m_columns.at(section).title;
+        return {};
+    }
+    if (role == Qt::DisplayRole) {
+        // The row indicator: the current row, a new row, a row being edited.
+        if (section != m_table->currentRow())
+            return QString();
+        if (m_table->state() == Table::State::Insert)
+            return QStringLiteral("*");
+        if (m_table->state() == Table::State::Edit)
+            return QStringLiteral("I");
+        return QStringLiteral("▶");
+    }
+    return {};
+}
+
+Qt::ItemFlags TableModel::flags(const QModelIndex& index) const
+{
+    if (!index.isValid())
+        return Qt::NoItemFlags;
+    Qt::ItemFlags f = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+    const int field = m_fields.at(index.column());
+    if (field < 0)
+        return f;
+    const FieldDef& fd = m_table->field(field);
+    if (fd.kind == FieldDef::Kind::Calculated || fd.column.kind == ColumnKind::Key)
+        return f;
+    if (m_columns.at(index.column()).checkBox)
+        return f | Qt::ItemIsUserCheckable;
+    return f | Qt::ItemIsEditable;
+}
+
+bool TableModel::setData(const QModelIndex& index, const QVariant& value, int role)
+{
+    if (!index.isValid() || !(flags(index) & (Qt::ItemIsEditable | Qt::ItemIsUserCheckable)))
+        return false;
+    const int field = m_fields.at(index.column());
+    const QString name = m_table->field(field).column.name;
+    const bool checkBox = m_columns.at(index.column()).checkBox;
+    if (role != Qt::EditRole && !(checkBox && role == Qt::CheckStateRole))
+        return false;
+    return guarded(nullptr, [&] {
+        if (index.row() != m_table->currentRow())
+            m_table->moveTo(index.row());
+        if (index.row() != m_table->currentRow())
+            return;
+        if (checkBox && role == Qt::CheckStateRole) {
+            const bool checked = Qt::CheckState(value.toInt()) == Qt::Checked;
+            if (!m_table->isEditing())
+                m_table->edit();
+            m_table->setValue(name, checked ? yes() : no());
+            return;
+        }
+        const QString text = value.toString();
+        if (text == m_table->text(name))
+            return; // nothing changed: an untouched row stays untouched
+        if (!m_table->isEditing())
+            m_table->edit();
+        m_table->setValue(name, text);
+    });
+}
+
+} // namespace bankprep
