@@ -46,21 +46,22 @@ private slots:
         QVERIFY(QFile::exists(ws.path()));
 
         // Names verbatim, with both 帐 and 账 as declared.
-        const QList<QVariantList> payment =
-            queryRows(ws.path(), QStringLiteral("select name, type, pk from pragma_table_info('Payment')"));
+        const QList<QVariantList> payment = queryRows(
+            ws.path(), QStringLiteral("select name, type, pk from pragma_table_info('Payment')"));
         QStringList names;
         for (const QVariantList& r : payment)
             names << r.at(0).toString();
-        QCOMPARE(names, QStringList({"同城交易", "收款帐号", "溯枫帐号", "收款单位", "收款银行", "汇入地点", "金额",
-                                     "大额实时", "用途", "备注", "用户编号", "编号"}));
+        QCOMPARE(names,
+                 QStringList({"同城交易", "收款帐号", "溯枫帐号", "收款单位", "收款银行",
+                              "汇入地点", "金额", "大额实时", "用途", "备注", "用户编号", "编号"}));
         QCOMPARE(payment.at(1).at(1).toString(), QStringLiteral("NVARCHAR(50)"));
         QCOMPARE(payment.at(7).at(1).toString(), QStringLiteral("CHAR(1)"));
         QCOMPARE(payment.at(11).at(2).toInt(), 1); // 编号 is the key
 
         const QStringList companyCols = [&] {
             QStringList l;
-            for (const QVariantList& r :
-                 queryRows(ws.path(), QStringLiteral("select name from pragma_table_info('Company')")))
+            for (const QVariantList& r : queryRows(
+                     ws.path(), QStringLiteral("select name from pragma_table_info('Company')")))
                 l << r.at(0).toString();
             return l;
         }();
@@ -68,17 +69,24 @@ private slots:
         QVERIFY(companyCols.contains(QStringLiteral("收款帐号")));
         QVERIFY(companyCols.contains(QStringLiteral("自定编号")));
 
-        for (const char* t : {"Payment", "Company", "Salary", "Drawee", "User", "CompanyType", "Use"}) {
-            QCOMPARE(querySingle(ws.path(), QStringLiteral("select count(*) from sqlite_master where type='table' and name=?"),
-                                 {QString::fromLatin1(t)})
-                         .toInt(),
-                     1);
+        for (const char* t :
+             {"Payment", "Company", "Salary", "Drawee", "User", "CompanyType", "Use"}) {
+            QCOMPARE(
+                querySingle(ws.path(),
+                            QStringLiteral(
+                                "select count(*) from sqlite_master where type='table' and name=?"),
+                            {QString::fromLatin1(t)})
+                    .toInt(),
+                1);
         }
 
         // One user, "1", whose password is the empty one, stored hashed.
-        QCOMPARE(querySingle(ws.path(), QStringLiteral("select count(*) from \"User\"")).toInt(), 1);
-        QCOMPARE(querySingle(ws.path(), QStringLiteral("select 用户编号 from \"User\"")).toString(), QStringLiteral("1"));
-        const QString stored = querySingle(ws.path(), QStringLiteral("select 密码 from \"User\"")).toString();
+        QCOMPARE(querySingle(ws.path(), QStringLiteral("select count(*) from \"User\"")).toInt(),
+                 1);
+        QCOMPARE(querySingle(ws.path(), QStringLiteral("select 用户编号 from \"User\"")).toString(),
+                 QStringLiteral("1"));
+        const QString stored =
+            querySingle(ws.path(), QStringLiteral("select 密码 from \"User\"")).toString();
         QVERIFY(isPasswordHash(stored));
         QVERIFY(passwordMatches(stored, QString()));
         QVERIFY(!passwordMatches(stored, QStringLiteral("x")));
@@ -86,7 +94,9 @@ private slots:
         // Auto-numbers.
         execSql(ws.path(), QStringLiteral("insert into CompanyType(type) values ('甲')"));
         execSql(ws.path(), QStringLiteral("insert into CompanyType(type) values ('乙')"));
-        QCOMPARE(querySingle(ws.path(), QStringLiteral("select max(type_id) from CompanyType")).toInt(), 2);
+        QCOMPARE(
+            querySingle(ws.path(), QStringLiteral("select max(type_id) from CompanyType")).toInt(),
+            2);
     }
 
     void reopeningKeepsData()
@@ -102,8 +112,10 @@ private slots:
         Connection again;
         again.open(ws.path());
         QVERIFY(!again.createdSchema());
-        QCOMPARE(querySingle(ws.path(), QStringLiteral("select count(*) from \"User\"")).toInt(), 1);
-        QCOMPARE(querySingle(ws.path(), QStringLiteral("select 用途 from Use")).toString(), QStringLiteral("货款"));
+        QCOMPARE(querySingle(ws.path(), QStringLiteral("select count(*) from \"User\"")).toInt(),
+                 1);
+        QCOMPARE(querySingle(ws.path(), QStringLiteral("select 用途 from Use")).toString(),
+                 QStringLiteral("货款"));
     }
 
     void passwordHashesFoldLetterCase()
@@ -149,7 +161,8 @@ private slots:
             QVERIFY(e.message().contains(QStringLiteral("50")));
         }
         QCOMPARE(querySingle(ws.path(), QStringLiteral("select count(*) from Payment")).toInt(), 0);
-        Statement fits(conn, QStringLiteral("insert into Payment(收款帐号, 同城交易) values (:skzh, :tc)"));
+        Statement fits(
+            conn, QStringLiteral("insert into Payment(收款帐号, 同城交易) values (:skzh, :tc)"));
         fits.bind(0, QString(50, QChar(0x4E2D))); // fifty Chinese characters
         fits.bind(1, QStringLiteral("是"));
         fits.exec();
@@ -158,8 +171,9 @@ private slots:
         QVERIFY_THROWS_EXCEPTION(DbError, twoChars.exec());
 
         // Amounts are integers of ten-thousandths: a real or a text is refused.
-        QVERIFY_THROWS_EXCEPTION(std::runtime_error,
-                                 execSql(ws.path(), QStringLiteral("insert into Payment(金额) values (1.5)")));
+        QVERIFY_THROWS_EXCEPTION(
+            std::runtime_error,
+            execSql(ws.path(), QStringLiteral("insert into Payment(金额) values (1.5)")));
     }
 
     void moneyIsExactInTheFile()
@@ -167,15 +181,17 @@ private slots:
         Workspace ws;
         Connection conn;
         conn.open(ws.path());
-        const QStringList texts = {"922337203685477.5807", "-922337203685477.5808", "0.0001", "1500.5", "0"};
+        const QStringList texts = {"922337203685477.5807", "-922337203685477.5808", "0.0001",
+                                   "1500.5", "0"};
         for (const QString& t : texts) {
-            Statement st(conn, QStringLiteral("insert into Salary(员工编号, 金额) values (:n, :je)"));
+            Statement st(conn,
+                         QStringLiteral("insert into Salary(员工编号, 金额) values (:n, :je)"));
             st.bind(0, t.left(10));
             st.bind(1, QVariant::fromValue(*Money::parse(t)));
             st.exec();
         }
-        const QList<QVariantList> rows =
-            queryRows(ws.path(), QStringLiteral("select 金额, typeof(金额) from Salary order by 编号"));
+        const QList<QVariantList> rows = queryRows(
+            ws.path(), QStringLiteral("select 金额, typeof(金额) from Salary order by 编号"));
         QCOMPARE(rows.size(), texts.size());
         for (int i = 0; i < texts.size(); ++i) {
             QCOMPARE(rows.at(i).at(1).toString(), QStringLiteral("integer"));
@@ -221,7 +237,9 @@ private slots:
         const QByteArray before = readAll(ws.path());
         Connection conn;
         QVERIFY_THROWS_EXCEPTION(DbError, conn.open(ws.path()));
-        QCOMPARE(querySingle(ws.path(), QStringLiteral("select count(*) from sqlite_master")).toInt(), 1);
+        QCOMPARE(
+            querySingle(ws.path(), QStringLiteral("select count(*) from sqlite_master")).toInt(),
+            1);
         QCOMPARE(querySingle(ws.path(), QStringLiteral("select id from Orders")).toInt(), 7);
         Q_UNUSED(before);
     }

@@ -22,12 +22,19 @@ private:
             conn.open(path);
         }
         execSql(path, QStringLiteral("drop table Payment"));
-        execSql(path, QStringLiteral("create table Payment (同城交易 NVARCHAR(1), 收款帐号 NVARCHAR(50), 溯枫帐号 NVARCHAR(1), "
-                                     "收款单位 NVARCHAR(50), 收款银行 NVARCHAR(50), 汇入地点 NVARCHAR(50), 金额 INTEGER, "
-                                     "用途 NVARCHAR(50), 备注 NVARCHAR(100), 用户编号 NVARCHAR(50), "
-                                     "编号 INTEGER PRIMARY KEY AUTOINCREMENT)"));
-        execSql(path, QStringLiteral("insert into Payment(收款帐号, 金额, 用户编号) values ('A1', 15000000, '1')"));
-        execSql(path, QStringLiteral("insert into Payment(收款帐号, 金额, 用户编号) values ('A2', 2500, '0')"));
+        execSql(path,
+                QStringLiteral("create table Payment (同城交易 NVARCHAR(1), 收款帐号 NVARCHAR(50), "
+                               "溯枫帐号 NVARCHAR(1), "
+                               "收款单位 NVARCHAR(50), 收款银行 NVARCHAR(50), 汇入地点 "
+                               "NVARCHAR(50), 金额 INTEGER, "
+                               "用途 NVARCHAR(50), 备注 NVARCHAR(100), 用户编号 NVARCHAR(50), "
+                               "编号 INTEGER PRIMARY KEY AUTOINCREMENT)"));
+        execSql(path,
+                QStringLiteral(
+                    "insert into Payment(收款帐号, 金额, 用户编号) values ('A1', 15000000, '1')"));
+        execSql(path,
+                QStringLiteral(
+                    "insert into Payment(收款帐号, 金额, 用户编号) values ('A2', 2500, '0')"));
     }
 
 private slots:
@@ -38,10 +45,14 @@ private slots:
             Connection conn;
             conn.open(ws.path());
         }
-        execSql(ws.path(), QStringLiteral("insert into Payment(收款帐号, 用户编号) values ('P1', '1')"));
-        execSql(ws.path(), QStringLiteral("insert into Payment(收款帐号, 用户编号) values ('P0', '0')"));
-        execSql(ws.path(), QStringLiteral("insert into Salary(员工编号, 用户编号) values ('S1', '1')"));
-        execSql(ws.path(), QStringLiteral("insert into Drawee(付款帐号, 用户编号) values ('D1', '1')"));
+        execSql(ws.path(),
+                QStringLiteral("insert into Payment(收款帐号, 用户编号) values ('P1', '1')"));
+        execSql(ws.path(),
+                QStringLiteral("insert into Payment(收款帐号, 用户编号) values ('P0', '0')"));
+        execSql(ws.path(),
+                QStringLiteral("insert into Salary(员工编号, 用户编号) values ('S1', '1')"));
+        execSql(ws.path(),
+                QStringLiteral("insert into Drawee(付款帐号, 用户编号) values ('D1', '1')"));
         execSql(ws.path(), QStringLiteral("insert into Company(收款帐号) values ('123')"));
         execSql(ws.path(), QStringLiteral("insert into Company(收款帐号) values ('0')"));
 
@@ -53,7 +64,8 @@ private slots:
         QCOMPARE(dm.ATSalary->filterText(), QStringLiteral("用户编号 = 0"));
         QCOMPARE(dm.ATDrawee->filterText(), QStringLiteral("用户编号 = 0"));
         QCOMPARE(dm.ATCompany->filterText(), QStringLiteral("收款帐号 = 0"));
-        for (Table* t : {dm.ATPayment.get(), dm.ATCompany.get(), dm.ATSalary.get(), dm.ATDrawee.get()})
+        for (Table* t :
+             {dm.ATPayment.get(), dm.ATCompany.get(), dm.ATSalary.get(), dm.ATDrawee.get()})
             QVERIFY(t->isFiltered());
         for (Table* t : {dm.ATUser.get(), dm.ATCompanyType.get(), dm.ATUse.get()})
             QVERIFY(!t->isFiltered());
@@ -85,12 +97,19 @@ private slots:
         TDataModule2 dm;
         dm.create(ws.path());
         const QList<QVariantList> cols =
-            queryRows(ws.path(), QStringLiteral("select type from pragma_table_info('Payment') where name = '大额实时'"));
+            queryRows(ws.path(),
+                      QStringLiteral(
+                          "select type from pragma_table_info('Payment') where name = '大额实时'"));
         QCOMPARE(cols.size(), 1);
         QCOMPARE(cols.first().first().toString(), QStringLiteral("char(1)"));
-        QCOMPARE(querySingle(ws.path(), QStringLiteral("select count(*) from Payment where 大额实时 = '否'")).toInt(), 2);
+        QCOMPARE(querySingle(ws.path(),
+                             QStringLiteral("select count(*) from Payment where 大额实时 = '否'"))
+                     .toInt(),
+                 2);
         // The amounts and the rest of the rows are untouched.
-        QCOMPARE(querySingle(ws.path(), QStringLiteral("select sum(金额) from Payment")).toLongLong(), 15002500LL);
+        QCOMPARE(
+            querySingle(ws.path(), QStringLiteral("select sum(金额) from Payment")).toLongLong(),
+            15002500LL);
         QCOMPARE(dm.ATPayment->text(u"大额实时"), QStringLiteral("否"));
         QCOMPARE(dm.ATPayment->text(u"金额"), QStringLiteral("0.25"));
     }
@@ -102,17 +121,29 @@ private slots:
             Connection conn;
             conn.open(ws.path());
         }
-        execSql(ws.path(), QStringLiteral("insert into Payment(收款帐号, 大额实时, 用户编号) values ('B1', '是', '0')"));
-        execSql(ws.path(), QStringLiteral("insert into Payment(收款帐号, 大额实时, 用户编号) values ('B2', NULL, '0')"));
+        execSql(ws.path(),
+                QStringLiteral(
+                    "insert into Payment(收款帐号, 大额实时, 用户编号) values ('B1', '是', '0')"));
+        execSql(ws.path(),
+                QStringLiteral(
+                    "insert into Payment(收款帐号, 大额实时, 用户编号) values ('B2', NULL, '0')"));
         const QString schemaBefore =
-            querySingle(ws.path(), QStringLiteral("select sql from sqlite_master where name = 'Payment'")).toString();
+            querySingle(ws.path(),
+                        QStringLiteral("select sql from sqlite_master where name = 'Payment'"))
+                .toString();
         TDataModule2 dm;
         dm.create(ws.path());
-        QCOMPARE(querySingle(ws.path(), QStringLiteral("select sql from sqlite_master where name = 'Payment'")).toString(),
+        QCOMPARE(querySingle(ws.path(),
+                             QStringLiteral("select sql from sqlite_master where name = 'Payment'"))
+                     .toString(),
                  schemaBefore);
-        QCOMPARE(querySingle(ws.path(), QStringLiteral("select 大额实时 from Payment where 收款帐号 = 'B1'")).toString(),
+        QCOMPARE(querySingle(ws.path(),
+                             QStringLiteral("select 大额实时 from Payment where 收款帐号 = 'B1'"))
+                     .toString(),
                  QStringLiteral("是"));
-        QVERIFY(querySingle(ws.path(), QStringLiteral("select 大额实时 from Payment where 收款帐号 = 'B2'")).isNull());
+        QVERIFY(querySingle(ws.path(),
+                            QStringLiteral("select 大额实时 from Payment where 收款帐号 = 'B2'"))
+                    .isNull());
     }
 
     void classificationNamesAreLookedUpAndCut()
@@ -122,12 +153,18 @@ private slots:
             Connection conn;
             conn.open(ws.path());
         }
-        execSql(ws.path(), QStringLiteral("insert into CompanyType(type) values ('长期合作供应商单位')")); // 9 characters
+        execSql(ws.path(),
+                QStringLiteral(
+                    "insert into CompanyType(type) values ('长期合作供应商单位')")); // 9 characters
         execSql(ws.path(), QStringLiteral("insert into CompanyType(type) values ('AB客户')"));
-        execSql(ws.path(), QStringLiteral("insert into Company(收款帐号, 账号分类) values ('0', '1')"));
-        execSql(ws.path(), QStringLiteral("insert into Company(收款帐号, 账号分类) values ('0', '2')"));
-        execSql(ws.path(), QStringLiteral("insert into Company(收款帐号, 账号分类) values ('0', '')"));
-        execSql(ws.path(), QStringLiteral("insert into Company(收款帐号, 账号分类) values ('0', '99')"));
+        execSql(ws.path(),
+                QStringLiteral("insert into Company(收款帐号, 账号分类) values ('0', '1')"));
+        execSql(ws.path(),
+                QStringLiteral("insert into Company(收款帐号, 账号分类) values ('0', '2')"));
+        execSql(ws.path(),
+                QStringLiteral("insert into Company(收款帐号, 账号分类) values ('0', '')"));
+        execSql(ws.path(),
+                QStringLiteral("insert into Company(收款帐号, 账号分类) values ('0', '99')"));
         TDataModule2 dm;
         dm.create(ws.path());
         Table& c = *dm.ATCompany;
@@ -150,9 +187,11 @@ private slots:
             conn.open(ws.path());
         }
         for (const char* acct : {"X1", "X2", "X3"})
-            execSql(ws.path(), QStringLiteral("insert into Payment(收款帐号, 用户编号) values (?, '0')"),
+            execSql(ws.path(),
+                    QStringLiteral("insert into Payment(收款帐号, 用户编号) values (?, '0')"),
                     {QString::fromLatin1(acct)});
-        execSql(ws.path(), QStringLiteral("insert into Payment(收款帐号, 用户编号) values ('Y', '5')"));
+        execSql(ws.path(),
+                QStringLiteral("insert into Payment(收款帐号, 用户编号) values ('Y', '5')"));
         TDataModule2 dm;
         dm.create(ws.path());
         Table& p = *dm.ATPayment;
@@ -189,6 +228,40 @@ private slots:
         QCOMPARE(again.ATUse->text(u"用途"), QStringLiteral("差旅费"));
     }
 
+    void salaryAndPayerRowsCarryTheOwner()
+    {
+        Workspace ws;
+        TDataModule2 dm;
+        dm.create(ws.path());
+        // Stored while nobody is logged in: the row belongs to user "0".
+        Table& d = *dm.ATDrawee;
+        d.append();
+        d.setValue(u"付款帐号", QStringLiteral("A-0"));
+        d.post();
+        QCOMPARE(querySingle(ws.path(),
+                             QStringLiteral("select 用户编号 from Drawee where 付款帐号 = 'A-0'"))
+                     .toString(),
+                 QStringLiteral("0"));
+
+        dm.CurrentUser = QStringLiteral("1");
+        for (Table* t : {dm.ATSalary.get(), dm.ATDrawee.get()}) {
+            t->setFiltered(false);
+            t->setFilterText(QStringLiteral("用户编号 = 1"));
+            t->setFiltered(true);
+        }
+        Table& s = *dm.ATSalary;
+        s.append();
+        s.setValue(u"员工编号", QStringLiteral("E1"));
+        s.setValue(u"用户编号", QStringLiteral("9")); // whatever was typed, the owner wins
+        s.post();
+        QCOMPARE(querySingle(ws.path(),
+                             QStringLiteral("select 用户编号 from Salary where 员工编号 = 'E1'"))
+                     .toString(),
+                 QStringLiteral("1"));
+        s.requery();
+        QCOMPARE(s.recordCount(), 1); // still visible to its owner
+    }
+
     void damagedTableIsReported()
     {
         Workspace ws;
@@ -197,8 +270,10 @@ private slots:
             conn.open(ws.path());
         }
         for (int i = 0; i < 400; ++i)
-            execSql(ws.path(), QStringLiteral("insert into Payment(收款帐号, 备注, 用户编号) values (?, ?, '0')"),
-                    {QString::number(i), QString(80, QChar(0x6CE8))});
+            execSql(
+                ws.path(),
+                QStringLiteral("insert into Payment(收款帐号, 备注, 用户编号) values (?, ?, '0')"),
+                {QString::number(i), QString(80, QChar(0x6CE8))});
         execSql(ws.path(), QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
         // Overwrite pages after the first ones with garbage.
         QFile f(ws.path());

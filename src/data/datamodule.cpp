@@ -24,6 +24,8 @@ TDataModule2::TDataModule2(QObject* parent) : QObject(parent)
     declareFields();
 
     ATPayment->beforeOpen = [this](Table& t) { ATPaymentBeforeOpen(t); };
+    ATSalary->beforePost = [this](Table& t) { ATDraweeBeforePost(t); };
+    ATDrawee->beforePost = [this](Table& t) { ATDraweeBeforePost(t); };
     // These four are defined with their filter switched on.
     ATPayment->setFiltered(true);
     ATCompany->setFiltered(true);
@@ -128,6 +130,12 @@ void TDataModule2::ATPaymentBeforeOpen(Table&)
     } catch (const DbError&) {
         // Dropped without a message; the table's opening tells if the column is missing.
     }
+}
+
+void TDataModule2::ATDraweeBeforePost(Table& table)
+{
+    // A payroll line or payer account belongs to the user who stores it.
+    table.setValue(u"用户编号", CurrentUser);
 }
 
 void TDataModule2::DataModuleCreate()

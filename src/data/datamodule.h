@@ -61,6 +61,7 @@ public:
 
     // Table event handlers.
     void ATPaymentBeforeOpen(Table& table);
+    void ATDraweeBeforePost(Table& table);
     void DataModuleCreate();
 
     // Name of the classification with the given key text, cut to what the payee book's

@@ -87,10 +87,12 @@ void Table::setFields(const QList<FieldDef>& fields)
             m_storedFields.push_back(int(i));
         }
     }
-    // A filter text set earlier refers to packed positions: compile it again.
+    // A filter text set earlier refers to packed positions: compile it again. One that
+    // names a column the new fields lack is dropped, never applied to the wrong column.
     if (!m_filterText.isEmpty()) {
         const QString text = m_filterText;
         m_filterText.clear();
+        m_filter = FilterExpr();
         setFilterText(text);
     }
 }

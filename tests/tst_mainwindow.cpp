@@ -1,0 +1,522 @@
+// The desktop program's shell, driven offscreen with pre-answered dialogs: login and
+// user scoping, the clear commands, the page rules, grid editing and the password
+// change.
+#include "app/about.h"
+#include "app/application.h"
+#include "app/chgpwd.h"
+#include "app/logindlg.h"
+#include "app/mainwindow.h"
+#include "app/messagebox.h"
+#include "data/passwordhash.h"
+#include "data/users.h"
+#include "testutil.h"
+#include "views/dbgrid.h"
+#include "views/dbnavigator.h"
+#include "views/paymentaddition.h"
+
+#include <QAction>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QStackedWidget>
+#include <QToolButton>
+#include <QtTest>
+
+using namespace bankprep;
+using namespace testutil;
+
+namespace {
+
+// Plays the clerk at the login window: types each password in turn and presses OK,
+// or presses "放弃" when the list holds no password.
+void answerLogin(QStringList passwords)
+{
+    Modal::setNextHandler([passwords](QDialog* d) mutable {
+        auto* dlg = static_cast<TPasswordDlg*>(d);
+        if (passwords.isEmpty()) {
+            dlg->BitBtn2->click();
+            return dlg->result();
+        }
+        dlg->setResult(0);
+        for (const QString& p : passwords) {
+            dlg->Password->setText(p);
+            dlg->OKBtnClick();
+            if (dlg->result() == QDialog::Accepted)
+                break;
+        }
+        return dlg->result();
+    });
+}
+
+} // namespace
+
+class TestMainWindow : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<Workspace> ws;
+    std::unique_ptr<Instances> in;
+    bool terminated = false;
+
+    TAppForm& form() { return *in->AppForm; }
+    TDataModule2& dm() { return in->DataModule2; }
+
+    void start()
+    {
+        terminated = false;
+        in = std::make_unique<Instances>();
+        in->create(ws->path());
+        form().setLoginOnFirstShow(false);
+        form().terminate = [this] { terminated = true; };
+        MessageBox::takeShown();
+    }
+
+    void login(const QString& password = QString())
+    {
+        answerLogin({password});
+        form().LoginClick();
+        QVERIFY(!terminated);
+        QCOMPARE(dm().CurrentUser, QStringLiteral("1"));
+    }
+
+    int count(const QString& sql) { return querySingle(ws->path(), sql).toInt(); }
+
+private slots:
+    void initTestCase()
+    {
+        MessageBox::enableTestMode();
+        installFontSubstitutes();
+    }
+
+    void init()
+    {
+        ws = std::make_unique<Workspace>();
+        {
+            Connection c;
+            c.open(ws->path());
+        }
+        execSql(ws->path(),
+                QStringLiteral("insert into Payment(收款帐号, 用户编号) values ('P-1a', '1')"));
+        execSql(ws->path(),
+                QStringLiteral("insert into Payment(收款帐号, 用户编号) values ('P-1b', '1')"));
+        execSql(ws->path(),
+                QStringLiteral("insert into Payment(收款帐号, 用户编号) values ('P-2', '2')"));
+        execSql(ws->path(),
+                QStringLiteral("insert into Salary(员工编号, 用户编号) values ('S-1', '1')"));
+        execSql(ws->path(),
+                QStringLiteral("insert into Salary(员工编号, 用户编号) values ('S-2', '2')"));
+        execSql(ws->path(),
+                QStringLiteral("insert into Drawee(付款帐号, 用户编号) values ('D-2', '2')"));
+        execSql(ws->path(), QStringLiteral("insert into Company(收款帐号) values ('0')"));
+        execSql(ws->path(), QStringLiteral("insert into Company(收款帐号) values ('955880')"));
+        start();
+    }
+
+    void cleanup()
+    {
+        in.reset();
+        ws.reset();
+        QCOMPARE(Modal::pendingHandlers(), 0);
+        QCOMPARE(MessageBox::pendingAnswers(), 0);
+    }
+
+    void beforeLoginOnlyTheSharedPagesWork()
+    {
+        QCOMPARE(form().windowTitle(), QStringLiteral("网上银行批预处理子系统"));
+        QCOMPARE(form().size(), QSize(800, 476));
+        QCOMPARE(form().Notebook1->count(), 7);
+        QCOMPARE(form().currentPage(), int(TAppForm::PaymentAddPage));
+        QVERIFY(form().PaymentAdd->isChecked());
+        for (QWidget* w :
+             {static_cast<QWidget*>(form().DBGridPayment),
+              static_cast<QWidget*>(form().DBGridCompany),
+              static_cast<QWidget*>(form().DBGridSalary),
+              static_cast<QWidget*>(form().DBGridDrawee), static_cast<QWidget*>(form().TBNew),
+              static_cast<QWidget*>(form().TBOpen), static_cast<QWidget*>(form().TBSave)})
+            QVERIFY2(!w->isEnabled(), qPrintable(w->objectName()));
+        QVERIFY(!form().ShowAddition1->isEnabled());
+        QVERIFY(!form().New->menuAction()->isEnabled());
+        QVERIFY(!form().Export->menuAction()->isEnabled());
+        QVERIFY(!form().Import->isEnabled());
+        QVERIFY(form().DBGridCompanyType->isEnabled());
+        QVERIFY(form().DBGridUse->isEnabled());
+        QVERIFY(form().ToolButton1->isEnabled());
+        QVERIFY(form().N3->isEnabled());
+        QVERIFY(form().ImportCompany->isEnabled());
+        QVERIFY(form().Login->isEnabled());
+        // User 0 has no rows; the payee book shows only account "0".
+        QCOMPARE(dm().ATPayment->recordCount(), 0);
+        QCOMPARE(dm().ATCompany->recordCount(), 1);
+    }
+
+    void loginIgnoresLetterCaseAndScopesTheData()
+    {
+        guarded(nullptr, [this] {
+            dm().ATUser->first();
+            storeUserPassword(dm(), QStringLiteral("Secret9"));
+        });
+        login(QStringLiteral("sECRET9"));
+        QVERIFY(MessageBox::takeShown().isEmpty());
+        QVERIFY(form().DBGridPayment->isEnabled());
+        QVERIFY(form().TBNew->isEnabled());
+        QVERIFY(form().TBSave->isEnabled());
+        QVERIFY(form().ShowAddition1->isEnabled());
+        QCOMPARE(dm().ATPayment->filterText(), QStringLiteral("用户编号 = 1"));
+        QCOMPARE(dm().ATPayment->recordCount(), 2);
+        QCOMPARE(dm().ATSalary->recordCount(), 1);
+        QCOMPARE(dm().ATDrawee->recordCount(), 0);
+        QVERIFY(!dm().ATCompany->isFiltered());
+        QCOMPARE(dm().ATCompany->recordCount(), 2); // account "0" included
+        QCOMPARE(form().currentPage(), int(TAppForm::PaymentAddPage));
+    }
+
+    void wrongPasswordThenRight()
+    {
+        answerLogin({QStringLiteral("nope"), QString()});
+        form().LoginClick();
+        QVERIFY(!terminated);
+        const auto shown = MessageBox::takeShown();
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown.first().title, QStringLiteral("错误"));
+        QCOMPARE(shown.first().text, QStringLiteral("密码错误"));
+        QVERIFY(in->PasswordDlg->Password->text().isEmpty());
+        QCOMPARE(dm().CurrentUser, QStringLiteral("1"));
+    }
+
+    void cancelledLoginEndsTheRun()
+    {
+        answerLogin({});
+        form().LoginClick();
+        QVERIFY(terminated);
+        QCOMPARE(dm().CurrentUser, QStringLiteral("0"));
+        QVERIFY(!form().DBGridPayment->isEnabled());
+    }
+
+    void cancelledLoginFromTheMenuEndsTheRun()
+    {
+        login();
+        answerLogin({});
+        form().Login->trigger();
+        QVERIFY(terminated);
+    }
+
+    void plainPasswordIsStoredHashedAfterLogin()
+    {
+        in.reset();
+        execSql(ws->path(), QStringLiteral("update \"User\" set 密码 = 'Abc'"));
+        start();
+        answerLogin({QStringLiteral("ABC")});
+        form().LoginClick();
+        QVERIFY(!terminated);
+        const QString stored =
+            querySingle(ws->path(), QStringLiteral("select 密码 from \"User\"")).toString();
+        QVERIFY(isPasswordHash(stored));
+        QVERIFY(passwordMatches(stored, QStringLiteral("abc")));
+    }
+
+    void otherUsersRowsStayUntouched()
+    {
+        login();
+        Table& p = *dm().ATPayment;
+        p.first();
+        p.edit();
+        p.setValue(u"收款单位", QStringLiteral("甲公司"));
+        p.post();
+        QCOMPARE(querySingle(ws->path(),
+                             QStringLiteral("select 收款单位 from Payment where 收款帐号 = 'P-1a'"))
+                     .toString(),
+                 QStringLiteral("甲公司"));
+        QVERIFY(querySingle(ws->path(),
+                            QStringLiteral("select 收款单位 from Payment where 收款帐号 = 'P-2'"))
+                    .isNull());
+        QCOMPARE(p.locate(QStringLiteral("收款帐号"), {QStringLiteral("P-2")}), false);
+    }
+
+    void clearPaymentsYesDeletesOnlyTheUsersRows()
+    {
+        login();
+        form().SalaryClick();
+        MessageBox::setNextAnswer(QMessageBox::Yes);
+        form().NewPayment->trigger();
+        const auto shown = MessageBox::takeShown();
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown.first().title, QStringLiteral("提示"));
+        QCOMPARE(shown.first().text, QStringLiteral("您确定要清空当前支付指令文件？"));
+        QCOMPARE(count(QStringLiteral("select count(*) from Payment where 用户编号 = '1'")), 0);
+        QCOMPARE(count(QStringLiteral("select count(*) from Payment where 用户编号 = '2'")), 1);
+        QCOMPARE(count(QStringLiteral("select count(*) from Salary")), 2);
+        QCOMPARE(dm().ATPayment->recordCount(), 0);
+        QCOMPARE(form().currentPage(), int(TAppForm::PaymentAddPage));
+        QVERIFY(in->PaymentAdditionDlg->isVisible());
+        QVERIFY(form().ShowAddition1->isChecked());
+    }
+
+    void clearPaymentsNoStillSwitchesAndShows()
+    {
+        login();
+        form().DraweeClick();
+        MessageBox::setNextAnswer(QMessageBox::No);
+        form().FileNew1Execute(form().NewPayment);
+        QCOMPARE(MessageBox::takeShown().size(), 1);
+        QCOMPARE(count(QStringLiteral("select count(*) from Payment")), 3);
+        QCOMPARE(form().currentPage(), int(TAppForm::PaymentAddPage));
+        QVERIFY(in->PaymentAdditionDlg->isVisible());
+    }
+
+    void clearSalaryFromTheToolbar()
+    {
+        login();
+        form().SalaryClick();
+        MessageBox::setNextAnswer(QMessageBox::Yes);
+        form().TBNew->click();
+        const auto shown = MessageBox::takeShown();
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown.first().text, QStringLiteral("您确定要清空当前工资文件？"));
+        QCOMPARE(count(QStringLiteral("select count(*) from Salary where 用户编号 = '1'")), 0);
+        QCOMPARE(count(QStringLiteral("select count(*) from Salary where 用户编号 = '2'")), 1);
+        QCOMPARE(count(QStringLiteral("select count(*) from Payment")), 3);
+        QCOMPARE(form().currentPage(), int(TAppForm::SalaryPage));
+    }
+
+    void pageRules_data()
+    {
+        QTest::addColumn<QString>("item");
+        QTest::addColumn<int>("page");
+        QTest::addColumn<bool>("tbNew");
+        QTest::addColumn<bool>("tbSave");
+        QTest::addColumn<bool>("showAddition");
+        QTest::newRow("支付指令") << "PaymentAdd" << int(TAppForm::PaymentAddPage) << true << true
+                                  << true;
+        QTest::newRow("往来帐户表")
+            << "CompanyMaintain" << int(TAppForm::CompanyMaintainPage) << false << true << false;
+        QTest::newRow("工资表") << "Salary" << int(TAppForm::SalaryPage) << true << true << false;
+        QTest::newRow("付款帐号表")
+            << "Drawee" << int(TAppForm::DraweePage) << false << false << false;
+        QTest::newRow("账户分类管理")
+            << "CompanyType" << int(TAppForm::CompanyTypePage) << false << false << false;
+        QTest::newRow("常见用途管理") << "Use" << int(TAppForm::UsePage) << false << false << false;
+    }
+
+    void pageRules()
+    {
+        QFETCH(QString, item);
+        QFETCH(int, page);
+        QFETCH(bool, tbNew);
+        QFETCH(bool, tbSave);
+        QFETCH(bool, showAddition);
+        login();
+        form().UseClick();
+        auto* action = form().findChild<QAction*>(item);
+        QVERIFY(action);
+        action->trigger();
+        QCOMPARE(form().currentPage(), page);
+        QVERIFY(action->isChecked());
+        QCOMPARE(form().TBNew->isEnabled(), tbNew);
+        QCOMPARE(form().TBSave->isEnabled(), tbSave);
+        QCOMPARE(form().ShowAddition1->isEnabled(), showAddition);
+        // The clear button does nothing where it has no list to clear.
+        if (!tbNew) {
+            form().FileNew1Execute(form().TBNew);
+            QVERIFY(MessageBox::takeShown().isEmpty());
+        }
+    }
+
+    void payeePageReReadsAndShowsEveryAccount()
+    {
+        login();
+        dm().ATCompany->setFilterText(QStringLiteral("收款帐号 = 0"));
+        dm().ATCompany->setFiltered(true);
+        execSql(ws->path(),
+                QStringLiteral("insert into Company(收款帐号) values ('added-by-import')"));
+        form().CompanyMaintainClick();
+        QVERIFY(!dm().ATCompany->isFiltered());
+        QCOMPARE(dm().ATCompany->recordCount(), 3);
+    }
+
+    void shortcuts()
+    {
+        login();
+        form().show();
+        QApplication::setActiveWindow(&form());
+        QVERIFY(QTest::qWaitForWindowActive(&form()));
+        form().DraweeClick();
+        QSignalSpy salaryImport(&form(), &TAppForm::salaryImportRequested);
+        QTest::keyClick(&form(), Qt::Key_N, Qt::ControlModifier);
+        QVERIFY(MessageBox::takeShown().isEmpty()); // Ctrl+N does nothing
+        QCOMPARE(count(QStringLiteral("select count(*) from Payment")), 3);
+        QTest::keyClick(&form(), Qt::Key_O, Qt::ControlModifier);
+        QCOMPARE(salaryImport.count(), 1);
+        MessageBox::takeShown();
+    }
+
+    void navigatorsHaveTheirButtons()
+    {
+        QCOMPARE(form().DBNavigatorPayment->findChildren<QToolButton*>().size(), 14);
+        QCOMPARE(form().DBNavigatorPayment->button(DBNavigator::Post)->toolTip(),
+                 QStringLiteral("确认"));
+        QCOMPARE(form().DBNavigatorPayment->button(DBNavigator::GotoBookmark)->toolTip(),
+                 QStringLiteral("回到书签"));
+        QCOMPARE(form().DBNavigatorSalary->button(DBNavigator::Post)->toolTip(),
+                 QStringLiteral("确定"));
+        QCOMPARE(form().DBNavigatorSalary->button(DBNavigator::GotoBookmark)->toolTip(),
+                 QStringLiteral("返回书签"));
+        QToolButton* next = form().DBNavigatorUse->button(DBNavigator::Next);
+        QVERIFY(next->autoRepeat());
+        QCOMPARE(next->autoRepeatDelay(), 500);
+        QCOMPARE(next->autoRepeatInterval(), 100);
+    }
+
+    void gridEditingReachesTheDatabase()
+    {
+        login();
+        form().DraweeClick();
+        form().show();
+        DBGrid* grid = form().DBGridDrawee;
+        grid->setFocus();
+        // Down on an empty list starts a new row; an untouched one is dropped by Up.
+        QTest::keyClick(grid, Qt::Key_Down);
+        QCOMPARE(dm().ATDrawee->state(), Table::State::Insert);
+        QTest::keyClick(grid, Qt::Key_Up);
+        QCOMPARE(dm().ATDrawee->state(), Table::State::Browse);
+        QCOMPARE(dm().ATDrawee->rowCount(), 0);
+
+        QTest::keyClick(grid, Qt::Key_Down);
+        QVERIFY(grid->model()->setData(grid->model()->index(0, 0), QStringLiteral("955880012345")));
+        form().DBNavigatorDrawee->click(DBNavigator::Post);
+        QCOMPARE(querySingle(ws->path(),
+                             QStringLiteral("select 付款帐号 from Drawee where 用户编号 = '1'"))
+                     .toString(),
+                 QStringLiteral("955880012345"));
+        QVERIFY(MessageBox::takeShown().isEmpty());
+    }
+
+    void checkBoxesToggleWithOneClick()
+    {
+        login();
+        form().show();
+        DBGrid* grid = form().DBGridPayment;
+        Table& p = *dm().ATPayment;
+        p.first();
+        const int col = grid->tableModel()->columnOfField(u"同城交易");
+        const QRect cell = grid->visualRect(grid->model()->index(0, col));
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, cell.center());
+        QCOMPARE(p.text(u"同城交易"), QStringLiteral("是"));
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, cell.center());
+        QCOMPARE(p.text(u"同城交易"), QStringLiteral("否"));
+        p.post();
+        QCOMPARE(querySingle(ws->path(),
+                             QStringLiteral("select 同城交易 from Payment where 收款帐号 = 'P-1a'"))
+                     .toString(),
+                 QStringLiteral("否"));
+    }
+
+    void deleteAsksFirst()
+    {
+        login();
+        Table& p = *dm().ATPayment;
+        p.first();
+        MessageBox::setNextAnswer(QMessageBox::No);
+        form().DBGridPayment->deleteCurrentRow();
+        QCOMPARE(count(QStringLiteral("select count(*) from Payment")), 3);
+        MessageBox::setNextAnswer(QMessageBox::Yes);
+        form().DBNavigatorPayment->click(DBNavigator::Delete);
+        QCOMPARE(count(QStringLiteral("select count(*) from Payment")), 2);
+        QCOMPARE(MessageBox::takeShown().size(), 2);
+    }
+
+    void errorsReachTheDefaultDisplay()
+    {
+        login();
+        form().UseClick();
+        Table& u = *dm().ATUse;
+        u.append();
+        auto* model = form().DBGridPayment->model();
+        Q_UNUSED(model);
+        form().DBGridCompanyType->model()->setData(form().DBGridCompanyType->model()->index(0, 1),
+                                                   QString());
+        // A classification name longer than its column is refused with a message.
+        dm().ATCompanyType->append();
+        QVERIFY(form().DBGridCompanyType->model()->setData(
+            form().DBGridCompanyType->model()->index(0, 1), QString(51, QLatin1Char('x'))));
+        form().DBNavigatorCompanyType->click(DBNavigator::Post);
+        const auto shown = MessageBox::takeShown();
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown.first().title, applicationTitle());
+        QCOMPARE(shown.first().icon, QMessageBox::Critical);
+        QVERIFY(shown.first().text.contains(QStringLiteral("type")));
+        QCOMPARE(dm().ATCompanyType->state(), Table::State::Insert); // still in editing
+        dm().ATCompanyType->cancel();
+        u.cancel();
+    }
+
+    void passwordChangeChecksInOrder()
+    {
+        login();
+        TChgPwdDlg& dlg = *in->ChgPwdDlg;
+        // A wrong old password is reported alone, even with differing new ones.
+        dlg.OldPwd->setText(QStringLiteral("wrong"));
+        dlg.NewPwd->setText(QStringLiteral("a"));
+        dlg.PwdAgain->setText(QStringLiteral("b"));
+        dlg.BitBtn1Click();
+        auto shown = MessageBox::takeShown();
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown.first().title, QStringLiteral("错误"));
+        QCOMPARE(shown.first().text, QStringLiteral("旧密码错误"));
+        QVERIFY(dlg.OldPwd->text().isEmpty());
+        QCOMPARE(dlg.NewPwd->text(), QStringLiteral("a"));
+
+        // New passwords differing only in letter case are refused.
+        dlg.OldPwd->setText(QString());
+        dlg.NewPwd->setText(QStringLiteral("NewPass"));
+        dlg.PwdAgain->setText(QStringLiteral("newpass"));
+        dlg.BitBtn1Click();
+        shown = MessageBox::takeShown();
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown.first().text, QStringLiteral("两次输入的新密码不同，请检查输入。"));
+        QVERIFY(dlg.NewPwd->text().isEmpty());
+        QVERIFY(dlg.PwdAgain->text().isEmpty());
+        QVERIFY(isPasswordHash(
+            querySingle(ws->path(), QStringLiteral("select 密码 from \"User\"")).toString()));
+        QVERIFY(passwordMatches(
+            querySingle(ws->path(), QStringLiteral("select 密码 from \"User\"")).toString(),
+            QString()));
+
+        // Success: stored hashed, and the next login wants it.
+        dlg.NewPwd->setText(QStringLiteral("NewPass"));
+        dlg.PwdAgain->setText(QStringLiteral("NewPass"));
+        dlg.BitBtn1Click();
+        QVERIFY(MessageBox::takeShown().isEmpty());
+        QCOMPARE(dlg.result(), int(QDialog::Accepted));
+        const QString stored =
+            querySingle(ws->path(), QStringLiteral("select 密码 from \"User\"")).toString();
+        QVERIFY(isPasswordHash(stored));
+        QVERIFY(!stored.contains(QStringLiteral("newpass"), Qt::CaseInsensitive));
+        answerLogin({QString(), QStringLiteral("NEWPASS")});
+        form().LoginClick();
+        QVERIFY(!terminated);
+        shown = MessageBox::takeShown();
+        QCOMPARE(shown.size(), 1); // the old empty password is refused
+        QCOMPARE(shown.first().text, QStringLiteral("密码错误"));
+    }
+
+    void passwordChangeCancelChangesNothing()
+    {
+        login();
+        const QString before =
+            querySingle(ws->path(), QStringLiteral("select 密码 from \"User\"")).toString();
+        Modal::setNextHandler([](QDialog* d) {
+            auto* dlg = static_cast<TChgPwdDlg*>(d);
+            dlg->NewPwd->setText(QStringLiteral("x"));
+            dlg->PwdAgain->setText(QStringLiteral("x"));
+            dlg->BitBtn2->click();
+            return dlg->result();
+        });
+        form().PwdChange->trigger();
+        QCOMPARE(querySingle(ws->path(), QStringLiteral("select 密码 from \"User\"")).toString(),
+                 before);
+    }
+};
+
+QTEST_MAIN(TestMainWindow)
+#include "tst_mainwindow.moc"
