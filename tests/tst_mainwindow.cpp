@@ -500,6 +500,51 @@ private slots:
         QCOMPARE(shown.first().text, QStringLiteral("密码错误"));
     }
 
+    void typedRowsSurviveARestart()
+    {
+        login();
+        form().DraweeClick();
+        Table& d = *dm().ATDrawee;
+        auto* drawee = form().DBGridDrawee->model();
+        d.append();
+        QVERIFY(drawee->setData(drawee->index(d.currentRow(), 0), QStringLiteral("6222000011112222")));
+        form().UseClick();
+        Table& u = *dm().ATUse;
+        auto* use = form().DBGridUse->model();
+        u.append();
+        QVERIFY(use->setData(use->index(u.currentRow(), 0), QStringLiteral("办公用品")));
+        // Both rows are still being typed when the clerk closes the program: closing
+        // stores them.
+        QVERIFY(d.isEditing());
+        QVERIFY(u.isEditing());
+        form().show();
+        QVERIFY(form().close());
+        QVERIFY(MessageBox::takeShown().isEmpty());
+        in.reset();
+        start();
+        login();
+        QCOMPARE(dm().ATDrawee->recordCount(), 1);
+        QCOMPARE(dm().ATDrawee->text(u"付款帐号"), QStringLiteral("6222000011112222"));
+        QVERIFY(dm().ATUse->locate(QStringLiteral("用途"), {QStringLiteral("办公用品")}));
+    }
+
+    void closingKeepsARefusedRowOnScreen()
+    {
+        login();
+        form().CompanyTypeClick();
+        Table& t = *dm().ATCompanyType;
+        t.append();
+        t.setValue(u"type", QString(60, QLatin1Char('x'))); // longer than the column allows
+        form().show();
+        QVERIFY(!form().close()); // the refusal is shown and the window stays
+        const auto shown = MessageBox::takeShown();
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown.first().icon, QMessageBox::Critical);
+        QVERIFY(form().isVisible());
+        QVERIFY(t.isEditing());
+        t.cancel();
+    }
+
     void passwordChangeCancelChangesNothing()
     {
         login();

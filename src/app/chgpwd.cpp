@@ -19,6 +19,8 @@ TChgPwdDlg::TChgPwdDlg(TDataModule2& dm, QWidget* parent) : QDialog(parent), m_d
     QFont f(QStringLiteral("Tahoma"));
     f.setPixelSize(13);
     setFont(f);
+    // Typed passwords show as "*".
+    setStyleSheet(QStringLiteral("QLineEdit { lineedit-password-character: 42; }"));
     setFixedSize(237, 202);
 
     auto edit = [this](const QString& label, const char* name, int y) {

@@ -19,6 +19,8 @@ TPasswordDlg::TPasswordDlg(TDataModule2& dm, QWidget* parent) : QDialog(parent),
     QFont f(QStringLiteral("Tahoma"));
     f.setPixelSize(13);
     setFont(f);
+    // Typed passwords show as "*".
+    setStyleSheet(QStringLiteral("QLineEdit { lineedit-password-character: 42; }"));
     setFixedSize(254, 137);
 
     Label2 = new QLabel(QStringLiteral("用户编号"), this);

@@ -14,6 +14,7 @@
 #include <QActionGroup>
 #include <QApplication>
 #include <QClipboard>
+#include <QCloseEvent>
 #include <QCoreApplication>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -389,9 +390,31 @@ void TAppForm::showEvent(QShowEvent* event)
         QTimer::singleShot(0, this, [this] { LoginClick(); });
 }
 
+bool TAppForm::storePendingRows()
+{
+    // A row still being typed is stored before the program ends; an untouched new row
+    // is dropped. A refused row is reported and stays for the clerk to correct.
+    for (Table* t : {m_dm.ATPayment.get(), m_dm.ATCompany.get(), m_dm.ATSalary.get(), m_dm.ATDrawee.get(),
+                     m_dm.ATUser.get(), m_dm.ATCompanyType.get(), m_dm.ATUse.get()}) {
+        if (t->isOpen() && t->isEditing() && !guarded(this, [t] { t->checkBrowseMode(); }))
+            return false;
+    }
+    return true;
+}
+
+void TAppForm::closeEvent(QCloseEvent* event)
+{
+    if (!storePendingRows()) {
+        event->ignore();
+        return;
+    }
+    QMainWindow::closeEvent(event);
+}
+
 void TAppForm::terminateApplication()
 {
     m_terminated = true;
+    storePendingRows();
     if (terminate) {
         terminate();
         return;

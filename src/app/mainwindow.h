@@ -142,6 +142,7 @@ signals:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void buildActions();
@@ -153,6 +154,7 @@ private:
     void clipboardCommand(int which);
     void notYetAvailable();
     void terminateApplication();
+    bool storePendingRows();
 
     TDataModule2& m_dm;
     TAboutBox* AboutBox = nullptr;
