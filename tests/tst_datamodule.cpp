@@ -197,11 +197,11 @@ private slots:
         Table& p = *dm.ATPayment;
         QCOMPARE(p.field(0).column.name, QStringLiteral("no"));
         QCOMPARE(p.text(u"no"), QStringLiteral("1"));
-        p.last();
+        p.moveTo(2);
         QCOMPARE(p.text(u"no"), QStringLiteral("3"));
-        p.append();
+        p.last(); // reaching the end starts a new instruction
+        QVERIFY(p.isNewRow(p.currentRow()));
         QCOMPARE(p.text(u"no"), QStringLiteral("1")); // a new row has no position yet
-        p.cancel();
         QCOMPARE(p.textAt(2, 0), QStringLiteral("3"));
     }
 

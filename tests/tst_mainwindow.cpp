@@ -13,6 +13,7 @@
 #include "views/dbgrid.h"
 #include "views/dbnavigator.h"
 #include "views/paymentaddition.h"
+#include "views/selcompanytype.h"
 
 #include <QAction>
 #include <QLineEdit>
@@ -221,6 +222,7 @@ private slots:
         Table& p = *dm().ATPayment;
         p.first();
         p.edit();
+        p.setValue(u"同城交易", QStringLiteral("是"));
         p.setValue(u"收款单位", QStringLiteral("甲公司"));
         p.post();
         QCOMPARE(querySingle(ws->path(),
@@ -404,11 +406,13 @@ private slots:
         QCOMPARE(p.text(u"同城交易"), QStringLiteral("是"));
         QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, cell.center());
         QCOMPARE(p.text(u"同城交易"), QStringLiteral("否"));
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, cell.center());
+        QCOMPARE(p.text(u"同城交易"), QStringLiteral("是"));
         p.post();
         QCOMPARE(querySingle(ws->path(),
                              QStringLiteral("select 同城交易 from Payment where 收款帐号 = 'P-1a'"))
                      .toString(),
-                 QStringLiteral("否"));
+                 QStringLiteral("是"));
     }
 
     void deleteAsksFirst()
@@ -507,7 +511,8 @@ private slots:
         Table& d = *dm().ATDrawee;
         auto* drawee = form().DBGridDrawee->model();
         d.append();
-        QVERIFY(drawee->setData(drawee->index(d.currentRow(), 0), QStringLiteral("6222000011112222")));
+        QVERIFY(
+            drawee->setData(drawee->index(d.currentRow(), 0), QStringLiteral("6222000011112222")));
         form().UseClick();
         Table& u = *dm().ATUse;
         auto* use = form().DBGridUse->model();
@@ -543,6 +548,112 @@ private slots:
         QVERIFY(form().isVisible());
         QVERIFY(t.isEditing());
         t.cancel();
+    }
+
+    void paymentRulesThroughTheGrid()
+    {
+        login();
+        form().show();
+        DBGrid* grid = form().DBGridPayment;
+        Table& p = *dm().ATPayment;
+        p.last(); // the end of the list offers a new instruction with its defaults
+        QVERIFY(p.isNewRow(p.currentRow()));
+        const int row = p.currentRow();
+        auto* model = grid->model();
+        auto cell = [&](const char16_t* field) {
+            return model->index(row, grid->tableModel()->columnOfField(field));
+        };
+        QVERIFY(model->setData(cell(u"收款帐号"), QStringLiteral("6217000099")));
+        QVERIFY(model->setData(cell(u"收款单位"), QStringLiteral("某某公司")));
+        QVERIFY(model->setData(cell(u"同城交易"), Qt::Unchecked, Qt::CheckStateRole));
+        QVERIFY(model->setData(cell(u"金额"), QStringLiteral("1500.50")));
+        form().DBNavigatorPayment->click(DBNavigator::Post);
+        auto shown = MessageBox::takeShown();
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown.first().icon, QMessageBox::Critical);
+        QCOMPARE(shown.first().title, applicationTitle());
+        QCOMPARE(shown.first().text,
+                 QStringLiteral("非同城交易且非溯枫帐号请输入汇入地点或收款银行"));
+        QCOMPARE(p.state(), Table::State::Insert);
+        QCOMPARE(p.text(u"收款单位"), QStringLiteral("某某公司"));
+
+        // Corrected, it is stored; the new payee is offered in the "Information" box.
+        QVERIFY(model->setData(cell(u"收款银行"), QStringLiteral("农业银行")));
+        QVERIFY(model->setData(cell(u"汇入地点"), QStringLiteral("成都")));
+        MessageBox::setNextAnswer(QMessageBox::Yes);
+        form().DBNavigatorPayment->click(DBNavigator::Post);
+        shown = MessageBox::takeShown();
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown.first().title, QStringLiteral("Information"));
+        QCOMPARE(shown.first().icon, QMessageBox::Information);
+        QCOMPARE(
+            count(QStringLiteral("select count(*) from Company where 收款帐号 = '6217000099'")), 1);
+        QCOMPARE(
+            querySingle(ws->path(),
+                        QStringLiteral("select 金额 from Payment where 收款帐号 = '6217000099'"))
+                .toLongLong(),
+            15005000LL);
+    }
+
+    void classificationDeleteThroughTheGrid()
+    {
+        execSql(ws->path(), QStringLiteral("insert into CompanyType(type) values ('供应商')"));
+        execSql(ws->path(), QStringLiteral("insert into CompanyType(type) values ('客户')"));
+        execSql(ws->path(),
+                QStringLiteral("insert into Company(收款帐号, 账号分类) values ('X', '1')"));
+        login();
+        dm().ATCompanyType->requery();
+        form().CompanyTypeClick();
+        MessageBox::setNextAnswer(QMessageBox::Yes); // delete the record?
+        MessageBox::setNextAnswer(QMessageBox::Yes); // move its accounts?
+        Modal::setNextHandler([](QDialog* d) {
+            auto* picker = static_cast<TSelCompanyType*>(d);
+            picker->DBGrid1->setCurrentIndex(picker->DBGrid1->model()->index(1, 0));
+            picker->BitBtn2->click();
+            return picker->result();
+        });
+        form().DBGridCompanyType->deleteCurrentRow();
+        const auto shown = MessageBox::takeShown();
+        QCOMPARE(shown.size(), 2);
+        QCOMPARE(shown.at(1).text,
+                 QStringLiteral("您正要删除一个账户分类，是否要将该分类的账户转移到其它分类中？"));
+        QCOMPARE(querySingle(ws->path(),
+                             QStringLiteral("select 账号分类 from Company where 收款帐号 = 'X'"))
+                     .toString(),
+                 QStringLiteral("2"));
+        QCOMPARE(count(QStringLiteral("select count(*) from CompanyType")), 1);
+    }
+
+    void duplicateClassificationThroughTheNavigator()
+    {
+        execSql(ws->path(), QStringLiteral("insert into CompanyType(type) values ('供应商')"));
+        login();
+        Table& ct = *dm().ATCompanyType;
+        ct.requery();
+        form().CompanyTypeClick();
+        form().DBNavigatorCompanyType->click(DBNavigator::Insert);
+        auto* model = form().DBGridCompanyType->model();
+        QVERIFY(model->setData(model->index(ct.currentRow(), 1), QStringLiteral("供应商")));
+        form().DBNavigatorCompanyType->click(DBNavigator::Post);
+        const auto shown = MessageBox::takeShown();
+        QCOMPARE(shown.size(), 1); // the notice only, no error display after it
+        QCOMPARE(shown.first().title, applicationTitle());
+        QCOMPARE(shown.first().text, QStringLiteral("出错信息：该分类已存在"));
+        QCOMPARE(ct.state(), Table::State::Insert);
+        ct.cancel();
+    }
+
+    void classificationPickerResults()
+    {
+        TSelCompanyType& picker = *in->SelCompanyType;
+        QCOMPARE(picker.windowTitle(), QStringLiteral("账号分类过滤"));
+        picker.BitBtn3->click();
+        QCOMPARE(picker.result(), 2);
+        picker.reject(); // Esc and the close box
+        QCOMPARE(picker.result(), 2);
+        picker.DBGrid1DblClick(); // even on an empty list
+        QCOMPARE(picker.result(), 1);
+        QVERIFY(picker.DBGrid1->isReadOnly());
     }
 
     void passwordChangeCancelChangesNothing()

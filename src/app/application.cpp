@@ -2,10 +2,12 @@
 
 #include "app/about.h"
 #include "app/chgpwd.h"
+#include "app/guiinteraction.h"
 #include "app/logindlg.h"
 #include "app/mainwindow.h"
 #include "app/messagebox.h"
 #include "views/paymentaddition.h"
+#include "views/selcompanytype.h"
 
 namespace bankprep {
 
@@ -30,6 +32,8 @@ Instances::Instances() = default;
 Instances::~Instances()
 {
     // Windows first: they are bound to the data module's tables.
+    DataModule2.setInteraction(nullptr);
+    DataModule2.setPaymentButtons(nullptr);
     AppForm.reset();
 }
 
@@ -45,6 +49,10 @@ void Instances::create(const QString& databasePath)
     ChgPwdDlg = new TChgPwdDlg(DataModule2, AppForm.get());
     AppForm->setPasswordDlg(PasswordDlg);
     AppForm->setChgPwdDlg(ChgPwdDlg);
+    SelCompanyType = new TSelCompanyType(DataModule2, AppForm.get());
+    interaction = std::make_unique<GuiInteraction>(AppForm.get(), SelCompanyType);
+    DataModule2.setInteraction(interaction.get());
+    DataModule2.setPaymentButtons(PaymentAdditionDlg);
 }
 
 } // namespace bankprep

@@ -12,6 +12,8 @@ class TAppForm;
 class TChgPwdDlg;
 class TPasswordDlg;
 class TPaymentAdditionDlg;
+class TSelCompanyType;
+class GuiInteraction;
 
 // Reports an exception that escaped an event handler in the default error display
 // instead of letting it end the program.
@@ -31,7 +33,7 @@ public:
 
     // Creates the windows and the data module in order: main window, about window,
     // detail window, data module (connects, opens the tables), login window, password
-    // window. Throws DbError when the database cannot be used.
+    // window, classification picker. Throws DbError when the database cannot be used.
     void create(const QString& databasePath);
 
     TDataModule2 DataModule2;
@@ -40,6 +42,8 @@ public:
     TPaymentAdditionDlg* PaymentAdditionDlg = nullptr;
     TPasswordDlg* PasswordDlg = nullptr;
     TChgPwdDlg* ChgPwdDlg = nullptr;
+    TSelCompanyType* SelCompanyType = nullptr;
+    std::unique_ptr<GuiInteraction> interaction;
 };
 
 } // namespace bankprep

@@ -394,8 +394,9 @@ bool TAppForm::storePendingRows()
 {
     // A row still being typed is stored before the program ends; an untouched new row
     // is dropped. A refused row is reported and stays for the clerk to correct.
-    for (Table* t : {m_dm.ATPayment.get(), m_dm.ATCompany.get(), m_dm.ATSalary.get(), m_dm.ATDrawee.get(),
-                     m_dm.ATUser.get(), m_dm.ATCompanyType.get(), m_dm.ATUse.get()}) {
+    for (Table* t :
+         {m_dm.ATPayment.get(), m_dm.ATCompany.get(), m_dm.ATSalary.get(), m_dm.ATDrawee.get(),
+          m_dm.ATUser.get(), m_dm.ATCompanyType.get(), m_dm.ATUse.get()}) {
         if (t->isOpen() && t->isEditing() && !guarded(this, [t] { t->checkBrowseMode(); }))
             return false;
     }

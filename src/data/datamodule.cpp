@@ -24,6 +24,14 @@ TDataModule2::TDataModule2(QObject* parent) : QObject(parent)
     declareFields();
 
     ATPayment->beforeOpen = [this](Table& t) { ATPaymentBeforeOpen(t); };
+    ATPayment->onNewRecord = [this](Table& t) { ATPaymentNewRecord(t); };
+    ATPayment->beforePost = [this](Table& t) { ATPaymentBeforePost(t); };
+    ATPayment->afterPost = [this](Table& t) { ATPaymentAfterPost(t); };
+    ATPayment->afterScroll = [this](Table& t) { ATPaymentAfterScroll(t); };
+    ATCompanyType->beforeDelete = [this](Table& t) { ATCompanyTypeBeforeDelete(t); };
+    ATCompanyType->onPostError = [this](Table& t, const DbError& e) {
+        return ATCompanyTypePostError(t, e);
+    };
     ATSalary->beforePost = [this](Table& t) { ATDraweeBeforePost(t); };
     ATDrawee->beforePost = [this](Table& t) { ATDraweeBeforePost(t); };
     // These four are defined with their filter switched on.
@@ -130,6 +138,157 @@ void TDataModule2::ATPaymentBeforeOpen(Table&)
     } catch (const DbError&) {
         // Dropped without a message; the table's opening tells if the column is missing.
     }
+}
+
+namespace {
+
+const QString kYes = QStringLiteral("是");
+const QString kNo = QStringLiteral("否");
+
+// Blanks and control characters at both ends removed, as the bank's rules count them.
+QString trimBlanks(const QString& s)
+{
+    qsizetype b = 0;
+    qsizetype e = s.size();
+    while (b < e && s.at(b).unicode() <= 0x20)
+        ++b;
+    while (e > b && s.at(e - 1).unicode() <= 0x20)
+        --e;
+    return s.mid(b, e - b);
+}
+
+} // namespace
+
+bool TDataModule2::ask(const QString& text)
+{
+    return m_interaction && m_interaction->askInformation(text);
+}
+
+void TDataModule2::notice(const QString& text)
+{
+    if (m_interaction)
+        m_interaction->notice(text);
+}
+
+void TDataModule2::ATPaymentNewRecord(Table& t)
+{
+    t.setValue(u"用户编号", CurrentUser);
+    t.setValue(u"溯枫帐号", kNo);
+    t.setValue(u"同城交易", kYes);
+    t.setValue(u"用途", LastUse);
+    t.setValue(u"大额实时", kNo);
+}
+
+void TDataModule2::ATPaymentBeforePost(Table& t)
+{
+    t.setValue(u"用户编号", CurrentUser);
+    const QString sameCity = t.text(u"同城交易");
+    const QString sameBank = t.text(u"溯枫帐号");
+
+    // A same-bank account in another city needs the payee bank.
+    if (sameCity == kNo && sameBank == kYes && t.text(u"收款银行").isEmpty())
+        throw DbError(QStringLiteral("异地溯枫银行必需填写收款银行"), 0);
+
+    if (sameCity == kYes || sameBank == kYes) {
+        t.setValue(u"汇入地点", QString());
+    } else if (trimBlanks(t.text(u"汇入地点")).isEmpty() ||
+               trimBlanks(t.text(u"收款银行")).isEmpty()) {
+        throw DbError(QStringLiteral("非同城交易且非溯枫帐号请输入汇入地点或收款银行"), 0);
+    }
+
+    if (sameCity == kYes && sameBank == kYes && t.text(u"收款银行").isEmpty())
+        t.setValue(u"收款银行", QStringLiteral(" "));
+
+    // A same-bank transfer takes no large-value real-time flag.
+    if (sameBank == kYes && t.text(u"大额实时") == kYes)
+        throw DbError(QStringLiteral("溯枫帐号不需选择大额实时"), 0);
+}
+
+void TDataModule2::ATPaymentAfterPost(Table& t)
+{
+    const QString purpose = t.text(u"用途");
+    LastUse = purpose;
+
+    // Learn the purpose: whole value, letter case counts; blanks are never learned.
+    if (!trimBlanks(purpose).isEmpty() && !ATUse->locate(QStringLiteral("用途"), {purpose})) {
+        ATUse->append();
+        ATUse->setValue(u"用途", purpose);
+        ATUse->post();
+    }
+
+    // Offer a payee account the payee book does not hold yet. The whole book is
+    // searched, whatever classification filter a view left on it, so an account is
+    // never offered twice; an instruction without an account offers nothing.
+    const QString account = t.text(u"收款帐号");
+    if (!trimBlanks(account).isEmpty() &&
+        ATCompany->lookup(u"收款帐号", account, u"收款帐号").isNull()) {
+        if (!ask(QStringLiteral("您输入了一个新的账号，是否要将它添加到常用往来账户中？")))
+            return;
+        ATCompany->append();
+        for (const char16_t* f :
+             {u"收款帐号", u"收款银行", u"收款单位", u"汇入地点", u"溯枫帐号"}) {
+            const QStringView field(f);
+            ATCompany->setValue(field, t.value(field));
+        }
+        ATCompany->post();
+    }
+
+    if (m_paymentButtons)
+        m_paymentButtons->setNextEnabled(!t.eof());
+}
+
+void TDataModule2::ATPaymentAfterScroll(Table& t)
+{
+    if (m_paymentButtons)
+        m_paymentButtons->setPreviousEnabled(!t.bof());
+    // Reaching the end of the list starts the next instruction.
+    if (t.eof() && t.state() != Table::State::Insert)
+        t.append();
+}
+
+void TDataModule2::ATCompanyTypeBeforeDelete(Table& t)
+{
+    const Bookmark mark = t.bookmark();
+    const QString oldType = t.text(u"type_id");
+    QString newType;
+    if (ask(QStringLiteral("您正要删除一个账户分类，是否要将该分类的账户转移到其它分类中？"))) {
+        for (;;) {
+            const int result = m_interaction ? m_interaction->pickCompanyType() : 2;
+            // Confirmed on an empty list there is nothing to move the accounts to.
+            if (result != 1 || t.currentRow() < 0 || t.isNewRow(t.currentRow())) {
+                t.gotoBookmark(mark);
+                throw AbortError();
+            }
+            const QString chosen = t.text(u"type_id");
+            if (chosen == oldType) {
+                notice(QStringLiteral("请选择要转移到的其它分类"));
+                continue;
+            }
+            newType = chosen;
+            break;
+        }
+    }
+    t.gotoBookmark(mark);
+    try {
+        Statement move(
+            ADOConn,
+            QStringLiteral("update Company set 账号分类=:newtype where 账号分类=:oldtype"));
+        move.bind(0, newType);
+        move.bind(1, oldType);
+        move.exec();
+    } catch (const DbError&) {
+        notice(QStringLiteral("数据库操作失败！"));
+        throw AbortError();
+    }
+}
+
+Table::PostErrorAction TDataModule2::ATCompanyTypePostError(Table&, const DbError& error)
+{
+    const QString reason = error.message().contains(QStringLiteral("重复的值"))
+                               ? QStringLiteral("该分类已存在")
+                               : error.message();
+    notice(QStringLiteral("出错信息：") + reason);
+    return Table::PostErrorAction::Abort;
 }
 
 void TDataModule2::ATDraweeBeforePost(Table& table)

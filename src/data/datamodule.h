@@ -1,6 +1,7 @@
 #pragma once
 
 #include "connection.h"
+#include "interaction.h"
 #include "table.h"
 
 #include <QObject>
@@ -59,9 +60,20 @@ public:
     QString CurrentUser; // "0" until login
     QString LastUse;     // the purpose of the last stored payment instruction
 
-    // Table event handlers.
+    // Who answers the rules' questions, and the detail window's buttons (both may be
+    // null: questions are then answered No, pickers cancelled).
+    void setInteraction(RuleInteraction* interaction) { m_interaction = interaction; }
+    void setPaymentButtons(PaymentButtons* buttons) { m_paymentButtons = buttons; }
+
+    // Table event handlers: the record rules.
     void ATPaymentBeforeOpen(Table& table);
+    void ATPaymentNewRecord(Table& table);
+    void ATPaymentBeforePost(Table& table);
+    void ATPaymentAfterPost(Table& table);
+    void ATPaymentAfterScroll(Table& table);
     void ATDraweeBeforePost(Table& table);
+    void ATCompanyTypeBeforeDelete(Table& table);
+    Table::PostErrorAction ATCompanyTypePostError(Table& table, const DbError& error);
     void DataModuleCreate();
 
     // Name of the classification with the given key text, cut to what the payee book's
@@ -70,6 +82,11 @@ public:
 
 private:
     void declareFields();
+    bool ask(const QString& text);
+    void notice(const QString& text);
+
+    RuleInteraction* m_interaction = nullptr;
+    PaymentButtons* m_paymentButtons = nullptr;
 };
 
 } // namespace bankprep

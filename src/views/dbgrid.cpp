@@ -139,6 +139,15 @@ Table* DBGrid::table() const
     return m_source->dataSet();
 }
 
+void DBGrid::setReadOnly(bool readOnly)
+{
+    m_model->setReadOnly(readOnly);
+    setEditTriggers(
+        readOnly ? QAbstractItemView::NoEditTriggers
+                 : QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
+                       QAbstractItemView::AnyKeyPressed | QAbstractItemView::SelectedClicked);
+}
+
 void DBGrid::applyColumnWidths()
 {
     const int charWidth = std::max(fontMetrics().averageCharWidth(), 6);
@@ -337,6 +346,16 @@ void DBGrid::keyPressEvent(QKeyEvent* event)
 {
     Table* t = table();
     const bool ctrl = event->modifiers() & Qt::ControlModifier;
+    if (isReadOnly()) {
+        // Enter and Esc belong to the window (its default and cancel buttons).
+        if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter ||
+            event->key() == Qt::Key_Escape || event->key() == Qt::Key_Tab) {
+            event->ignore();
+            return;
+        }
+        QTableView::keyPressEvent(event);
+        return;
+    }
     switch (event->key()) {
     case Qt::Key_Insert:
         guarded(this, [t] { t->insert(); });

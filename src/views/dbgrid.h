@@ -25,6 +25,9 @@ public:
     Table* table() const;
     DataSource* dataSource() const { return m_source; }
 
+    // A read-only grid only moves the cursor: no editing, no new or deleted rows.
+    void setReadOnly(bool readOnly);
+    bool isReadOnly() const { return m_model->isReadOnly(); }
     // Keeps the first column in place when the grid scrolls sideways.
     void setFrozenFirstColumn(bool frozen);
     void setCellFont(const QFont& font);

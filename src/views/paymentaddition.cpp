@@ -32,6 +32,16 @@ TPaymentAdditionDlg::TPaymentAdditionDlg(TDataModule2& dm, QWidget* parent)
             [this] { guarded(this, [this] { m_dm.ATPayment->next(); }); });
 }
 
+void TPaymentAdditionDlg::setPreviousEnabled(bool enabled)
+{
+    BtnPrevious->setEnabled(enabled);
+}
+
+void TPaymentAdditionDlg::setNextEnabled(bool enabled)
+{
+    BtnNext->setEnabled(enabled);
+}
+
 void TPaymentAdditionDlg::hideEvent(QHideEvent* event)
 {
     QDialog::hideEvent(event);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "data/interaction.h"
+
 #include <QDialog>
 
 class QLabel;
@@ -12,11 +14,14 @@ class TDataModule2;
 // The payment detail window: the current payment instruction as a form beside the
 // grid. Shown modelessly, on top of the other windows; closing it clears the main
 // window's toggle.
-class TPaymentAdditionDlg : public QDialog
+class TPaymentAdditionDlg : public QDialog, public PaymentButtons
 {
     Q_OBJECT
 public:
     explicit TPaymentAdditionDlg(TDataModule2& dm, QWidget* parent = nullptr);
+
+    void setPreviousEnabled(bool enabled) override;
+    void setNextEnabled(bool enabled) override;
 
     QLabel* Label5;
     QPushButton* BtnPrevious;

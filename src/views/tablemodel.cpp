@@ -127,7 +127,7 @@ Qt::ItemFlags TableModel::flags(const QModelIndex& index) const
     if (field < 0)
         return f;
     const FieldDef& fd = m_table->field(field);
-    if (fd.kind == FieldDef::Kind::Calculated || fd.column.kind == ColumnKind::Key)
+    if (m_readOnly || fd.kind == FieldDef::Kind::Calculated || fd.column.kind == ColumnKind::Key)
         return f;
     if (m_columns.at(index.column()).checkBox)
         return f | Qt::ItemIsUserCheckable;

@@ -38,6 +38,9 @@ public:
     Qt::ItemFlags flags(const QModelIndex& index) const override;
     bool setData(const QModelIndex& index, const QVariant& value, int role = Qt::EditRole) override;
 
+    void setReadOnly(bool readOnly) { m_readOnly = readOnly; }
+    bool isReadOnly() const { return m_readOnly; }
+
     static QString yes() { return QStringLiteral("是"); }
     static QString no() { return QStringLiteral("否"); }
 
@@ -48,6 +51,7 @@ private:
     QList<GridColumn> m_columns;
     QList<int> m_fields;
     int m_lastCurrent = -1;
+    bool m_readOnly = false;
 };
 
 } // namespace bankprep

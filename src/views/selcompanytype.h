@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QDialog>
+
+class QPushButton;
+class QWidget;
+
+namespace bankprep {
+
+class DBGrid;
+class TDataModule2;
+
+// The classification picker: lists the classifications and returns with the chosen one
+// as the classification table's current row. Result 1: chosen ("选定" or a
+// double-click); 2: cancelled ("取消", Esc, the close box).
+class TSelCompanyType : public QDialog
+{
+    Q_OBJECT
+public:
+    explicit TSelCompanyType(TDataModule2& dm, QWidget* parent = nullptr);
+
+    DBGrid* DBGrid1;
+    QWidget* Panel1;
+    QPushButton* BitBtn2;
+    QPushButton* BitBtn3;
+
+    void DBGrid1DblClick();
+    void reject() override; // closes with result 2
+};
+
+} // namespace bankprep
