@@ -6,6 +6,8 @@
 #include "app/logindlg.h"
 #include "app/mainwindow.h"
 #include "app/messagebox.h"
+#include "export/exportcommand.h"
+#include "export/exportdialogs.h"
 #include "views/paymentaddition.h"
 #include "views/selcompanytype.h"
 
@@ -46,7 +48,11 @@ void Instances::create(const QString& databasePath)
     AppForm->setPaymentAdditionDlg(PaymentAdditionDlg);
     DataModule2.create(databasePath);
     PasswordDlg = new TPasswordDlg(DataModule2, AppForm.get());
+    SelectPaymentDlg = new TSelectPaymentDlg(DataModule2, AppForm.get());
+    SplitSalaryDlg = new TSplitSalaryDlg(AppForm.get());
     ChgPwdDlg = new TChgPwdDlg(DataModule2, AppForm.get());
+    exportCommand = new ExportCommand(DataModule2, AppForm.get(), SelectPaymentDlg, SplitSalaryDlg);
+    AppForm->setExportCommand(exportCommand);
     AppForm->setPasswordDlg(PasswordDlg);
     AppForm->setChgPwdDlg(ChgPwdDlg);
     SelCompanyType = new TSelCompanyType(DataModule2, AppForm.get());

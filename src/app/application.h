@@ -14,6 +14,9 @@ class TPasswordDlg;
 class TPaymentAdditionDlg;
 class TSelCompanyType;
 class GuiInteraction;
+class TSelectPaymentDlg;
+class TSplitSalaryDlg;
+class ExportCommand;
 
 // Reports an exception that escaped an event handler in the default error display
 // instead of letting it end the program.
@@ -32,8 +35,9 @@ public:
     ~Instances();
 
     // Creates the windows and the data module in order: main window, about window,
-    // detail window, data module (connects, opens the tables), login window, password
-    // window, classification picker. Throws DbError when the database cannot be used.
+    // detail window, data module (connects, opens the tables), login window, payer
+    // account, split and password windows, classification picker. Throws DbError when the database
+    // cannot be used.
     void create(const QString& databasePath);
 
     TDataModule2 DataModule2;
@@ -41,7 +45,10 @@ public:
     TAboutBox* AboutBox = nullptr;
     TPaymentAdditionDlg* PaymentAdditionDlg = nullptr;
     TPasswordDlg* PasswordDlg = nullptr;
+    TSelectPaymentDlg* SelectPaymentDlg = nullptr;
+    TSplitSalaryDlg* SplitSalaryDlg = nullptr;
     TChgPwdDlg* ChgPwdDlg = nullptr;
+    ExportCommand* exportCommand = nullptr;
     TSelCompanyType* SelCompanyType = nullptr;
     std::unique_ptr<GuiInteraction> interaction;
 };

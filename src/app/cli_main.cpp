@@ -1,20 +1,225 @@
-// bankprep-cli: the desktop program's jobs from a shell. The commands arrive with the
-// jobs they run; for now it only answers --help.
+// bankprep-cli: the desktop program's jobs from a shell, for clerks who automate their
+// daily batch. It logs in as user "1" and writes exactly what the desktop program
+// writes for that user. Exit status: 0 done, 1 refused, 2 usage or login error.
+#include "data/datamodule.h"
+#include "data/users.h"
+#include "export/bankfiles.h"
+
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QTextStream>
+#include <cstdio>
+#include <optional>
+#include <termios.h>
+#include <unistd.h>
+
+using namespace bankprep;
+
+namespace {
+
+constexpr int kOk = 0;
+constexpr int kRefused = 1;
+constexpr int kUsage = 2;
+
+const char* const kHelp =
+    "用法：bankprep-cli [--db 文件] 命令 [选项]\n"
+    "\n"
+    "以用户“1”登录（密码取自环境变量 BANKPREP_PASSWORD；未设置且在终端中运行时会提示输入），\n"
+    "生成与桌面程序完全相同的银行文件。\n"
+    "\n"
+    "全局选项：\n"
+    "  --db 文件                 数据库文件，默认为当前目录下的 data.db（必须已存在）\n"
+    "  --help                    显示本说明\n"
+    "\n"
+    "命令：\n"
+    "  export-payments --payer 帐号 -o 文件\n"
+    "                            导出支付指令文件；帐号必须是当前用户的付款帐号\n"
+    "  export-salary -o 文件 [--rows-per-file N]\n"
+    "                            导出工资文件；N 为每文件记录数，超过时拆分为 文件.1、文件.2 ……\n"
+    "  export-payees -o 文件      导出往来账号文件（全部往来帐户）\n"
+    "\n"
+    "退出状态：0 成功；1 操作被拒绝（原因见标准错误输出）；2 用法错误或登录失败。\n";
+
+struct Failure
+{
+    int status;
+    QString message;
+};
+
+QTextStream& err()
+{
+    static QTextStream s(stderr);
+    return s;
+}
+
+// Options of one command: "--name value" pairs (and "-o value").
+class Options
+{
+public:
+    Options(const QStringList& args, const QStringList& known)
+    {
+        for (qsizetype i = 0; i < args.size(); ++i) {
+            const QString& a = args.at(i);
+            if (!known.contains(a))
+                throw Failure{kUsage, QStringLiteral("未知的选项：%1").arg(a)};
+            if (i + 1 >= args.size())
+                throw Failure{kUsage, QStringLiteral("选项 %1 缺少值").arg(a)};
+            m_values.append({a, args.at(i + 1)});
+            ++i;
+        }
+    }
+    std::optional<QString> value(const QString& name) const
+    {
+        std::optional<QString> v;
+        for (const auto& [k, val] : m_values) {
+            if (k == name)
+                v = val;
+        }
+        return v;
+    }
+    QString required(const QString& name) const
+    {
+        const auto v = value(name);
+        if (!v || v->isEmpty())
+            throw Failure{kUsage, QStringLiteral("缺少选项 %1").arg(name)};
+        return *v;
+    }
+
+private:
+    QList<QPair<QString, QString>> m_values;
+};
+
+QString readPasswordFromTerminal()
+{
+    std::fputs("密码：", stderr);
+    std::fflush(stderr);
+    termios old{};
+    const bool tty = tcgetattr(STDIN_FILENO, &old) == 0;
+    if (tty) {
+        termios quiet = old;
+        quiet.c_lflag &= ~tcflag_t(ECHO);
+        tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
+    }
+    QTextStream in(stdin);
+    const QString line = in.readLine();
+    if (tty)
+        tcsetattr(STDIN_FILENO, TCSAFLUSH, &old);
+    std::fputs("\n", stderr);
+    return line;
+}
+
+QString password()
+{
+    if (qEnvironmentVariableIsSet("BANKPREP_PASSWORD"))
+        return qEnvironmentVariable("BANKPREP_PASSWORD");
+    if (isatty(STDIN_FILENO))
+        return readPasswordFromTerminal();
+    throw Failure{kUsage, QStringLiteral("需要登录密码：请设置环境变量 BANKPREP_PASSWORD。")};
+}
+
+// Opens the database and logs in as user "1", as the desktop program's login does.
+void login(TDataModule2& dm, const QString& dbPath)
+{
+    if (!QFileInfo::exists(dbPath))
+        throw Failure{kRefused, QStringLiteral("数据库文件“%1”不存在。").arg(dbPath)};
+    dm.create(dbPath, false);
+    if (!checkUserPassword(dm, QStringLiteral("1"), password()))
+        throw Failure{kUsage, QStringLiteral("密码错误")};
+    applyLogin(dm, QStringLiteral("1"));
+}
+
+int exportPayments(const QString& db, const QStringList& args)
+{
+    const Options o(args, {QStringLiteral("--payer"), QStringLiteral("-o")});
+    const QString payer = o.required(QStringLiteral("--payer"));
+    const QString out = o.required(QStringLiteral("-o"));
+    TDataModule2 dm;
+    login(dm, db);
+    // Only one of the current user's payer accounts may open the lines.
+    Table& drawee = *dm.ATDrawee;
+    const int field = drawee.fieldIndex(u"付款帐号");
+    bool known = false;
+    for (int r = 0; r < drawee.rowCount() && !known; ++r)
+        known = !drawee.isNewRow(r) && drawee.textAt(r, field) == payer;
+    if (!known || payer.trimmed().isEmpty())
+        throw Failure{kUsage, QStringLiteral("请选择支付帐号")};
+    writeFilesAtomically({out}, {buildPaymentFile(*dm.ATPayment, payer)});
+    return kOk;
+}
+
+int exportSalary(const QString& db, const QStringList& args)
+{
+    const Options o(args, {QStringLiteral("-o"), QStringLiteral("--rows-per-file")});
+    const QString out = o.required(QStringLiteral("-o"));
+    int rowsPerFile = 0;
+    if (const auto n = o.value(QStringLiteral("--rows-per-file"))) {
+        const QString t = n->trimmed();
+        if (t.isEmpty())
+            throw Failure{kUsage, QStringLiteral("请输入文件记录数")};
+        bool ok = false;
+        rowsPerFile = t.toInt(&ok);
+        if (!ok)
+            throw Failure{kUsage, QStringLiteral("请输入有效记录数")};
+    }
+    TDataModule2 dm;
+    login(dm, db);
+    const QList<QByteArray> files = buildSalaryFiles(*dm.ATSalary, rowsPerFile);
+    const QStringList names =
+        files.size() > 1 ? pieceNames(out, int(files.size())) : QStringList{out};
+    writeFilesAtomically(names, files);
+    return kOk;
+}
+
+int exportPayees(const QString& db, const QStringList& args)
+{
+    const Options o(args, {QStringLiteral("-o")});
+    const QString out = o.required(QStringLiteral("-o"));
+    TDataModule2 dm;
+    login(dm, db);
+    writeFilesAtomically({out}, {buildPayeeFile(*dm.ATCompany)});
+    return kOk;
+}
+
+int run(QStringList args)
+{
+    if (args.contains(QStringLiteral("--help")) || args.contains(QStringLiteral("-h"))) {
+        QTextStream(stdout) << QString::fromUtf8(kHelp);
+        return kOk;
+    }
+    QString db = QStringLiteral("data.db");
+    if (args.size() >= 2 && args.first() == QStringLiteral("--db")) {
+        db = args.at(1);
+        args = args.mid(2);
+    }
+    if (args.isEmpty())
+        throw Failure{kUsage, QStringLiteral("缺少命令。使用 --help 查看用法。")};
+    const QString command = args.takeFirst();
+    if (command == QLatin1String("export-payments"))
+        return exportPayments(db, args);
+    if (command == QLatin1String("export-salary"))
+        return exportSalary(db, args);
+    if (command == QLatin1String("export-payees"))
+        return exportPayees(db, args);
+    throw Failure{kUsage, QStringLiteral("未知的命令：%1。使用 --help 查看用法。").arg(command)};
+}
+
+} // namespace
 
 int main(int argc, char* argv[])
 {
     QCoreApplication app(argc, argv);
-    QTextStream out(stdout);
-    QTextStream err(stderr);
-    const QStringList args = QCoreApplication::arguments().mid(1);
-    if (args.isEmpty() || args.contains(QStringLiteral("--help"))) {
-        out << "用法：bankprep-cli [--db 文件] 命令 ...\n"
-               "  --db 文件   数据库文件，默认为当前目录下的 data.db\n"
-               "  --help      显示本说明\n";
-        return args.isEmpty() ? 2 : 0;
+    try {
+        return run(QCoreApplication::arguments().mid(1));
+    } catch (const Failure& f) {
+        err() << f.message << "\n";
+        return f.status;
+    } catch (const DbError& e) {
+        err() << e.message() << "\n";
+        return kRefused;
+    } catch (const AbortError&) {
+        return kRefused;
+    } catch (const std::exception& e) {
+        err() << QString::fromLocal8Bit(e.what()) << "\n";
+        return kRefused;
     }
-    err << "未知的命令：" << args.first() << "\n";
-    return 2;
 }

@@ -6,6 +6,8 @@
 #include "app/logindlg.h"
 #include "app/messagebox.h"
 #include "data/datamodule.h"
+#include "data/users.h"
+#include "export/exportcommand.h"
 #include "views/dbgrid.h"
 #include "views/dbnavigator.h"
 #include "views/paymentaddition.h"
@@ -435,18 +437,8 @@ void TAppForm::LoginClick()
         terminateApplication();
         return;
     }
-    m_dm.CurrentUser = PasswordDlg->UserId->text();
     setLoggedInControls(true);
-    guarded(this, [this] {
-        const QString filter = QStringLiteral("用户编号 = ") + m_dm.CurrentUser;
-        for (Table* t :
-             {m_dm.ATPayment.get(), m_dm.ATSalary.get(), m_dm.ATDrawee.get(), m_dm.ATCompany.get()})
-            t->setFiltered(false);
-        for (Table* t : {m_dm.ATPayment.get(), m_dm.ATSalary.get(), m_dm.ATDrawee.get()})
-            t->setFilterText(filter);
-        for (Table* t : {m_dm.ATPayment.get(), m_dm.ATSalary.get(), m_dm.ATDrawee.get()})
-            t->setFiltered(true);
-    });
+    guarded(this, [this] { applyLogin(m_dm, PasswordDlg->UserId->text()); });
     PaymentAddClick();
     Notebook1PageChanged();
 }
@@ -587,7 +579,31 @@ void TAppForm::FileOpen1Execute()
 void TAppForm::FileSave1Execute(QObject* sender)
 {
     emit exportRequested(sender);
-    notYetAvailable();
+    // The toolbar button, and Ctrl+S / Save As, export what the page shows.
+    if (sender == TBSave || sender == FileSave1 || sender == FileSaveAs1) {
+        switch (currentPage()) {
+        case PaymentAddPage:
+            FileSave1Execute(ExportPayment);
+            break;
+        case CompanyMaintainPage:
+            FileSave1Execute(ExportCompany);
+            break;
+        case SalaryPage:
+            FileSave1Execute(ExportSalary);
+            break;
+        default:
+            break;
+        }
+        return;
+    }
+    if (!m_export)
+        return;
+    if (sender == ExportPayment)
+        m_export->exportPayments();
+    else if (sender == ExportSalary)
+        m_export->exportSalary();
+    else if (sender == ExportCompany)
+        m_export->exportPayees();
 }
 
 void TAppForm::FileExit1Execute()

@@ -14,6 +14,7 @@ namespace bankprep {
 
 class DBGrid;
 class DBNavigator;
+class ExportCommand;
 class TAboutBox;
 class TChgPwdDlg;
 class TDataModule2;
@@ -45,6 +46,7 @@ public:
     void setPaymentAdditionDlg(TPaymentAdditionDlg* w);
     void setPasswordDlg(TPasswordDlg* w) { PasswordDlg = w; }
     void setChgPwdDlg(TChgPwdDlg* w) { ChgPwdDlg = w; }
+    void setExportCommand(ExportCommand* c) { m_export = c; }
 
     // Whether the first showing runs the login (tests switch it off).
     void setLoginOnFirstShow(bool on) { m_loginOnFirstShow = on; }
@@ -162,6 +164,7 @@ private:
     TPasswordDlg* PasswordDlg = nullptr;
     TChgPwdDlg* ChgPwdDlg = nullptr;
     QActionGroup* m_pageGroup = nullptr;
+    ExportCommand* m_export = nullptr;
     bool m_loginOnFirstShow = true;
     bool m_shownOnce = false;
     bool m_terminated = false;

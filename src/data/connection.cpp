@@ -107,7 +107,7 @@ DbError Connection::openFailure(const QString& reason) const
             .arg(QDir::toNativeSeparators(QFileInfo(m_path).absoluteFilePath()), reason));
 }
 
-void Connection::open(const QString& path)
+void Connection::open(const QString& path, bool createIfMissing)
 {
     close();
     m_path = path;
@@ -117,6 +117,8 @@ void Connection::open(const QString& path)
     const bool existed = info.exists();
     if (existed && !info.isFile())
         throw openFailure(QStringLiteral("同名的不是一个文件。"));
+    if (!existed && !createIfMissing)
+        throw openFailure(QStringLiteral("文件不存在。"));
     if (!existed) {
         const QFileInfo dir(info.absolutePath());
         if (!dir.isDir())

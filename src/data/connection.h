@@ -27,8 +27,9 @@ public:
     Connection(const Connection&) = delete;
     Connection& operator=(const Connection&) = delete;
 
-    // Throws DbError with a Chinese message naming the file and the reason.
-    void open(const QString& path);
+    // Throws DbError with a Chinese message naming the file and the reason. With
+    // `createIfMissing` false a missing file is refused instead of created.
+    void open(const QString& path, bool createIfMissing = true);
     void close();
     bool isOpen() const;
     const QString& path() const { return m_path; }

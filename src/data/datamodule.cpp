@@ -108,10 +108,10 @@ QString TDataModule2::companyTypeName(const QString& typeId) const
     return truncateToGbkBytes(name.toString(), 10);
 }
 
-void TDataModule2::create(const QString& databasePath)
+void TDataModule2::create(const QString& databasePath, bool createIfMissing)
 {
     CurrentUser.clear();
-    ADOConn.open(databasePath);
+    ADOConn.open(databasePath, createIfMissing);
     for (Table* t : {ATPayment.get(), ATCompany.get(), ATSalary.get(), ATDrawee.get(), ATUser.get(),
                      ATCompanyType.get(), ATUse.get()}) {
         try {

@@ -39,7 +39,8 @@ public:
     // Connects to the database file (created with the schema on first use), opens the
     // seven tables in order and sets the not-logged-in filters. Throws DbError with a
     // Chinese message naming the file and the reason.
-    void create(const QString& databasePath = QStringLiteral("data.db"));
+    void create(const QString& databasePath = QStringLiteral("data.db"),
+                bool createIfMissing = true);
 
     Connection ADOConn;
     std::unique_ptr<Table> ATPayment;

@@ -1,11 +1,35 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
+#include <cstdint>
+#include <vector>
 
 namespace bankprep {
 
 // The text cut to at most `maxBytes` bytes of its GBK form, never in the middle of a
 // character. A character GBK cannot encode counts as two bytes.
 QString truncateToGbkBytes(const QString& text, int maxBytes);
+
+// Strict GBK encoding for the bank's files: a character GBK cannot represent is an
+// error, never a silent "?". The mapping is the platform converter's, tabulated once so
+// that a million rows encode quickly.
+class GbkEncoder
+{
+public:
+    static const GbkEncoder& instance();
+
+    // Appends the GBK form of UTF-8 text (or of a string). Returns false, appending
+    // nothing, when a character has no GBK form or the UTF-8 is malformed.
+    bool appendUtf8(QByteArray& out, const char* utf8, qsizetype size) const;
+    bool append(QByteArray& out, QStringView text) const;
+    // The first character without a GBK form, or a null QChar.
+    static QString firstUnencodable(QStringView text);
+
+private:
+    GbkEncoder();
+    bool appendCodePoint(QByteArray& out, char32_t cp) const;
+    std::vector<std::uint16_t> m_table; // by BMP code point: 0 none, < 0x100 one byte, else two
+};
 
 } // namespace bankprep

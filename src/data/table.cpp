@@ -413,6 +413,14 @@ QVariant Table::valueAt(int row, int field) const
     return storedValue(row, field);
 }
 
+CellView Table::cellAt(int row, int field) const
+{
+    const int pos = positionOf(row);
+    if (pos < 0 || field < 0 || field >= fieldCount() || m_storedIndex[size_t(field)] < 0)
+        return {};
+    return m_view[size_t(pos)]->cell(std::uint32_t(m_storedIndex[size_t(field)]));
+}
+
 QString Table::textAt(int row, int field) const
 {
     return valueText(valueAt(row, field));

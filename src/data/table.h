@@ -131,6 +131,10 @@ public:
     // ---- field access (any presented row) -------------------------------------
     QVariant valueAt(int row, int field) const;
     QString textAt(int row, int field) const;
+    // The stored cell of a presented stored row as read from the database (not the
+    // values being typed into it): texts are UTF-8, amounts ten-thousandths. For fast
+    // passes over many rows.
+    CellView cellAt(int row, int field) const;
 
     // ---- editing --------------------------------------------------------------
     void append();

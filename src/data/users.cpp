@@ -25,6 +25,18 @@ bool checkUserPassword(TDataModule2& dm, const QString& userId, const QString& t
     return false;
 }
 
+void applyLogin(TDataModule2& dm, const QString& userId)
+{
+    dm.CurrentUser = userId;
+    const QString filter = QStringLiteral("用户编号 = ") + userId;
+    for (Table* t : {dm.ATPayment.get(), dm.ATSalary.get(), dm.ATDrawee.get(), dm.ATCompany.get()})
+        t->setFiltered(false);
+    for (Table* t : {dm.ATPayment.get(), dm.ATSalary.get(), dm.ATDrawee.get()})
+        t->setFilterText(filter);
+    for (Table* t : {dm.ATPayment.get(), dm.ATSalary.get(), dm.ATDrawee.get()})
+        t->setFiltered(true);
+}
+
 void storeUserPassword(TDataModule2& dm, const QString& newPassword)
 {
     Table& users = *dm.ATUser;

@@ -12,6 +12,11 @@ class TDataModule2;
 // that store fails.
 bool checkUserPassword(TDataModule2& dm, const QString& userId, const QString& typed);
 
+// What a successful login does to the data: `userId` becomes the current user; the
+// payment, payroll and payer-account tables show only that user's rows; the payee book
+// shows every account. Throws DbError when a row being typed cannot be stored first.
+void applyLogin(TDataModule2& dm, const QString& userId);
+
 // Sets the password of the current User row (stored hashed). Throws DbError.
 void storeUserPassword(TDataModule2& dm, const QString& newPassword);
 

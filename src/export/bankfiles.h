@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+class QIODevice;
+
+namespace bankprep {
+
+class Table;
+
+// The files the bank's online-banking client uploads, built whole in memory, byte for
+// byte: GBK without byte-order mark, CR LF after every line, values unquoted and
+// untrimmed, amounts in their shortest exact decimal form. A value without a GBK form
+// is refused (DbError naming the row and the column) before anything is written.
+// Each builder passes over the rows the table presents, in their order, without moving
+// its cursor; a row still being typed is stored first.
+
+// Payment instructions: "count|total", then per instruction the payer account and nine
+// fields separated by "|".
+QByteArray buildPaymentFile(Table& payments, const QString& payerAccount);
+
+// The payroll list: header "编号,姓名,卡号,实发工资", then one line per row. With
+// rowsPerFile >= 1 and more rows than that, several pieces of at most rowsPerFile rows,
+// each with the header; otherwise one file.
+QList<QByteArray> buildSalaryFiles(Table& salary, int rowsPerFile);
+
+// The payee book: eight fields separated by "|", no header.
+QByteArray buildPayeeFile(Table& company);
+
+// The names of the pieces of a split payroll list: name.1, name.2, ...
+QStringList pieceNames(const QString& chosenName, int pieces);
+
+// Writes each file completely beside its target and puts them in place only when every
+// one was written: a failure (cannot create, disk full) replaces none of them and
+// throws DbError with a Chinese message naming the file.
+void writeFilesAtomically(const QStringList& paths, const QList<QByteArray>& contents);
+
+// Writes the bytes to a device, refusing a short or failed write (DbError).
+void writeAll(QIODevice& device, const QByteArray& bytes, const QString& name);
+
+} // namespace bankprep

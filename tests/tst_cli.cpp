@@ -1,0 +1,220 @@
+// bankprep-cli as other tools call it: exit statuses, messages on standard error and
+// the files it writes.
+#include "data/connection.h"
+#include "data/gbk.h"
+#include "data/passwordhash.h"
+#include "testutil.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QtTest>
+
+using namespace bankprep;
+using namespace testutil;
+
+namespace {
+
+struct Run
+{
+    int status = -1;
+    QString out;
+    QString err;
+};
+
+QByteArray gbk(const char* utf8)
+{
+    QByteArray out;
+    GbkEncoder::instance().append(out, QString::fromUtf8(utf8));
+    return out;
+}
+
+QByteArray readFile(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+} // namespace
+
+class TestCli : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<Workspace> ws;
+
+    Run cli(const QStringList& args, const std::optional<QString>& password = QString())
+    {
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove(QStringLiteral("BANKPREP_PASSWORD"));
+        if (password)
+            env.insert(QStringLiteral("BANKPREP_PASSWORD"), *password);
+        p.setProcessEnvironment(env);
+        p.setWorkingDirectory(ws->path(QString()));
+        p.setStandardInputFile(QProcess::nullDevice());
+        p.start(QStringLiteral(BANKPREP_CLI), args);
+        if (!p.waitForFinished(60000))
+            return {};
+        return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()),
+                QString::fromUtf8(p.readAllStandardError())};
+    }
+
+    QString path(const char* name) const { return ws->path(QString::fromLatin1(name)); }
+
+private slots:
+    void init()
+    {
+        ws = std::make_unique<Workspace>();
+        {
+            Connection c;
+            c.open(ws->path());
+        }
+        const QString db = ws->path();
+        execSql(db, QStringLiteral("insert into Drawee(付款帐号, 用户编号) values ('310100100100', "
+                                   "'1'), ('OTHER', '2')"));
+        execSql(db, QStringLiteral("insert into Payment(同城交易, 溯枫帐号, 收款帐号, 收款单位, "
+                                   "收款银行, 汇入地点, 金额, 用途, 备注, "
+                                   "大额实时, 用户编号) values "
+                                   "('否','否','4410000123','东方示例公司','示例银行上海分行','"
+                                   "上海',15005000,'货款',NULL,'是','1'),"
+                                   "('否','是','1210000456','西城样本厂','示例银行北京分行','北京',"
+                                   "200000000,'工程款','二期','否','1'),"
+                                   "('是','否','X','他人','','',1,'','','否','2')"));
+    }
+
+    void helpListsEveryCommand()
+    {
+        const Run r = cli({QStringLiteral("--help")});
+        QCOMPARE(r.status, 0);
+        for (const char* word : {"export-payments", "export-salary", "export-payees", "--db",
+                                 "--payer", "-o", "--rows-per-file", "BANKPREP_PASSWORD"})
+            QVERIFY2(r.out.contains(QString::fromLatin1(word)), word);
+    }
+
+    void usageErrors()
+    {
+        QCOMPARE(cli({}).status, 2);
+        const Run unknown = cli({QStringLiteral("frobnicate")});
+        QCOMPARE(unknown.status, 2);
+        QVERIFY(!unknown.err.isEmpty());
+        QCOMPARE(cli({QStringLiteral("export-payees")}).status, 2); // no -o
+        QCOMPARE(cli({QStringLiteral("export-payees"), QStringLiteral("-x"), QStringLiteral("y")})
+                     .status,
+                 2);
+    }
+
+    void loginIsRequired()
+    {
+        const Run wrong =
+            cli({QStringLiteral("export-payees"), QStringLiteral("-o"), path("p.txt")},
+                QStringLiteral("x"));
+        QCOMPARE(wrong.status, 2);
+        QCOMPARE(wrong.err.trimmed(), QStringLiteral("密码错误"));
+        QVERIFY(!QFile::exists(path("p.txt")));
+        // No password given and no terminal to ask on.
+        const Run none = cli({QStringLiteral("export-payees"), QStringLiteral("-o"), path("p.txt")},
+                             std::nullopt);
+        QCOMPARE(none.status, 2);
+        QVERIFY(none.err.contains(QStringLiteral("BANKPREP_PASSWORD")));
+        // A changed password, in any letter case.
+        execSql(ws->path(), QStringLiteral("update \"User\" set 密码 = ?"),
+                {hashPassword(QStringLiteral("Pa55"))});
+        QCOMPARE(cli({QStringLiteral("export-payees"), QStringLiteral("-o"), path("p.txt")},
+                     QStringLiteral("pA55"))
+                     .status,
+                 0);
+    }
+
+    void missingDatabaseIsNotCreated()
+    {
+        const Run r = cli({QStringLiteral("--db"), path("nothing.db"),
+                           QStringLiteral("export-payees"), QStringLiteral("-o"), path("p.txt")});
+        QCOMPARE(r.status, 1);
+        QVERIFY(r.err.contains(QStringLiteral("nothing.db")));
+        QVERIFY(!QFile::exists(path("nothing.db")));
+    }
+
+    void exportPayments()
+    {
+        const Run r = cli({QStringLiteral("export-payments"), QStringLiteral("--payer"),
+                           QStringLiteral("310100100100"), QStringLiteral("-o"), path("zf.txt")});
+        QCOMPARE(r.status, 0);
+        QCOMPARE(r.err, QString());
+        QCOMPARE(
+            readFile(path("zf.txt")),
+            gbk("2|21500.5\r\n"
+                "310100100100|否|4410000123|东方示例公司|示例银行上海分行|上海|1500.5|货款||是\r\n"
+                "310100100100|是|1210000456|西城样本厂|示例银行北京分行|北京|20000|工程款|二期|"
+                "否\r\n"));
+        // Another user's payer account, or an unknown one, is refused.
+        for (const char* payer : {"OTHER", "999", ""}) {
+            const Run bad =
+                cli({QStringLiteral("--db"), ws->path(), QStringLiteral("export-payments"),
+                     QStringLiteral("--payer"), QString::fromLatin1(payer), QStringLiteral("-o"),
+                     path("bad.txt")});
+            QCOMPARE(bad.status, 2);
+            QVERIFY(!QFile::exists(path("bad.txt")));
+        }
+        const Run bad = cli({QStringLiteral("export-payments"), QStringLiteral("--payer"),
+                             QStringLiteral("OTHER"), QStringLiteral("-o"), path("bad.txt")});
+        QCOMPARE(bad.err.trimmed(), QStringLiteral("请选择支付帐号"));
+    }
+
+    void exportSalary()
+    {
+        execSql(ws->path(),
+                QStringLiteral("insert into Salary(员工编号, 姓名, 卡号, 金额, 用户编号) values "
+                               "('1001','王小明','6200000000000001',35005000,'1'),"
+                               "('1002','李样本','6200000000000002',42000000,'1'),"
+                               "('1003','赵示例','6200000000000003',NULL,'1')"));
+        const QByteArray header = gbk("编号,姓名,卡号,实发工资\r\n");
+        QCOMPARE(
+            cli({QStringLiteral("export-salary"), QStringLiteral("-o"), path("gz.txt")}).status, 0);
+        QCOMPARE(readFile(path("gz.txt")), header + gbk("1001,王小明,6200000000000001,3500.5\r\n"
+                                                        "1002,李样本,6200000000000002,4200\r\n"
+                                                        "1003,赵示例,6200000000000003,0\r\n"));
+        QCOMPARE(cli({QStringLiteral("export-salary"), QStringLiteral("-o"), path("sp.txt"),
+                      QStringLiteral("--rows-per-file"), QStringLiteral("2")})
+                     .status,
+                 0);
+        QVERIFY(!QFile::exists(path("sp.txt")));
+        QCOMPARE(readFile(path("sp.txt.1")), header + gbk("1001,王小明,6200000000000001,3500.5\r\n"
+                                                          "1002,李样本,6200000000000002,4200\r\n"));
+        QCOMPARE(readFile(path("sp.txt.2")), header + gbk("1003,赵示例,6200000000000003,0\r\n"));
+
+        for (const auto& [text, message] :
+             {std::pair{"abc", "请输入有效记录数"}, std::pair{"1.5", "请输入有效记录数"},
+              std::pair{"  ", "请输入文件记录数"}}) {
+            const Run r = cli({QStringLiteral("export-salary"), QStringLiteral("-o"), path("x.txt"),
+                               QStringLiteral("--rows-per-file"), QString::fromLatin1(text)});
+            QCOMPARE(r.status, 2);
+            QCOMPARE(r.err.trimmed(), QString::fromUtf8(message));
+        }
+    }
+
+    void exportPayees()
+    {
+        QCOMPARE(
+            cli({QStringLiteral("export-payees"), QStringLiteral("-o"), path("wl.txt")}).status, 0);
+        QCOMPARE(readFile(path("wl.txt")), QByteArray()); // an empty book: 0 bytes
+    }
+
+    void refusedExportKeepsTheOldFile()
+    {
+        {
+            QFile f(path("zf.txt"));
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write("yesterday\r\n");
+        }
+        execSql(ws->path(),
+                QStringLiteral("update Payment set 备注 = '😀' where 收款帐号 = '4410000123'"));
+        const Run r = cli({QStringLiteral("export-payments"), QStringLiteral("--payer"),
+                           QStringLiteral("310100100100"), QStringLiteral("-o"), path("zf.txt")});
+        QCOMPARE(r.status, 1);
+        QVERIFY(r.err.contains(QStringLiteral("备注")));
+        QCOMPARE(readFile(path("zf.txt")), QByteArray("yesterday\r\n"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCli)
+#include "tst_cli.moc"

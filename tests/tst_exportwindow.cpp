@@ -1,0 +1,219 @@
+// The export command in the desktop program: its dispatch, the payer-account and split
+// dialogs with their checks, and the shared save dialog.
+#include "app/application.h"
+#include "app/logindlg.h"
+#include "app/mainwindow.h"
+#include "app/messagebox.h"
+#include "data/gbk.h"
+#include "export/exportcommand.h"
+#include "export/exportdialogs.h"
+#include "testutil.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QFile>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QToolButton>
+#include <QtTest>
+
+using namespace bankprep;
+using namespace testutil;
+
+namespace {
+
+QByteArray gbk(const char* utf8)
+{
+    QByteArray out;
+    GbkEncoder::instance().append(out, QString::fromUtf8(utf8));
+    return out;
+}
+
+QByteArray readFile(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+// The clerk picks a file name in the save dialog; the title is remembered.
+void answerSave(const QString& path, QString* title = nullptr)
+{
+    Modal::setNextHandler([path, title](QDialog* d) {
+        auto* dlg = static_cast<QFileDialog*>(d);
+        if (title)
+            *title = dlg->windowTitle();
+        dlg->selectFile(path);
+        return int(QDialog::Accepted);
+    });
+}
+
+} // namespace
+
+class TestExportWindow : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<Workspace> ws;
+    std::unique_ptr<Instances> in;
+
+    TAppForm& form() { return *in->AppForm; }
+    QString path(const char* name) const { return ws->path(QString::fromLatin1(name)); }
+
+private slots:
+    void initTestCase() { MessageBox::enableTestMode(); }
+
+    void init()
+    {
+        ws = std::make_unique<Workspace>();
+        {
+            Connection c;
+            c.open(ws->path());
+        }
+        execSql(ws->path(), QStringLiteral("insert into Drawee(付款帐号, 用户编号) values "
+                                           "('310100100100', '1'), ('6222', '1')"));
+        execSql(ws->path(),
+                QStringLiteral("insert into Payment(同城交易, 溯枫帐号, 收款帐号, 收款单位, "
+                               "收款银行, 汇入地点, 金额, 用途, "
+                               "备注, 大额实时, 用户编号) values "
+                               "('否','否','4410000123','东方示例公司','示例银行上海分行','上海',"
+                               "15005000,'货款',NULL,'是','1'),"
+                               "('否','是','1210000456','西城样本厂','示例银行北京分行','北京',"
+                               "200000000,'工程款','二期','否','1')"));
+        execSql(
+            ws->path(),
+            QStringLiteral(
+                "insert into Salary(员工编号, 姓名, 卡号, 金额, 用户编号) values "
+                "('1','甲','c1',10000,'1'),('2','乙','c2',20000,'1'),('3','丙','c3',NULL,'1')"));
+        in = std::make_unique<Instances>();
+        in->create(ws->path());
+        form().setLoginOnFirstShow(false);
+        Modal::setNextHandler([](QDialog* d) {
+            auto* dlg = static_cast<TPasswordDlg*>(d);
+            dlg->OKBtnClick();
+            return dlg->result();
+        });
+        form().LoginClick();
+        MessageBox::takeShown();
+    }
+
+    void cleanup()
+    {
+        in.reset();
+        ws.reset();
+        QCOMPARE(Modal::pendingHandlers(), 0);
+    }
+
+    void paymentExportAsksForThePayerAccount()
+    {
+        Modal::setNextHandler([](QDialog* d) {
+            auto* dlg = static_cast<TSelectPaymentDlg*>(d);
+            // Nothing chosen at the first export: refused, the dialog stays.
+            dlg->BitBtn1Click();
+            if (dlg->DBLookupComboDrawee->count() != 2 ||
+                dlg->DBText1->text() != QStringLiteral("1"))
+                return 2;
+            dlg->DBLookupComboDrawee->setCurrentIndex(0);
+            dlg->BitBtn1Click();
+            return dlg->result();
+        });
+        QString title;
+        answerSave(path("zf.txt"), &title);
+        const int row = in->DataModule2.ATPayment->currentRow();
+        form().ExportPayment->trigger();
+        const auto shown = MessageBox::takeShown();
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown.first().title, QStringLiteral("错误"));
+        QCOMPARE(shown.first().text, QStringLiteral("请选择支付帐号"));
+        QCOMPARE(title, QStringLiteral("保存支付指令文件"));
+        QCOMPARE(
+            readFile(path("zf.txt")),
+            gbk("2|21500.5\r\n"
+                "310100100100|否|4410000123|东方示例公司|示例银行上海分行|上海|1500.5|货款||是\r\n"
+                "310100100100|是|1210000456|西城样本厂|示例银行北京分行|北京|20000|工程款|二期|"
+                "否\r\n"));
+        QCOMPARE(in->DataModule2.ATPayment->currentRow(), row);
+
+        // The choice is kept for the next export; Ctrl+S on the payment page exports too.
+        Modal::setNextHandler([](QDialog* d) {
+            auto* dlg = static_cast<TSelectPaymentDlg*>(d);
+            if (dlg->payerAccount() != QStringLiteral("310100100100"))
+                return 2;
+            dlg->BitBtn1Click();
+            return dlg->result();
+        });
+        answerSave(path("zf2.txt"));
+        form().FileSave1->trigger();
+        QCOMPARE(readFile(path("zf2.txt")), readFile(path("zf.txt")));
+    }
+
+    void cancellingWritesNothing()
+    {
+        Modal::setNextHandler([](QDialog* d) {
+            static_cast<TSelectPaymentDlg*>(d)->BitBtn2->click();
+            return d->result();
+        });
+        form().TBSave->click();
+        QVERIFY(MessageBox::takeShown().isEmpty());
+        QVERIFY(QDir(ws->path(QString())).entryList({QStringLiteral("*.txt")}).isEmpty());
+    }
+
+    void salaryExportSplits()
+    {
+        form().SalaryClick();
+        Modal::setNextHandler([](QDialog* d) {
+            auto* dlg = static_cast<TSplitSalaryDlg*>(d);
+            if (dlg->recCount->text() != QStringLiteral("3"))
+                return 2;
+            dlg->recPerFile->setText(QStringLiteral("   "));
+            dlg->BitBtn1Click();
+            dlg->recPerFile->setText(QStringLiteral("1.5"));
+            dlg->BitBtn1Click();
+            dlg->recPerFile->setText(QStringLiteral(" 2 "));
+            dlg->BitBtn1Click();
+            return dlg->result();
+        });
+        QString title;
+        answerSave(path("gz.txt"), &title);
+        form().TBSave->click();
+        const auto shown = MessageBox::takeShown();
+        QCOMPARE(shown.size(), 2);
+        QCOMPARE(shown.at(0).text, QStringLiteral("请输入文件记录数"));
+        QCOMPARE(shown.at(1).text, QStringLiteral("请输入有效记录数"));
+        QCOMPARE(title, QStringLiteral("保存工资文件"));
+        const QByteArray header = gbk("编号,姓名,卡号,实发工资\r\n");
+        QVERIFY(!QFile::exists(path("gz.txt")));
+        QCOMPARE(readFile(path("gz.txt.1")), header + gbk("1,甲,c1,1\r\n2,乙,c2,2\r\n"));
+        QCOMPARE(readFile(path("gz.txt.2")), header + gbk("3,丙,c3,0\r\n"));
+        QCOMPARE(in->SplitSalaryDlg->recPerFile->text(), QStringLiteral(" 2 ")); // kept for the run
+    }
+
+    void payeeExportHasItsOwnTitle()
+    {
+        execSql(ws->path(),
+                QStringLiteral(
+                    "insert into Company(收款单位, 收款帐号, 溯枫帐号) values ('甲','1','否')"));
+        form().CompanyMaintainClick();
+        QString title;
+        answerSave(path("wl.txt"), &title);
+        form().TBSave->click();
+        QCOMPARE(title, QStringLiteral("保存往来账号文件"));
+        QCOMPARE(readFile(path("wl.txt")), gbk("甲|||1|否|||\r\n"));
+    }
+
+    void pagesWithoutAFileExportNothing()
+    {
+        for (auto click :
+             {&TAppForm::DraweeClick, &TAppForm::CompanyTypeClick, &TAppForm::UseClick}) {
+            (form().*click)();
+            form().FileSave1Execute(form().TBSave);
+            form().FileSave1->trigger();
+        }
+        QCOMPARE(Modal::unexpectedDialogs(), 0);
+        QVERIFY(MessageBox::takeShown().isEmpty());
+    }
+};
+
+QTEST_MAIN(TestExportWindow)
+#include "tst_exportwindow.moc"
