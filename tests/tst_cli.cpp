@@ -199,6 +199,60 @@ private slots:
         QCOMPARE(readFile(path("wl.txt")), QByteArray()); // an empty book: 0 bytes
     }
 
+    void importCommands()
+    {
+        // The export file of the payments imports back with the window's defaults.
+        QCOMPARE(cli({QStringLiteral("export-payments"), QStringLiteral("--payer"),
+                      QStringLiteral("310100100100"), QStringLiteral("-o"), path("zf.txt")})
+                     .status,
+                 0);
+        Run r = cli({QStringLiteral("import-payments"), path("zf.txt")});
+        QCOMPARE(r.status, 0);
+        QCOMPARE(r.out.trimmed(), QStringLiteral("已成功导入2个记录"));
+        QCOMPARE(r.err, QString());
+        QCOMPARE(querySingle(ws->path(),
+                             QStringLiteral("select count(*) from Payment where 用户编号 = '1'"))
+                     .toInt(),
+                 4);
+
+        // A refusal of the settings, with the window's message.
+        r = cli({QStringLiteral("import-payments"), path("zf.txt"), QStringLiteral("--start"),
+                 QStringLiteral("1")});
+        QCOMPARE(r.status, 1);
+        QCOMPARE(r.err.trimmed(), QStringLiteral("起始导入行号应大于1"));
+        r = cli({QStringLiteral("import-payments"), path("zf.txt"), QStringLiteral("--col"),
+                 QStringLiteral("xyz=3")});
+        QCOMPARE(r.status, 2);
+
+        // Payees: the three required columns have no default.
+        QFile f(path("wl.txt"));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(gbk("甲\t银行\t955\n乙\t银行\t956\n"));
+        f.close();
+        r = cli({QStringLiteral("import-payees"), path("wl.txt"), QStringLiteral("--sep"),
+                 QStringLiteral("tab")});
+        QCOMPARE(r.status, 1);
+        QCOMPARE(r.err.trimmed(), QStringLiteral("收款账号不能为空值"));
+        r = cli({QStringLiteral("import-payees"), path("wl.txt"), QStringLiteral("--sep"),
+                 QStringLiteral("tab"), QStringLiteral("--col"), QStringLiteral("account=3"),
+                 QStringLiteral("--col"), QStringLiteral("unit=1"), QStringLiteral("--col"),
+                 QStringLiteral("bank=2")});
+        QCOMPARE(r.status, 0);
+        QCOMPARE(r.out.trimmed(), QStringLiteral("已成功导入2个往来账号"));
+        QCOMPARE(querySingle(ws->path(),
+                             QStringLiteral("select 收款单位 from Company where 收款帐号 = '956'"))
+                     .toString(),
+                 QStringLiteral("乙"));
+
+        // A bad line: nothing written, the message on standard error.
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(gbk("h\nP|否|A|n|b|p|1,000|u|r|否\n"));
+        f.close();
+        r = cli({QStringLiteral("import-payments"), path("wl.txt")});
+        QCOMPARE(r.status, 1);
+        QCOMPARE(r.err.trimmed(), QStringLiteral("第2行金额格式错误，导入中止！"));
+    }
+
     void refusedExportKeepsTheOldFile()
     {
         {

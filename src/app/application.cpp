@@ -8,6 +8,7 @@
 #include "app/messagebox.h"
 #include "export/exportcommand.h"
 #include "export/exportdialogs.h"
+#include "import/importwindows.h"
 #include "views/paymentaddition.h"
 #include "views/selcompanytype.h"
 
@@ -56,6 +57,9 @@ void Instances::create(const QString& databasePath)
     AppForm->setPasswordDlg(PasswordDlg);
     AppForm->setChgPwdDlg(ChgPwdDlg);
     SelCompanyType = new TSelCompanyType(DataModule2, AppForm.get());
+    FrmImportCompany = new TFrmImportCompany(DataModule2, AppForm.get());
+    imptransfer = new Timptransfer(DataModule2, AppForm.get());
+    AppForm->setImportWindows(imptransfer, FrmImportCompany);
     interaction = std::make_unique<GuiInteraction>(AppForm.get(), SelCompanyType);
     DataModule2.setInteraction(interaction.get());
     DataModule2.setPaymentButtons(PaymentAdditionDlg);

@@ -17,6 +17,8 @@ class GuiInteraction;
 class TSelectPaymentDlg;
 class TSplitSalaryDlg;
 class ExportCommand;
+class TFrmImportCompany;
+class Timptransfer;
 
 // Reports an exception that escaped an event handler in the default error display
 // instead of letting it end the program.
@@ -50,6 +52,8 @@ public:
     TChgPwdDlg* ChgPwdDlg = nullptr;
     ExportCommand* exportCommand = nullptr;
     TSelCompanyType* SelCompanyType = nullptr;
+    TFrmImportCompany* FrmImportCompany = nullptr;
+    Timptransfer* imptransfer = nullptr;
     std::unique_ptr<GuiInteraction> interaction;
 };
 

@@ -4,8 +4,10 @@
 #include "data/datamodule.h"
 #include "data/users.h"
 #include "export/bankfiles.h"
+#include "import/textimport.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QFileInfo>
 #include <QTextStream>
 #include <cstdio>
@@ -37,6 +39,15 @@ const char* const kHelp =
     "  export-salary -o 文件 [--rows-per-file N]\n"
     "                            导出工资文件；N 为每文件记录数，超过时拆分为 文件.1、文件.2 ……\n"
     "  export-payees -o 文件      导出往来账号文件（全部往来帐户）\n"
+    "  import-payments 文件 [--sep S] [--start N] [--yesno T] [--col 名称=N]...\n"
+    "                            导入支付指令；名称为 sfb skzh skdw skyh hrdd je dess yt bz，\n"
+    "                            默认分隔符“|”、起始行 2、标志“是/否”、列 2 至 "
+    "10（与导入窗口相同）；\n"
+    "                            --sep tab 表示制表符\n"
+    "  import-payees 文件 [--sep S] [--start N] [--yesno T] --col account=N --col unit=N --col "
+    "bank=N\n"
+    "                [--col place=N] [--col memo=N] [--col type=N] [--col sf=N] [--col no=N]\n"
+    "                            导入往来账号；默认分隔符“|”、起始行 1、标志“是/否”\n"
     "\n"
     "退出状态：0 成功；1 操作被拒绝（原因见标准错误输出）；2 用法错误或登录失败。\n";
 
@@ -76,6 +87,15 @@ public:
                 v = val;
         }
         return v;
+    }
+    QStringList values(const QString& name) const
+    {
+        QStringList out;
+        for (const auto& [k, val] : m_values) {
+            if (k == name)
+                out << val;
+        }
+        return out;
     }
     QString required(const QString& name) const
     {
@@ -180,6 +200,67 @@ int exportPayees(const QString& db, const QStringList& args)
     return kOk;
 }
 
+// The import commands take the window's settings from their options and report as the
+// window does: the success message on standard output, refusals on standard error.
+int runImport(const QString& db, QStringList args, bool payments)
+{
+    if (args.isEmpty() || args.first().startsWith(QLatin1Char('-')))
+        throw Failure{kUsage, QStringLiteral("缺少要导入的文件")};
+    const QString file = args.takeFirst();
+    const Options o(args, {QStringLiteral("--sep"), QStringLiteral("--start"),
+                           QStringLiteral("--yesno"), QStringLiteral("--col")});
+    ImportForm form;
+    const QString sep = o.value(QStringLiteral("--sep")).value_or(QStringLiteral("|"));
+    form.separatorText = sep == QLatin1String("tab") ? TextImport::tabItem() : sep;
+    form.file = file;
+    form.startText = o.value(QStringLiteral("--start"))
+                         .value_or(payments ? QStringLiteral("2") : QStringLiteral("1"));
+    form.yesNoText = o.value(QStringLiteral("--yesno")).value_or(QStringLiteral("是/否"));
+    const ImportRules rules = payments ? paymentImportRules() : payeeImportRules();
+    static const QMap<QString, QString> payeeNames = {
+        {QStringLiteral("account"), QStringLiteral("EditAccount")},
+        {QStringLiteral("unit"), QStringLiteral("EditUnit")},
+        {QStringLiteral("bank"), QStringLiteral("EditBank")},
+        {QStringLiteral("place"), QStringLiteral("EditPlace")},
+        {QStringLiteral("memo"), QStringLiteral("EditMemo")},
+        {QStringLiteral("type"), QStringLiteral("EditCompanyType")},
+        {QStringLiteral("sf"), QStringLiteral("EditSf")},
+        {QStringLiteral("no"), QStringLiteral("EditNo")},
+    };
+    for (const ImportColumn& c : rules.checkOrder)
+        form.columnTexts.insert(c.name, payments ? QString::number(c.number) : QString());
+    for (const QString& col : o.values(QStringLiteral("--col"))) {
+        const qsizetype eq = col.indexOf(QLatin1Char('='));
+        const QString name = col.left(eq);
+        const QString edit = payments ? name : payeeNames.value(name);
+        if (eq <= 0 || !form.columnTexts.contains(edit))
+            throw Failure{kUsage, QStringLiteral("未知的列：%1").arg(col)};
+        form.columnTexts.insert(edit, col.mid(eq + 1));
+    }
+    const ImportCheck check = checkImportForm(form, rules);
+    if (!check.ok)
+        throw Failure{kRefused, check.message};
+
+    TDataModule2 dm;
+    login(dm, db);
+    QFile in(file);
+    if (!in.open(QIODevice::ReadOnly))
+        throw Failure{kRefused, QStringLiteral("无法打开文件“%1”：%2").arg(file, in.errorString())};
+    const QByteArray bytes = in.readAll();
+    in.close();
+    const ImportOutcome outcome = payments ? importPayments(dm, bytes, check.settings)
+                                           : importPayees(dm, bytes, check.settings);
+    if (outcome.kind == ImportOutcome::Success) {
+        QTextStream out(stdout);
+        for (const QString& m : outcome.messages)
+            out << m << "\n";
+        return kOk;
+    }
+    for (const QString& m : outcome.messages)
+        err() << m << "\n";
+    return kRefused;
+}
+
 int run(QStringList args)
 {
     if (args.contains(QStringLiteral("--help")) || args.contains(QStringLiteral("-h"))) {
@@ -200,6 +281,10 @@ int run(QStringList args)
         return exportSalary(db, args);
     if (command == QLatin1String("export-payees"))
         return exportPayees(db, args);
+    if (command == QLatin1String("import-payments"))
+        return runImport(db, args, true);
+    if (command == QLatin1String("import-payees"))
+        return runImport(db, args, false);
     throw Failure{kUsage, QStringLiteral("未知的命令：%1。使用 --help 查看用法。").arg(command)};
 }
 

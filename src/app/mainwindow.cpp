@@ -206,14 +206,8 @@ void TAppForm::buildMenu()
 
     connect(NewPayment, &QAction::triggered, this, [this] { FileNew1Execute(NewPayment); });
     connect(NewSalary, &QAction::triggered, this, [this] { FileNew1Execute(NewSalary); });
-    connect(N3, &QAction::triggered, this, [this] {
-        emit paymentImportRequested();
-        notYetAvailable();
-    });
-    connect(ImportCompany, &QAction::triggered, this, [this] {
-        emit payeeImportRequested();
-        notYetAvailable();
-    });
+    connect(N3, &QAction::triggered, this, [this] { N3Click(); });
+    connect(ImportCompany, &QAction::triggered, this, [this] { ImportCompanyClick(); });
     connect(ExportPayment, &QAction::triggered, this, [this] { FileSave1Execute(ExportPayment); });
     connect(ExportSalary, &QAction::triggered, this, [this] { FileSave1Execute(ExportSalary); });
     connect(ExportCompany, &QAction::triggered, this, [this] { FileSave1Execute(ExportCompany); });
@@ -270,10 +264,7 @@ void TAppForm::buildToolBar()
     ToolButton6->setToolTip(QStringLiteral("粘贴"));
 
     connect(TBNew, &QToolButton::clicked, this, [this] { FileNew1Execute(TBNew); });
-    connect(ToolButton1, &QToolButton::clicked, this, [this] {
-        emit paymentImportRequested();
-        notYetAvailable();
-    });
+    connect(ToolButton1, &QToolButton::clicked, this, [this] { N3Click(); });
     connect(TBSave, &QToolButton::clicked, this, [this] { FileSave1Execute(TBSave); });
 }
 
@@ -604,6 +595,20 @@ void TAppForm::FileSave1Execute(QObject* sender)
         m_export->exportSalary();
     else if (sender == ExportCompany)
         m_export->exportPayees();
+}
+
+void TAppForm::N3Click()
+{
+    emit paymentImportRequested();
+    if (m_paymentImport)
+        Modal::exec(m_paymentImport);
+}
+
+void TAppForm::ImportCompanyClick()
+{
+    emit payeeImportRequested();
+    if (m_payeeImport)
+        Modal::exec(m_payeeImport);
 }
 
 void TAppForm::FileExit1Execute()

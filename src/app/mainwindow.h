@@ -4,6 +4,7 @@
 #include <functional>
 
 class QAction;
+class QDialog;
 class QActionGroup;
 class QMenu;
 class QStackedWidget;
@@ -47,6 +48,11 @@ public:
     void setPasswordDlg(TPasswordDlg* w) { PasswordDlg = w; }
     void setChgPwdDlg(TChgPwdDlg* w) { ChgPwdDlg = w; }
     void setExportCommand(ExportCommand* c) { m_export = c; }
+    void setImportWindows(QDialog* payments, QDialog* payees)
+    {
+        m_paymentImport = payments;
+        m_payeeImport = payees;
+    }
 
     // Whether the first showing runs the login (tests switch it off).
     void setLoginOnFirstShow(bool on) { m_loginOnFirstShow = on; }
@@ -62,6 +68,8 @@ public:
     void FileOpen1Execute();
     void FileSave1Execute(QObject* sender);
     void FileExit1Execute();
+    void N3Click();
+    void ImportCompanyClick();
     void HelpAbout1Execute();
     void ShowAddition1Execute();
     void LoginClick();
@@ -165,6 +173,8 @@ private:
     TChgPwdDlg* ChgPwdDlg = nullptr;
     QActionGroup* m_pageGroup = nullptr;
     ExportCommand* m_export = nullptr;
+    QDialog* m_paymentImport = nullptr;
+    QDialog* m_payeeImport = nullptr;
     bool m_loginOnFirstShow = true;
     bool m_shownOnce = false;
     bool m_terminated = false;

@@ -1,0 +1,176 @@
+// The two import windows: their controls and defaults, the checks with their messages
+// and focus, a run from start to end, and the payee window's progress.
+#include "app/application.h"
+#include "app/logindlg.h"
+#include "app/mainwindow.h"
+#include "app/messagebox.h"
+#include "data/gbk.h"
+#include "import/importwindows.h"
+#include "testutil.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QToolButton>
+#include <QtTest>
+
+using namespace bankprep;
+using namespace testutil;
+
+namespace {
+
+QByteArray gbk(const char* utf8)
+{
+    QByteArray out;
+    GbkEncoder::instance().append(out, QString::fromUtf8(utf8));
+    return out;
+}
+
+} // namespace
+
+class TestImportWindow : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<Workspace> ws;
+    std::unique_ptr<Instances> in;
+
+    QString writeFile(const char* name, const QByteArray& bytes)
+    {
+        const QString path = ws->path(QString::fromLatin1(name));
+        QFile f(path);
+        if (f.open(QIODevice::WriteOnly))
+            f.write(bytes);
+        return path;
+    }
+
+private slots:
+    void initTestCase() { MessageBox::enableTestMode(); }
+
+    void init()
+    {
+        ws = std::make_unique<Workspace>();
+        in = std::make_unique<Instances>();
+        in->create(ws->path());
+        in->AppForm->setLoginOnFirstShow(false);
+        Modal::setNextHandler([](QDialog* d) {
+            auto* dlg = static_cast<TPasswordDlg*>(d);
+            dlg->OKBtnClick();
+            return dlg->result();
+        });
+        in->AppForm->LoginClick();
+        MessageBox::takeShown();
+    }
+
+    void cleanup()
+    {
+        in.reset();
+        ws.reset();
+        QCOMPARE(Modal::pendingHandlers(), 0);
+    }
+
+    void paymentWindowDefaults()
+    {
+        Timptransfer& w = *in->imptransfer;
+        QCOMPARE(w.windowTitle(), QStringLiteral("导入支付指令数据"));
+        QCOMPARE(w.ComboSeparator->currentText(), QStringLiteral("|"));
+        QCOMPARE(w.ComboSeparator->itemText(2), QStringLiteral("\t<Tab>"));
+        QCOMPARE(w.StartEdit->text(), QStringLiteral("2"));
+        QCOMPARE(w.ComboYesNo->currentText(), QStringLiteral("是/否"));
+        QCOMPARE(w.columnEdits.value(QStringLiteral("sfb"))->text(), QStringLiteral("2"));
+        QCOMPARE(w.columnEdits.value(QStringLiteral("dess"))->text(), QStringLiteral("10"));
+        QCOMPARE(w.columnEdits.value(QStringLiteral("yt"))->text(), QStringLiteral("8"));
+        QVERIFY(w.BtnStart->isDefault());
+        // Reached from the menu and the toolbar.
+        int shown = 0;
+        for (int i = 0; i < 2; ++i) {
+            Modal::setNextHandler([&shown](QDialog* d) {
+                shown += qobject_cast<Timptransfer*>(d) != nullptr;
+                return 0;
+            });
+        }
+        in->AppForm->N3->trigger();
+        in->AppForm->ToolButton1->click();
+        QCOMPARE(shown, 2);
+    }
+
+    void checksShowTheirMessageAndFocus()
+    {
+        Timptransfer& w = *in->imptransfer;
+        w.show();
+        w.ComboSeparator->setEditText(QString());
+        w.BtnStartClick();
+        auto shown = MessageBox::takeShown();
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown.first().title, applicationTitle());
+        QCOMPARE(shown.first().text, QStringLiteral("请输入一个分隔符"));
+        w.ComboSeparator->setEditText(QStringLiteral("|"));
+        w.EditFile->setText(ws->path(QStringLiteral("none.txt")));
+        w.BtnStartClick();
+        QCOMPARE(MessageBox::takeShown().first().text, QStringLiteral("该文件不存在！"));
+        w.EditFile->setText(writeFile("a.txt", QByteArray()));
+        w.columnEdits.value(QStringLiteral("je"))->setText(QStringLiteral("x"));
+        w.BtnStartClick();
+        QCOMPARE(MessageBox::takeShown().first().text, QStringLiteral("金额应填数字"));
+        QCOMPARE(w.focusWidget(), w.columnEdits.value(QStringLiteral("je")));
+        w.columnEdits.value(QStringLiteral("je"))->setText(QStringLiteral("7"));
+        w.StartEdit->setText(QStringLiteral("1"));
+        w.BtnStartClick();
+        QCOMPARE(MessageBox::takeShown().first().text, QStringLiteral("起始导入行号应大于1"));
+        w.StartEdit->setText(QStringLiteral("2"));
+        w.hide();
+    }
+
+    void paymentRun()
+    {
+        Timptransfer& w = *in->imptransfer;
+        w.EditFile->setText(writeFile(
+            "zf.txt",
+            gbk("2|3\r\n"
+                "310100100100|否|4410000123|东方示例公司|示例银行上海分行|上海|1500.5|货款||是\r\n"
+                "310100100100|是|1210000456|西城样本厂|示例银行北京分行|北京|20000|工程款|二期|"
+                "否\r\n")));
+        w.BtnStartClick();
+        const auto shown = MessageBox::takeShown();
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown.first().text, QStringLiteral("已成功导入2个记录"));
+        QCOMPARE(w.StatusLabel->text(), QStringLiteral("导入完成..."));
+        QVERIFY(w.BtnClose->isEnabled());
+        QCOMPARE(in->DataModule2.ATPayment->recordCount(), 2); // the grid shows them at once
+    }
+
+    void payeeRunWithProgress()
+    {
+        TFrmImportCompany& w = *in->FrmImportCompany;
+        QCOMPARE(w.windowTitle(), QStringLiteral("导入往来账号"));
+        QCOMPARE(w.StartEdit->text(), QStringLiteral("1"));
+        QVERIFY(w.columnEdits.value(QStringLiteral("EditAccount"))->text().isEmpty());
+        w.EditFile->setText(writeFile(
+            "wl.txt",
+            gbk("甲|供应商|银行|1|是|北京||A\r\n乙||银行|2|否|||\r\n丙|供应商|银行|3|否|||\r\n")));
+        w.BtnStartClick();
+        QCOMPARE(MessageBox::takeShown().first().text, QStringLiteral("收款账号不能为空值"));
+        const QMap<QString, int> layout = {
+            {"EditUnit", 1}, {"EditCompanyType", 2}, {"EditBank", 3}, {"EditAccount", 4},
+            {"EditSf", 5},   {"EditPlace", 6},       {"EditMemo", 7}, {"EditNo", 8}};
+        for (auto it = layout.cbegin(); it != layout.cend(); ++it)
+            w.columnEdits.value(it.key())->setText(QString::number(it.value()));
+        w.BtnStartClick();
+        QCOMPARE(MessageBox::takeShown().first().text, QStringLiteral("已成功导入3个往来账号"));
+        QCOMPARE(w.StatusLabel->text(), QString());
+        QCOMPARE(w.ProgressBar1->maximum(), 3);
+        QCOMPARE(w.ProgressBar1->value(), 3);
+        QCOMPARE(
+            querySingle(ws->path(), QStringLiteral("select count(*) from CompanyType")).toInt(), 1);
+        // The payee page re-reads the book when chosen.
+        in->AppForm->CompanyMaintainClick();
+        QCOMPARE(in->DataModule2.ATCompany->recordCount(), 3);
+    }
+};
+
+QTEST_MAIN(TestImportWindow)
+#include "tst_importwindow.moc"
