@@ -307,6 +307,83 @@ int Statement::rowsAffected() const
     return m_query.numRowsAffected();
 }
 
+BulkStatement::BulkStatement(Connection& conn, const QString& sql) : m_db(conn.handle())
+{
+    if (!m_db)
+        throw DbError(QStringLiteral("数据库没有打开。"));
+    const QByteArray utf8 = sql.toUtf8();
+    const int rc = sqlite3_prepare_v2(m_db, utf8.constData(), int(utf8.size()), &m_stmt, nullptr);
+    if (rc != SQLITE_OK) {
+        const QString msg = QString::fromUtf8(sqlite3_errmsg(m_db));
+        sqlite3_finalize(m_stmt);
+        m_stmt = nullptr;
+        throw sqliteError(rc, msg);
+    }
+    m_buffers.resize(size_t(sqlite3_bind_parameter_count(m_stmt)));
+}
+
+BulkStatement::~BulkStatement()
+{
+    sqlite3_finalize(m_stmt);
+}
+
+void BulkStatement::bindText(int position, QStringView text)
+{
+    // UTF-16 to UTF-8 into a buffer kept per parameter.
+    std::string& out = m_buffers.at(size_t(position));
+    out.resize(size_t(text.size()) * 3);
+    char* o = out.data();
+    const char16_t* p = text.utf16();
+    const char16_t* end = p + text.size();
+    while (p < end) {
+        char32_t c = *p++;
+        if (c < 0x80) {
+            *o++ = char(c);
+            continue;
+        }
+        if (QChar::isHighSurrogate(c) && p < end && QChar::isLowSurrogate(*p))
+            c = QChar::surrogateToUcs4(char16_t(c), *p++);
+        if (c < 0x800) {
+            *o++ = char(0xC0 | (c >> 6));
+            *o++ = char(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            *o++ = char(0xE0 | (c >> 12));
+            *o++ = char(0x80 | ((c >> 6) & 0x3F));
+            *o++ = char(0x80 | (c & 0x3F));
+        } else {
+            *o++ = char(0xF0 | (c >> 18));
+            *o++ = char(0x80 | ((c >> 12) & 0x3F));
+            *o++ = char(0x80 | ((c >> 6) & 0x3F));
+            *o++ = char(0x80 | (c & 0x3F));
+        }
+    }
+    out.resize(size_t(o - out.data()));
+    // A NUL-terminated text (length -1) spares SQLite a copy whenever a CHECK reads it.
+    // The texts an import binds never hold a NUL: reading stops at the first one.
+    if (out.find('\0') == std::string::npos)
+        sqlite3_bind_text(m_stmt, position + 1, out.c_str(), -1, SQLITE_STATIC);
+    else
+        sqlite3_bind_text(m_stmt, position + 1, out.data(), int(out.size()), SQLITE_STATIC);
+}
+
+void BulkStatement::bindInt64(int position, qint64 value)
+{
+    sqlite3_bind_int64(m_stmt, position + 1, value);
+}
+
+void BulkStatement::bindNull(int position)
+{
+    sqlite3_bind_null(m_stmt, position + 1);
+}
+
+void BulkStatement::exec()
+{
+    const int rc = sqlite3_step(m_stmt);
+    sqlite3_reset(m_stmt);
+    if (rc != SQLITE_DONE && rc != SQLITE_ROW)
+        throw sqliteError(sqlite3_extended_errcode(m_db), QString::fromUtf8(sqlite3_errmsg(m_db)));
+}
+
 int Command::execute(const QVariantList& params)
 {
     Statement st(m_conn, m_sql);

@@ -6,8 +6,11 @@
 #include <QSqlQuery>
 #include <QString>
 #include <QVariant>
+#include <string>
+#include <vector>
 
 struct sqlite3;
+struct sqlite3_stmt;
 
 namespace bankprep {
 
@@ -77,6 +80,27 @@ private:
     QString m_sql;
     bool m_prepared = false;
     int m_nextBind = 0;
+};
+
+// A statement run many times in a bulk pass (an import): prepared once on the SQLite
+// handle, texts bound as UTF-8 without temporary objects. Parameters by position from 0.
+class BulkStatement
+{
+public:
+    BulkStatement(Connection& conn, const QString& sql); // throws DbError
+    ~BulkStatement();
+    BulkStatement(const BulkStatement&) = delete;
+    BulkStatement& operator=(const BulkStatement&) = delete;
+
+    void bindText(int position, QStringView text);
+    void bindInt64(int position, qint64 value);
+    void bindNull(int position);
+    void exec(); // throws DbError; the statement is ready for the next row afterwards
+
+private:
+    sqlite3_stmt* m_stmt = nullptr;
+    sqlite3* m_db = nullptr;
+    std::vector<std::string> m_buffers;
 };
 
 // The general command object: runs one SQL text, with optional positional parameters.

@@ -31,7 +31,7 @@ const GbkEncoder& GbkEncoder::instance()
     return encoder;
 }
 
-GbkEncoder::GbkEncoder() : m_table(0x10000, 0)
+GbkEncoder::GbkEncoder() : m_table(0x10000, 0), m_reverse(0x10000, 0)
 {
     for (char32_t cp = 0; cp < 0x80; ++cp)
         m_table[cp] = std::uint16_t(cp);
@@ -54,6 +54,44 @@ GbkEncoder::GbkEncoder() : m_table(0x10000, 0)
             m_table[cp] = std::uint16_t((static_cast<unsigned char>(b[0]) << 8) |
                                         static_cast<unsigned char>(b[1]));
     }
+    // The way back: the first character that encodes to a code decodes from it.
+    for (char32_t cp = 0x80; cp < 0x10000; ++cp) {
+        const std::uint16_t code = m_table[cp];
+        if (code != 0 && m_reverse[code] == 0)
+            m_reverse[code] = char16_t(cp);
+    }
+}
+
+bool GbkEncoder::decode(const char* bytes, qsizetype size, QString& out) const
+{
+    const qsizetype start = out.size();
+    out.resize(start + size); // never more characters than bytes
+    char16_t* o = reinterpret_cast<char16_t*>(out.data()) + start;
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes);
+    const auto* end = p + size;
+    while (p < end) {
+        const unsigned char c = *p;
+        if (c < 0x80) {
+            *o++ = c;
+            ++p;
+            continue;
+        }
+        char16_t u = 0;
+        if (c == 0x80 || c == 0xFF || p + 1 >= end) {
+            u = c == 0x80 ? m_reverse[0x80] : 0;
+            p += 1;
+        } else {
+            u = m_reverse[std::uint16_t((c << 8) | p[1])];
+            p += 2;
+        }
+        if (u == 0) {
+            out.truncate(start);
+            return false;
+        }
+        *o++ = u;
+    }
+    out.truncate(o - reinterpret_cast<char16_t*>(out.data()));
+    return true;
 }
 
 bool GbkEncoder::appendCodePoint(QByteArray& out, char32_t cp) const

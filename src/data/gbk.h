@@ -26,10 +26,15 @@ public:
     // The first character without a GBK form, or a null QChar.
     static QString firstUnencodable(QStringView text);
 
+    // Decodes GBK bytes strictly, appending to `out`: false (with `out` as it was) when
+    // the bytes are not well-formed GBK or name a code GBK does not define.
+    bool decode(const char* bytes, qsizetype size, QString& out) const;
+
 private:
     GbkEncoder();
     bool appendCodePoint(QByteArray& out, char32_t cp) const;
     std::vector<std::uint16_t> m_table; // by BMP code point: 0 none, < 0x100 one byte, else two
+    std::vector<char16_t> m_reverse;    // by GBK code (one byte < 0x100, else two): 0 none
 };
 
 } // namespace bankprep

@@ -203,7 +203,11 @@ Timptransfer::Timptransfer(TDataModule2& dm, QWidget* parent)
 
 ImportOutcome Timptransfer::runImport(const QByteArray& bytes, const ImportSettings& settings)
 {
-    return importPayments(m_dm, bytes, settings, this);
+    ImportOutcome out = importPayments(m_dm, bytes, settings, this);
+    // After success the payment grid shows the rows now stored for the clerk.
+    if (out.kind == ImportOutcome::Success)
+        guarded(this, [this] { m_dm.ATPayment->requery(); });
+    return out;
 }
 
 TFrmImportCompany::TFrmImportCompany(TDataModule2& dm, QWidget* parent)

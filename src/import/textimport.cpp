@@ -24,8 +24,6 @@ QString separatorFromCombo(const QString& comboText)
     return comboText == tabItem() ? QStringLiteral("\t") : comboText;
 }
 
-namespace {
-
 QStringView trimControls(QStringView s)
 {
     qsizetype b = 0;
@@ -36,8 +34,6 @@ QStringView trimControls(QStringView s)
         --e;
     return s.sliced(b, e - b);
 }
-
-} // namespace
 
 QStringView subStringView(QStringView line, int column, QStringView separator)
 {
@@ -144,6 +140,14 @@ bool validGbk(const unsigned char* p, qsizetype n)
 
 } // namespace
 
+QStringList Lines::toList() const
+{
+    QStringList out;
+    for (qsizetype i = 0; i < count(); ++i)
+        out << line(i).toString();
+    return out;
+}
+
 Lines decodeLines(QByteArray bytes)
 {
     Lines out;
@@ -153,57 +157,33 @@ Lines decodeLines(QByteArray bytes)
     const bool utf8 = bytes.startsWith("\xEF\xBB\xBF");
     if (utf8)
         bytes.remove(0, 3);
-    const auto spans = lineSpans(bytes);
-    out.lines.reserve(qsizetype(spans.size()));
-    if (utf8) {
-        for (size_t i = 0; i < spans.size(); ++i) {
+    const auto byteSpans = lineSpans(bytes);
+    // Line breaks are single bytes that are part of no character in either encoding:
+    // every line decodes on its own into one text.
+    out.spans.reserve(byteSpans.size());
+    const GbkEncoder& gbk = GbkEncoder::instance();
+    out.text.reserve(bytes.size());
+    for (size_t i = 0; i < byteSpans.size(); ++i) {
+        const char* p = bytes.constData() + byteSpans[i].first;
+        const qsizetype n = byteSpans[i].second;
+        const qsizetype start = out.text.size();
+        bool ok = true;
+        if (utf8) {
             QStringDecoder dec(QStringDecoder::Utf8, QStringConverter::Flag::Stateless);
-            QString line =
-                dec.decode(QByteArrayView(bytes.constData() + spans[i].first, spans[i].second));
-            if (dec.hasError()) {
-                out.badLine = int(i) + 1;
-                out.lines.clear();
-                return out;
-            }
-            out.lines << line;
+            out.text += dec.decode(QByteArrayView(p, n));
+            ok = !dec.hasError();
+        } else {
+            ok = validGbk(reinterpret_cast<const unsigned char*>(p), n) &&
+                 gbk.decode(p, n, out.text);
         }
-        return out;
-    }
-    const auto* raw = reinterpret_cast<const unsigned char*>(bytes.constData());
-    for (size_t i = 0; i < spans.size(); ++i) {
-        if (!validGbk(raw + spans[i].first, spans[i].second)) {
+        if (!ok) {
             out.badLine = int(i) + 1;
+            out.text.clear();
+            out.spans.clear();
             return out;
         }
+        out.spans.emplace_back(start, out.text.size() - start);
     }
-    // Line breaks are never part of a GBK character: the whole text decodes at once.
-    QStringDecoder dec("GBK");
-    const QString text = dec.decode(bytes);
-    if (!dec.isValid() || dec.hasError()) {
-        for (size_t i = 0; i < spans.size(); ++i) {
-            QStringDecoder one("GBK");
-            one.decode(QByteArrayView(bytes.constData() + spans[i].first, spans[i].second));
-            if (one.hasError() || !one.isValid()) {
-                out.badLine = int(i) + 1;
-                return out;
-            }
-        }
-        out.badLine = 1;
-        return out;
-    }
-    qsizetype start = 0;
-    const qsizetype n = text.size();
-    for (qsizetype i = 0; i < n; ++i) {
-        const QChar c = text.at(i);
-        if (c == QLatin1Char('\r') || c == QLatin1Char('\n')) {
-            out.lines << text.mid(start, i - start);
-            if (c == QLatin1Char('\r') && i + 1 < n && text.at(i + 1) == QLatin1Char('\n'))
-                ++i;
-            start = i + 1;
-        }
-    }
-    if (start < n)
-        out.lines << text.mid(start);
     return out;
 }
 
@@ -220,7 +200,38 @@ int ImportSettings::column(const QString& name) const
 
 namespace {
 
-using TextImport::subStringView;
+// A line split once at every separator, the fields then read by column number: the same
+// fields as scanning the line again from its start for each column.
+class SplitLine
+{
+public:
+    void split(QStringView line, QStringView separator)
+    {
+        m_parts.clear();
+        if (separator.isEmpty()) {
+            m_parts.push_back(line);
+            return;
+        }
+        for (;;) {
+            const qsizetype p = line.indexOf(separator);
+            if (p < 0)
+                break;
+            m_parts.push_back(line.left(p));
+            line = line.sliced(p + separator.size());
+        }
+        if (!line.isEmpty())
+            m_parts.push_back(line);
+    }
+    QStringView field(int column) const
+    {
+        if (column < 1 || size_t(column) > m_parts.size())
+            return {};
+        return TextImport::trimControls(m_parts[size_t(column) - 1]);
+    }
+
+private:
+    std::vector<QStringView> m_parts;
+};
 
 const QString kYes = QStringLiteral("是");
 const QString kNo = QStringLiteral("否");
@@ -288,7 +299,7 @@ ImportOutcome runInserts(TDataModule2& dm, const QString& sql, size_t records, c
         out.kind = kind;
     };
     try {
-        Statement st(conn, sql);
+        BulkStatement st(conn, sql);
         for (size_t k = 0; k < records; ++k) {
             if (observer) {
                 observer->progress(int(k) + 1);
@@ -462,27 +473,28 @@ ImportOutcome importPayments(TDataModule2& dm, const QByteArray& fileBytes, cons
         return v.isEmpty() ? QStringView(kSpace) : v;
     };
 
+    SplitLine split;
     std::vector<Record<9>> records;
     const qsizetype first = std::max(s.startLine - 1, 0);
-    if (lines.lines.size() > first)
-        records.reserve(size_t(lines.lines.size() - first));
-    for (qsizetype i = first; i < lines.lines.size(); ++i) {
+    if (lines.count() > first)
+        records.reserve(size_t(lines.count() - first));
+    for (qsizetype i = first; i < lines.count(); ++i) {
         r.events();
-        const QStringView line(lines.lines.at(i));
+        split.split(lines.line(i), sep);
         const int L = int(i) + 1;
         Record<9> rec;
-        rec.texts[0] = flag(subStringView(line, cSfb, sep));
-        const QStringView account = subStringView(line, cSkzh, sep);
+        rec.texts[0] = flag(split.field(cSfb));
+        const QStringView account = split.field(cSkzh);
         if (account.isEmpty()) {
             out.kind = ImportOutcome::AnalysisFailed;
             out.messages << lineMessage(L, QStringLiteral("行收款账号为空，导入中止！"));
             return out;
         }
         rec.texts[1] = account;
-        rec.texts[2] = orSpace(subStringView(line, cSkdw, sep));
-        rec.texts[3] = orSpace(subStringView(line, cSkyh, sep));
-        rec.texts[4] = orSpace(subStringView(line, cHrdd, sep));
-        const QStringView amount = subStringView(line, cJe, sep);
+        rec.texts[2] = orSpace(split.field(cSkdw));
+        rec.texts[3] = orSpace(split.field(cSkyh));
+        rec.texts[4] = orSpace(split.field(cHrdd));
+        const QStringView amount = split.field(cJe);
         if (amount.isEmpty()) {
             out.kind = ImportOutcome::AnalysisFailed;
             out.messages << lineMessage(L, QStringLiteral("行金额为空，导入中止！"));
@@ -496,9 +508,9 @@ ImportOutcome importPayments(TDataModule2& dm, const QByteArray& fileBytes, cons
         }
         rec.texts[5] = amount;
         rec.amount = *money;
-        rec.texts[6] = flag(subStringView(line, cDess, sep));
-        rec.texts[7] = orSpace(subStringView(line, cYt, sep));
-        rec.texts[8] = orSpace(subStringView(line, cBz, sep));
+        rec.texts[6] = flag(split.field(cDess));
+        rec.texts[7] = orSpace(split.field(cYt));
+        rec.texts[8] = orSpace(split.field(cBz));
         // Everything that can be known before the first INSERT is checked here.
         static const struct
         {
@@ -527,27 +539,22 @@ ImportOutcome importPayments(TDataModule2& dm, const QByteArray& fileBytes, cons
         "大额实时) values(:bh,:sfb,:skzh,:skyh,:skdw,:hrdd,:je,:yt,:bz,:dess)");
     const QString one = QStringLiteral("1");
     out = runInserts(dm, sql, records.size(), QStringLiteral("支付指令"), nullptr,
-                     [&](Statement& st, size_t k) {
+                     [&](BulkStatement& st, size_t k) {
                          const Record<9>& rec = records[k];
-                         st.bind(0, one);
-                         st.bind(1, rec.texts[0].toString());
-                         st.bind(2, rec.texts[1].toString());
-                         st.bind(3, rec.texts[3].toString());
-                         st.bind(4, rec.texts[2].toString());
-                         st.bind(5, rec.texts[4].toString());
-                         st.bind(6, QVariant::fromValue(rec.amount));
-                         st.bind(7, rec.texts[7].toString());
-                         st.bind(8, rec.texts[8].toString());
-                         st.bind(9, rec.texts[6].toString());
+                         st.bindText(0, one);
+                         st.bindText(1, rec.texts[0]);
+                         st.bindText(2, rec.texts[1]);
+                         st.bindText(3, rec.texts[3]);
+                         st.bindText(4, rec.texts[2]);
+                         st.bindText(5, rec.texts[4]);
+                         st.bindInt64(6, rec.amount.units()); // exact, in ten-thousandths
+                         st.bindText(7, rec.texts[7]);
+                         st.bindText(8, rec.texts[8]);
+                         st.bindText(9, rec.texts[6]);
                      });
     if (out.kind == ImportOutcome::Success) {
         out.messages << QStringLiteral("已成功导入%1个记录").arg(out.count);
         r.status(QStringLiteral("导入完成..."));
-        try {
-            dm.ATPayment->requery();
-        } catch (const DbError& e) {
-            out.messages << e.message();
-        }
     }
     return out;
 }
@@ -641,18 +648,19 @@ ImportOutcome importPayees(TDataModule2& dm, const QByteArray& fileBytes, const 
     const int cNo = s.column(QStringLiteral("EditNo"));
 
     const qsizetype first = std::max(s.startLine - 1, 0);
-    const int toAnalyse = int(std::max<qsizetype>(lines.lines.size() - first, 0));
+    const int toAnalyse = int(std::max<qsizetype>(lines.count() - first, 0));
     if (observer) {
         observer->progressRange(toAnalyse);
         observer->progress(0);
     }
+    SplitLine split;
     std::vector<Record<8>> records;
     records.reserve(size_t(toAnalyse));
-    for (qsizetype i = first; i < lines.lines.size(); ++i) {
+    for (qsizetype i = first; i < lines.count(); ++i) {
         if (observer)
             observer->progress(int(i - first) + 1);
         r.events();
-        const QStringView line(lines.lines.at(i));
+        split.split(lines.line(i), sep);
         const int L = int(i) + 1;
         Record<8> rec;
         const std::array<std::pair<int, const char16_t*>, 3> mandatory = {
@@ -660,7 +668,7 @@ ImportOutcome importPayees(TDataModule2& dm, const QByteArray& fileBytes, const 
             std::pair{cUnit, u"行收款单位为空，导入中止！"},
             std::pair{cBank, u"行收款银行为空，导入中止！"}};
         for (size_t k = 0; k < mandatory.size(); ++k) {
-            const QStringView v = subStringView(line, mandatory[k].first, sep);
+            const QStringView v = split.field(mandatory[k].first);
             if (v.isEmpty()) {
                 out.kind = ImportOutcome::AnalysisFailed;
                 out.messages << lineMessage(L, QString::fromUtf16(mandatory[k].second));
@@ -668,12 +676,12 @@ ImportOutcome importPayees(TDataModule2& dm, const QByteArray& fileBytes, const 
             }
             rec.texts[k] = v;
         }
-        rec.texts[3] = subStringView(line, cPlace, sep);
-        rec.texts[4] = subStringView(line, cMemo, sep);
-        rec.texts[5] = subStringView(line, cType, sep);
-        rec.texts[6] = subStringView(line, cSf, sep) == QStringView(s.yesText) ? QStringView(kYes)
-                                                                               : QStringView(kNo);
-        rec.texts[7] = subStringView(line, cNo, sep);
+        rec.texts[3] = split.field(cPlace);
+        rec.texts[4] = split.field(cMemo);
+        rec.texts[5] = split.field(cType);
+        rec.texts[6] =
+            split.field(cSf) == QStringView(s.yesText) ? QStringView(kYes) : QStringView(kNo);
+        rec.texts[7] = split.field(cNo);
         static const struct
         {
             int pos;
@@ -704,17 +712,17 @@ ImportOutcome importPayees(TDataModule2& dm, const QByteArray& fileBytes, const 
         "values(:account,:unit,:bank,:place,:memo,:companytype,:ifsf,:no)");
     bool loaded = false;
     out = runInserts(dm, sql, records.size(), QStringLiteral("往来账号"), observer,
-                     [&](Statement& st, size_t k) {
+                     [&](BulkStatement& st, size_t k) {
                          if (!loaded) {
                              types.load(dm.ADOConn);
                              loaded = true;
                          }
                          const Record<8>& rec = records[k];
                          for (int p = 0; p < 5; ++p)
-                             st.bind(p, rec.texts[size_t(p)].toString());
-                         st.bind(5, companyTypeId(dm, types, rec.texts[5].toString()));
-                         st.bind(6, rec.texts[6].toString());
-                         st.bind(7, rec.texts[7].toString());
+                             st.bindText(p, rec.texts[size_t(p)]);
+                         st.bindText(5, companyTypeId(dm, types, rec.texts[5].toString()));
+                         st.bindText(6, rec.texts[6]);
+                         st.bindText(7, rec.texts[7]);
                      });
     if (out.kind == ImportOutcome::Success) {
         out.messages << QStringLiteral("已成功导入%1个往来账号").arg(out.count);

@@ -6,6 +6,8 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <utility>
+#include <vector>
 
 class QIODevice;
 
@@ -29,6 +31,9 @@ QString separatorFromCombo(const QString& comboText);
 // both ends; empty for column 0 or a column beyond the last field. A separator of
 // several characters is skipped whole.
 QString getSubString(QStringView line, int column, QStringView separator);
+QStringView subStringView(QStringView line, int column, QStringView separator);
+// Blanks and control characters (code 32 or less) removed from both ends.
+QStringView trimControls(QStringView s);
 
 // Splits "是/否"-style notation at its first "/". False when there is nothing before
 // or after it, or no "/" at all.
@@ -50,8 +55,16 @@ QString numberMessage(NumberProblem problem, const QString& label);
 // is GBK; bytes not valid in that encoding are refused with the 1-based line number.
 struct Lines
 {
-    QStringList lines;
+    QString text;
+    std::vector<std::pair<qsizetype, qsizetype>> spans; // each line's start and length in text
     int badLine = 0; // > 0: that line holds bytes the encoding does not allow
+
+    qsizetype count() const { return qsizetype(spans.size()); }
+    QStringView line(qsizetype i) const
+    {
+        return QStringView(text).sliced(spans[size_t(i)].first, spans[size_t(i)].second);
+    }
+    QStringList toList() const;
 };
 Lines decodeLines(QByteArray bytes);
 
@@ -136,7 +149,8 @@ ImportRules paymentImportRules();
 ImportRules payeeImportRules();
 
 // The payment-instruction import: table Payment, columns sfb skzh skdw skyh hrdd je
-// dess yt bz, user number "1", empty optional texts stored as one space.
+// dess yt bz, user number "1", empty optional texts stored as one space. The window
+// re-reads the payment table after a successful run.
 QList<ImportColumn> paymentImportColumns(); // with the window's defaults
 ImportOutcome importPayments(TDataModule2& dm, const QByteArray& fileBytes,
                              const ImportSettings& settings, ImportObserver* observer = nullptr);
