@@ -253,6 +253,32 @@ private slots:
         QCOMPARE(r.err.trimmed(), QStringLiteral("第2行金额格式错误，导入中止！"));
     }
 
+    void importSalary()
+    {
+        const QString sheet = QStringLiteral(BANKPREP_TEST_DATA "/payroll.xlsx");
+        Run r = cli({QStringLiteral("import-salary"), sheet, QStringLiteral("--col"),
+                     QStringLiteral("编号=1"), QStringLiteral("--col"), QStringLiteral("姓名=2"),
+                     QStringLiteral("--col"), QStringLiteral("卡号=3"), QStringLiteral("--col"),
+                     QStringLiteral("实发工资=4")});
+        QCOMPARE(r.status, 0);
+        QCOMPARE(r.out.trimmed(), QStringLiteral("共导入数据3条。"));
+        QCOMPARE(querySingle(ws->path(),
+                             QStringLiteral("select count(*) from Salary where 用户编号 = '1'"))
+                     .toInt(),
+                 3);
+        r = cli({QStringLiteral("import-salary"), QStringLiteral(BANKPREP_TEST_DATA "/cards.xls"),
+                 QStringLiteral("--col"), QStringLiteral("卡号=3"), QStringLiteral("--col"),
+                 QStringLiteral("实发工资=4"), QStringLiteral("--col"), QStringLiteral("姓名=2")});
+        QCOMPARE(r.status, 1);
+        QVERIFY2(r.err.contains(QStringLiteral("C3")), qPrintable(r.err));
+        r = cli({QStringLiteral("import-salary"), path("nothing.xls")});
+        QCOMPARE(r.status, 1);
+        QCOMPARE(r.err.trimmed(), QStringLiteral("文件打开失败。"));
+        r = cli({QStringLiteral("import-salary"), sheet, QStringLiteral("--col"),
+                 QStringLiteral("编号=9")});
+        QCOMPARE(r.status, 2);
+    }
+
     void refusedExportKeepsTheOldFile()
     {
         {

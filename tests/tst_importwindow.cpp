@@ -5,12 +5,14 @@
 #include "app/mainwindow.h"
 #include "app/messagebox.h"
 #include "data/gbk.h"
+#include "export/importdlg.h"
 #include "import/importwindows.h"
 #include "testutil.h"
 
 #include <QAction>
 #include <QComboBox>
 #include <QFile>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -143,6 +145,7 @@ private slots:
         QCOMPARE(in->DataModule2.ATPayment->recordCount(), 2); // the grid shows them at once
     }
 
+    void salaryImportFromTheMenu();
     void payeeRunWithProgress()
     {
         TFrmImportCompany& w = *in->FrmImportCompany;
@@ -171,6 +174,49 @@ private slots:
         QCOMPARE(in->DataModule2.ATCompany->recordCount(), 3);
     }
 };
+
+void TestImportWindow::salaryImportFromTheMenu()
+{
+    in->AppForm->SalaryClick();
+    QString title;
+    Modal::setNextHandler([&title](QDialog* d) {
+        auto* dlg = static_cast<QFileDialog*>(d);
+        title = dlg->windowTitle();
+        dlg->selectFile(QStringLiteral(BANKPREP_TEST_DATA "/twosheets.xls"));
+        return int(QDialog::Accepted);
+    });
+    Modal::setNextHandler([](QDialog* d) {
+        auto* dlg = static_cast<TImportDlg*>(d);
+        // Refilled with the titles of the active sheet, each preselecting column 1.
+        if (dlg->CBCard->count() != 4 || dlg->CBCard->currentIndex() != 0 ||
+            dlg->windowTitle() != QStringLiteral("数据导入对话框"))
+            return 3;
+        dlg->CBName->setCurrentIndex(1);
+        dlg->CBCard->setCurrentIndex(2);
+        dlg->CBAmount->setCurrentIndex(3);
+        dlg->BitBtn1->click();
+        return dlg->result();
+    });
+    in->AppForm->FileOpen1->trigger();
+    QCOMPARE(title, QStringLiteral("请选择导入数据文件..."));
+    const auto shown = MessageBox::takeShown();
+    QCOMPARE(shown.size(), 1);
+    QCOMPARE(shown.first().title, QStringLiteral("导入结果"));
+    QCOMPARE(shown.first().text, QStringLiteral("共导入数据3条。"));
+    QCOMPARE(in->DataModule2.ATSalary->recordCount(), 3);
+
+    // A file that is not a spreadsheet: a warning, nothing changed.
+    Modal::setNextHandler([this](QDialog* d) {
+        static_cast<QFileDialog*>(d)->selectFile(writeFile("not.xls", QByteArray("plain text")));
+        return int(QDialog::Accepted);
+    });
+    in->AppForm->FileOpen1->trigger();
+    const auto warned = MessageBox::takeShown();
+    QCOMPARE(warned.size(), 1);
+    QCOMPARE(warned.first().title, QStringLiteral("警告"));
+    QCOMPARE(warned.first().text, QStringLiteral("文件打开失败。"));
+    QCOMPARE(in->DataModule2.ATSalary->recordCount(), 3);
+}
 
 QTEST_MAIN(TestImportWindow)
 #include "tst_importwindow.moc"

@@ -8,6 +8,7 @@
 #include "app/messagebox.h"
 #include "export/exportcommand.h"
 #include "export/exportdialogs.h"
+#include "export/importdlg.h"
 #include "import/importwindows.h"
 #include "views/paymentaddition.h"
 #include "views/selcompanytype.h"
@@ -49,6 +50,8 @@ void Instances::create(const QString& databasePath)
     AppForm->setPaymentAdditionDlg(PaymentAdditionDlg);
     DataModule2.create(databasePath);
     PasswordDlg = new TPasswordDlg(DataModule2, AppForm.get());
+    ImportDlg = new TImportDlg(AppForm.get());
+    AppForm->setImportDlg(ImportDlg);
     SelectPaymentDlg = new TSelectPaymentDlg(DataModule2, AppForm.get());
     SplitSalaryDlg = new TSplitSalaryDlg(AppForm.get());
     ChgPwdDlg = new TChgPwdDlg(DataModule2, AppForm.get());

@@ -19,6 +19,7 @@ class TSplitSalaryDlg;
 class ExportCommand;
 class TFrmImportCompany;
 class Timptransfer;
+class TImportDlg;
 
 // Reports an exception that escaped an event handler in the default error display
 // instead of letting it end the program.
@@ -47,6 +48,7 @@ public:
     TAboutBox* AboutBox = nullptr;
     TPaymentAdditionDlg* PaymentAdditionDlg = nullptr;
     TPasswordDlg* PasswordDlg = nullptr;
+    TImportDlg* ImportDlg = nullptr;
     TSelectPaymentDlg* SelectPaymentDlg = nullptr;
     TSplitSalaryDlg* SplitSalaryDlg = nullptr;
     TChgPwdDlg* ChgPwdDlg = nullptr;

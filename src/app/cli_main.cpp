@@ -4,6 +4,8 @@
 #include "data/datamodule.h"
 #include "data/users.h"
 #include "export/bankfiles.h"
+#include "import/salaryimport.h"
+#include "import/spreadsheet.h"
 #include "import/textimport.h"
 
 #include <QCoreApplication>
@@ -48,6 +50,9 @@ const char* const kHelp =
     "bank=N\n"
     "                [--col place=N] [--col memo=N] [--col type=N] [--col sf=N] [--col no=N]\n"
     "                            导入往来账号；默认分隔符“|”、起始行 1、标志“是/否”\n"
+    "  import-salary 文件 [--col 编号=N] [--col 姓名=N] [--col 卡号=N] [--col 实发工资=N]\n"
+    "                            从 .xls、.xlsx 或 .csv 文件导入工资表；N 为列号（从 1 起，默认 "
+    "1）\n"
     "\n"
     "退出状态：0 成功；1 操作被拒绝（原因见标准错误输出）；2 用法错误或登录失败。\n";
 
@@ -261,6 +266,46 @@ int runImport(const QString& db, QStringList args, bool payments)
     return kRefused;
 }
 
+int importSalaryCommand(const QString& db, QStringList args)
+{
+    if (args.isEmpty() || args.first().startsWith(QLatin1Char('-')))
+        throw Failure{kUsage, QStringLiteral("缺少要导入的文件")};
+    const QString file = args.takeFirst();
+    const Options o(args, {QStringLiteral("--col")});
+    SalaryColumns columns;
+    QMap<QString, int*> targets = {{QStringLiteral("编号"), &columns.number},
+                                   {QStringLiteral("姓名"), &columns.name},
+                                   {QStringLiteral("卡号"), &columns.card},
+                                   {QStringLiteral("实发工资"), &columns.amount}};
+    for (const QString& col : o.values(QStringLiteral("--col"))) {
+        const qsizetype eq = col.indexOf(QLatin1Char('='));
+        bool ok = false;
+        const int n = col.mid(eq + 1).toInt(&ok);
+        if (eq <= 0 || !targets.contains(col.left(eq)) || !ok || n < 1)
+            throw Failure{kUsage, QStringLiteral("列的写法不正确：%1").arg(col)};
+        *targets.value(col.left(eq)) = n;
+    }
+    TDataModule2 dm;
+    login(dm, db);
+    const std::unique_ptr<Spreadsheet> sheet = openSpreadsheet(file);
+    if (!sheet)
+        throw Failure{kRefused, QStringLiteral("文件打开失败。")};
+    const QStringList titles = spreadsheetTitles(*sheet);
+    if (titles.isEmpty())
+        throw Failure{kRefused, QStringLiteral("文件中没有列标题。")};
+    for (int n : {columns.number, columns.name, columns.card, columns.amount}) {
+        if (n > titles.size())
+            throw Failure{
+                kUsage,
+                QStringLiteral("列号%1超出了文件的列标题数（%2列）").arg(n).arg(titles.size())};
+    }
+    const SalaryImportResult result = importSalary(dm, *sheet, columns);
+    if (!result.ok)
+        throw Failure{kRefused, result.message};
+    QTextStream(stdout) << result.message << "\n";
+    return kOk;
+}
+
 int run(QStringList args)
 {
     if (args.contains(QStringLiteral("--help")) || args.contains(QStringLiteral("-h"))) {
@@ -285,6 +330,8 @@ int run(QStringList args)
         return runImport(db, args, true);
     if (command == QLatin1String("import-payees"))
         return runImport(db, args, false);
+    if (command == QLatin1String("import-salary"))
+        return importSalaryCommand(db, args);
     throw Failure{kUsage, QStringLiteral("未知的命令：%1。使用 --help 查看用法。").arg(command)};
 }
 

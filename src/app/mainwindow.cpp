@@ -8,6 +8,9 @@
 #include "data/datamodule.h"
 #include "data/users.h"
 #include "export/exportcommand.h"
+#include "export/importdlg.h"
+#include "import/salaryimport.h"
+#include "import/spreadsheet.h"
 #include "views/dbgrid.h"
 #include "views/dbnavigator.h"
 #include "views/paymentaddition.h"
@@ -17,7 +20,9 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QCoreApplication>
+#include <QFileDialog>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QScreen>
@@ -555,16 +560,45 @@ void TAppForm::FileNew1Execute(QObject* sender)
 // ---------------------------------------------------------------------------
 // Other commands
 
-void TAppForm::notYetAvailable()
-{
-    MessageBox::information(this, applicationTitle(),
-                            QStringLiteral("此功能尚未完成，将在后续版本中提供。"));
-}
-
 void TAppForm::FileOpen1Execute()
 {
     emit salaryImportRequested();
-    notYetAvailable();
+    if (!m_importDlg)
+        return;
+    if (!OpenDialog) {
+        OpenDialog = new QFileDialog(this);
+        OpenDialog->setObjectName(QStringLiteral("OpenDialog"));
+        OpenDialog->setFileMode(QFileDialog::ExistingFile);
+        OpenDialog->setOption(QFileDialog::DontUseNativeDialog, true);
+        OpenDialog->setNameFilters(
+            {QStringLiteral("EXCEL数据文件(*.xls *.xlsx *.csv)"), QStringLiteral("所有文件(*.*)")});
+    }
+    OpenDialog->setWindowTitle(QStringLiteral("请选择导入数据文件..."));
+    if (Modal::exec(OpenDialog) != QDialog::Accepted || OpenDialog->selectedFiles().isEmpty())
+        return;
+    const std::unique_ptr<Spreadsheet> sheet = openSpreadsheet(OpenDialog->selectedFiles().first());
+    if (!sheet) {
+        MessageBox::warning(this, QStringLiteral("警告"), QStringLiteral("文件打开失败。"));
+        return;
+    }
+    const QStringList titles = spreadsheetTitles(*sheet);
+    if (titles.isEmpty()) {
+        MessageBox::warning(this, QStringLiteral("警告"), QStringLiteral("文件中没有列标题。"));
+        return;
+    }
+    m_importDlg->setTitles(titles);
+    if (Modal::exec(m_importDlg) != 1)
+        return;
+    SalaryColumns columns;
+    columns.name = m_importDlg->CBName->currentIndex() + 1;
+    columns.number = m_importDlg->CBAccount->currentIndex() + 1;
+    columns.card = m_importDlg->CBCard->currentIndex() + 1;
+    columns.amount = m_importDlg->CBAmount->currentIndex() + 1;
+    const SalaryImportResult result = importSalary(m_dm, *sheet, columns);
+    if (result.ok)
+        MessageBox::information(this, QStringLiteral("导入结果"), result.message);
+    else
+        MessageBox::error(this, result.message);
 }
 
 void TAppForm::FileSave1Execute(QObject* sender)

@@ -4,6 +4,7 @@
 #include <functional>
 
 class QAction;
+class QFileDialog;
 class QDialog;
 class QActionGroup;
 class QMenu;
@@ -48,6 +49,7 @@ public:
     void setPasswordDlg(TPasswordDlg* w) { PasswordDlg = w; }
     void setChgPwdDlg(TChgPwdDlg* w) { ChgPwdDlg = w; }
     void setExportCommand(ExportCommand* c) { m_export = c; }
+    void setImportDlg(class TImportDlg* dlg) { m_importDlg = dlg; }
     void setImportWindows(QDialog* payments, QDialog* payees)
     {
         m_paymentImport = payments;
@@ -162,7 +164,6 @@ private:
     void setLoggedInControls(bool on);
     void selectPageItem(QAction* item, bool tbNew, Page page);
     void clipboardCommand(int which);
-    void notYetAvailable();
     void terminateApplication();
     bool storePendingRows();
 
@@ -175,6 +176,8 @@ private:
     ExportCommand* m_export = nullptr;
     QDialog* m_paymentImport = nullptr;
     QDialog* m_payeeImport = nullptr;
+    class TImportDlg* m_importDlg = nullptr;
+    QFileDialog* OpenDialog = nullptr;
     bool m_loginOnFirstShow = true;
     bool m_shownOnce = false;
     bool m_terminated = false;

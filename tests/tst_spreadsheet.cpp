@@ -1,0 +1,232 @@
+// The payroll import from spreadsheets: the readers of .xls, .xlsx and .csv (active
+// sheet, cells as text, lost digits, dates, damaged files) and the import itself.
+#include "data/datamodule.h"
+#include "data/users.h"
+#include "import/salaryimport.h"
+#include "import/spreadsheet.h"
+#include "testutil.h"
+
+#include <QFile>
+#include <QtTest>
+
+using namespace bankprep;
+using namespace testutil;
+
+namespace {
+
+QString fixture(const char* name)
+{
+    return QStringLiteral(BANKPREP_TEST_DATA "/") + QString::fromLatin1(name);
+}
+
+QStringList row(const Spreadsheet& s, int r, int columns)
+{
+    QStringList out;
+    for (int c = 1; c <= columns; ++c)
+        out << s.cell(r, c);
+    return out;
+}
+
+} // namespace
+
+class TestSpreadsheet : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<Workspace> ws;
+    std::unique_ptr<TDataModule2> dm;
+
+private slots:
+    void init()
+    {
+        ws = std::make_unique<Workspace>();
+        dm = std::make_unique<TDataModule2>();
+        dm->create(ws->path());
+        applyLogin(*dm, QStringLiteral("1"));
+    }
+    void cleanup()
+    {
+        dm.reset();
+        ws.reset();
+    }
+
+    void payrollInEveryFormat_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::newRow("xls") << fixture("payroll.xls");
+        QTest::newRow("xlsx") << fixture("payroll.xlsx");
+        QTest::newRow("csv GBK") << fixture("payroll-gbk.csv");
+        QTest::newRow("csv UTF-8") << fixture("payroll-utf8.csv");
+        QTest::newRow("active sheet xls") << fixture("twosheets.xls");
+        QTest::newRow("active sheet xlsx") << fixture("twosheets.xlsx");
+    }
+
+    void payrollInEveryFormat()
+    {
+        QFETCH(QString, file);
+        const auto sheet = openSpreadsheet(file);
+        QVERIFY(sheet);
+        QCOMPARE(spreadsheetTitles(*sheet), (QStringList{"编号", "姓名", "卡号", "实发工资"}));
+        QCOMPARE(row(*sheet, 2, 4), (QStringList{"1001", "王小明", "6200000000000001", "3500.5"}));
+        QCOMPARE(row(*sheet, 3, 4), (QStringList{"1002", "李样本", "6200000000000002", "4200"}));
+        QCOMPARE(row(*sheet, 4, 4), (QStringList{"1003", "赵示例", "6200000000000003", "0.1"}));
+        QCOMPARE(sheet->cell(5, 1), QString());
+
+        const SalaryImportResult r = importSalary(*dm, *sheet, {1, 2, 3, 4});
+        QVERIFY2(r.ok, qPrintable(r.message));
+        QCOMPARE(r.message, QStringLiteral("共导入数据3条。"));
+        const QList<QVariantList> rows =
+            queryRows(ws->path(),
+                      QStringLiteral(
+                          "select 员工编号, 姓名, 卡号, 金额, 用户编号 from Salary order by 编号"));
+        QCOMPARE(rows.size(), 3);
+        QCOMPARE(rows.at(0), (QVariantList{"1001", "王小明", "6200000000000001", 35005000LL, "1"}));
+        QCOMPARE(rows.at(2).at(3).toLongLong(), 1000LL); // 0.1 exactly
+    }
+
+    void importingTwiceAppendsTwice()
+    {
+        const auto sheet = openSpreadsheet(fixture("payroll.xlsx"));
+        QVERIFY(sheet);
+        QVERIFY(importSalary(*dm, *sheet, {1, 2, 3, 4}).ok);
+        QVERIFY(importSalary(*dm, *sheet, {1, 2, 3, 4}).ok);
+        QCOMPARE(querySingle(ws->path(), QStringLiteral("select count(*) from Salary")).toInt(), 6);
+        QCOMPARE(dm->ATSalary->recordCount(), 6);
+    }
+
+    void gapsAndBlankRows_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::newRow("xls") << fixture("gaps.xls");
+        QTest::newRow("xlsx") << fixture("gaps.xlsx");
+    }
+
+    void gapsAndBlankRows()
+    {
+        QFETCH(QString, file);
+        const auto sheet = openSpreadsheet(file);
+        QVERIFY(sheet);
+        QCOMPARE(spreadsheetTitles(*sheet),
+                 (QStringList{"编号", "姓名"})); // the gap ends the titles
+        const SalaryImportResult r = importSalary(*dm, *sheet, {1, 2, 4, 5});
+        QVERIFY(r.ok);
+        QCOMPARE(r.message, QStringLiteral("共导入数据1条。")); // the blank row ends the data
+    }
+
+    void emptyFirstNumberImportsNothing()
+    {
+        for (const char* f : {"emptyfirst.xls", "emptyfirst.xlsx"}) {
+            const auto sheet = openSpreadsheet(fixture(f));
+            QVERIFY(sheet);
+            const SalaryImportResult r = importSalary(*dm, *sheet, {1, 2, 3, 4});
+            QCOMPARE(r.message, QStringLiteral("共导入数据0条。"));
+        }
+        QCOMPARE(querySingle(ws->path(), QStringLiteral("select count(*) from Salary")).toInt(), 0);
+    }
+
+    void cardNumbersAndDates_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::newRow("xls") << fixture("cards.xls");
+        QTest::newRow("xlsx") << fixture("cards.xlsx");
+    }
+
+    void cardNumbersAndDates()
+    {
+        QFETCH(QString, file);
+        const auto sheet = openSpreadsheet(file);
+        QVERIFY(sheet);
+        QCOMPARE(sheet->cell(2, 1), QStringLiteral("7")); // a whole number without ".0"
+        QCOMPARE(sheet->cell(2, 3), QStringLiteral("6222021234567890123")); // kept as text
+        QCOMPARE(sheet->cell(2, 5), QStringLiteral("2024-03-05"));
+        // A card number typed as a number has lost its last digits: refused, not guessed.
+        try {
+            sheet->cell(3, 3);
+            QFAIL("a number that lost digits was read");
+        } catch (const DbError& e) {
+            QVERIFY2(e.message().contains(QStringLiteral("C3")), qPrintable(e.message()));
+        }
+        const SalaryImportResult r = importSalary(*dm, *sheet, {1, 2, 3, 4});
+        QVERIFY(!r.ok);
+        QVERIFY2(r.message.contains(QStringLiteral("第3行")), qPrintable(r.message));
+        QVERIFY(r.message.contains(QStringLiteral("已导入数据1条")));
+        QCOMPARE(querySingle(ws->path(), QStringLiteral("select 卡号 from Salary")).toString(),
+                 QStringLiteral("6222021234567890123"));
+        QCOMPARE(dm->ATSalary->state(), Table::State::Browse); // the unfinished row is gone
+        QCOMPARE(dm->ATSalary->recordCount(), 1);
+    }
+
+    void refusedRowsNameTheirRow()
+    {
+        Spreadsheet sheet;
+        parseCsv(QStringLiteral("编号,姓名,卡号,实发工资\n1,甲,c,10\n2,乙,c,abc\n3,丙,c,5\n"),
+                 &sheet);
+        SalaryImportResult r = importSalary(*dm, sheet, {1, 2, 3, 4});
+        QVERIFY(!r.ok);
+        QVERIFY(r.message.contains(QStringLiteral("第3行")));
+        QVERIFY(r.message.contains(QStringLiteral("abc")));
+        QCOMPARE(r.stored, 1);
+
+        Spreadsheet tooLong;
+        parseCsv(QStringLiteral("编号,姓名,卡号,实发工资\n1,一二三四五六七八九十一,c,10\n"),
+                 &tooLong);
+        r = importSalary(*dm, tooLong, {1, 2, 3, 4});
+        QVERIFY(!r.ok);
+        QVERIFY2(r.message.contains(QStringLiteral("姓名")), qPrintable(r.message));
+        QCOMPARE(querySingle(ws->path(), QStringLiteral("select count(*) from Salary")).toInt(), 1);
+    }
+
+    void csvQuoting()
+    {
+        Spreadsheet s;
+        parseCsv(QStringLiteral("a,\"b,c\",\"say \"\"hi\"\"\",\" keep \"\r\n\"two\nlines\",,x"),
+                 &s);
+        QCOMPARE(row(s, 1, 4), (QStringList{"a", "b,c", "say \"hi\"", " keep "}));
+        QCOMPARE(row(s, 2, 3), (QStringList{"two\nlines", "", "x"}));
+    }
+
+    void numberTexts()
+    {
+        bool lost = true;
+        QCOMPARE(numberCellText(0.1, &lost), QStringLiteral("0.1"));
+        QVERIFY(!lost);
+        QCOMPARE(numberCellText(3500.5, &lost), QStringLiteral("3500.5"));
+        QCOMPARE(numberCellText(-0.00001, &lost), QStringLiteral("-0.00001"));
+        QCOMPARE(numberCellText(123456789012345.0, &lost), QStringLiteral("123456789012345"));
+        QVERIFY(!lost);
+        numberCellText(6222021234567890123.0, &lost);
+        QVERIFY(lost);
+        numberCellText(1234567890123456.0, &lost); // 16 digits
+        QVERIFY(lost);
+        numberCellText(0.1234567890123456, &lost);
+        QVERIFY(lost);
+    }
+
+    void damagedOrMismatchedFilesDoNotOpen()
+    {
+        const QString fake = ws->path(QStringLiteral("fake.xls"));
+        QFile f(fake);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("this is no spreadsheet");
+        f.close();
+        QVERIFY(!openSpreadsheet(fake));
+        QVERIFY(QFile::copy(fixture("payroll.xlsx"), ws->path(QStringLiteral("wrong.xls"))));
+        QVERIFY(!openSpreadsheet(ws->path(QStringLiteral("wrong.xls"))));
+        QFile broken(ws->path(QStringLiteral("cut.xlsx")));
+        QFile whole(fixture("payroll.xlsx"));
+        QVERIFY(whole.open(QIODevice::ReadOnly));
+        QVERIFY(broken.open(QIODevice::WriteOnly));
+        broken.write(whole.read(whole.size() / 2));
+        broken.close();
+        QVERIFY(!openSpreadsheet(broken.fileName()));
+        QVERIFY(!openSpreadsheet(ws->path(QStringLiteral("missing.csv"))));
+        QFile bad(ws->path(QStringLiteral("bad.csv")));
+        QVERIFY(bad.open(QIODevice::WriteOnly));
+        bad.write("a,b\r\n\xFF\xFF,c\r\n");
+        bad.close();
+        QVERIFY(!openSpreadsheet(bad.fileName()));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSpreadsheet)
+#include "tst_spreadsheet.moc"
