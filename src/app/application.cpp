@@ -11,6 +11,7 @@
 #include "export/importdlg.h"
 #include "import/importwindows.h"
 #include "views/paymentaddition.h"
+#include "views/selcompany.h"
 #include "views/selcompanytype.h"
 
 namespace bankprep {
@@ -61,6 +62,9 @@ void Instances::create(const QString& databasePath)
     AppForm->setChgPwdDlg(ChgPwdDlg);
     SelCompanyType = new TSelCompanyType(DataModule2, AppForm.get());
     FrmImportCompany = new TFrmImportCompany(DataModule2, AppForm.get());
+    FrmSelCompany = new TFrmSelCompany(DataModule2, AppForm.get());
+    PaymentAdditionDlg->setPayeePicker(FrmSelCompany);
+    AppForm->setClassificationPicker(SelCompanyType);
     imptransfer = new Timptransfer(DataModule2, AppForm.get());
     AppForm->setImportWindows(imptransfer, FrmImportCompany);
     interaction = std::make_unique<GuiInteraction>(AppForm.get(), SelCompanyType);

@@ -20,6 +20,7 @@ class ExportCommand;
 class TFrmImportCompany;
 class Timptransfer;
 class TImportDlg;
+class TFrmSelCompany;
 
 // Reports an exception that escaped an event handler in the default error display
 // instead of letting it end the program.
@@ -55,6 +56,7 @@ public:
     ExportCommand* exportCommand = nullptr;
     TSelCompanyType* SelCompanyType = nullptr;
     TFrmImportCompany* FrmImportCompany = nullptr;
+    TFrmSelCompany* FrmSelCompany = nullptr;
     Timptransfer* imptransfer = nullptr;
     std::unique_ptr<GuiInteraction> interaction;
 };

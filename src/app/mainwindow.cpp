@@ -23,6 +23,7 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QFileDialog>
+#include <QHeaderView>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QScreen>
@@ -77,6 +78,7 @@ TAppForm::TAppForm(TDataModule2& dm, QWidget* parent) : QMainWindow(parent), m_d
     buildMenu();
     buildToolBar();
     buildPages();
+    buildLookups();
     statusBar()->setSizeGripEnabled(true);
     setLoggedInControls(false);
     PaymentAdd->setChecked(true);
@@ -295,7 +297,12 @@ void TAppForm::buildPages()
         Notebook1->addWidget(w);
     };
     auto col = [](const char* field, int width, const char* title, bool check = false) {
-        return GridColumn{QString::fromUtf8(field), width, QString::fromUtf8(title), check};
+        GridColumn c;
+        c.field = QString::fromUtf8(field);
+        c.widthChars = width;
+        c.title = QString::fromUtf8(title);
+        c.checkBox = check;
+        return c;
     };
 
     page("PaymentAdd", m_dm.DataSource1,
@@ -326,6 +333,18 @@ void TAppForm::buildPages()
           col("金额", 20, "实发工资")},
          QStringLiteral("编辑代发工资表"), &DBGridSalary, &DBNavigatorSalary);
     DBNavigatorSalary->setStatusTip(QStringLiteral("编辑工资表"));
+    // Title clicks sort the payee book and the payroll list (one field, ascending).
+    for (DBGrid* grid : {DBGridCompany, DBGridSalary}) {
+        grid->horizontalHeader()->setSectionsClickable(true);
+        connect(grid->horizontalHeader(), &QHeaderView::sectionClicked, this,
+                [this, grid](int section) {
+                    const QString field = grid->tableModel()->column(section).field;
+                    if (grid == DBGridCompany)
+                        DBGridCompanyTitleButtonClick(field);
+                    else
+                        DBGridSalaryTitleButtonClick(field);
+                });
+    }
     page("Drawee", m_dm.DSDrawee, {col("付款帐号", 50, "付款帐号")},
          QStringLiteral("编辑有效付款帐号"), &DBGridDrawee, &DBNavigatorDrawee);
     page("CompanyType", m_dm.DSCompanyType, {col("type_id", 6, "编号"), col("type", 18, "类型")},
@@ -502,6 +521,19 @@ void TAppForm::Notebook1PageChanged()
         guarded(this, [this] { m_dm.ATCompany->setFiltered(false); });
     TBSave->setEnabled(
         loggedIn && (page == PaymentAddPage || page == CompanyMaintainPage || page == SalaryPage));
+}
+
+void TAppForm::DBGridCompanyTitleButtonClick(const QString& fieldName)
+{
+    // The classification column sorts by the stored id, as text.
+    const QString field =
+        fieldName == QLatin1String("CompanyType") ? QStringLiteral("账号分类") : fieldName;
+    guarded(this, [&] { m_dm.ATCompany->setSortField(field); });
+}
+
+void TAppForm::DBGridSalaryTitleButtonClick(const QString& fieldName)
+{
+    guarded(this, [&] { m_dm.ATSalary->setSortField(fieldName); });
 }
 
 void TAppForm::ShowAddition1Execute()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QMap>
 #include <functional>
 
 class QAction;
@@ -17,6 +18,7 @@ namespace bankprep {
 class DBGrid;
 class DBNavigator;
 class ExportCommand;
+class TLookupDlg;
 class TAboutBox;
 class TChgPwdDlg;
 class TDataModule2;
@@ -83,6 +85,20 @@ public:
     void CompanyTypeClick();
     void UseClick();
     void Notebook1PageChanged();
+    void DBGridCompanyTitleButtonClick(const QString& fieldName);
+    void DBGridSalaryTitleButtonClick(const QString& fieldName);
+
+    // The payee lookups of the payment grid.
+    void setClassificationPicker(QDialog* picker) { m_classificationPicker = picker; }
+    void runPaymentLookup(bool byAccount);
+    // The close-ups: `chosen` holds the confirmed payee's fields.
+    void LookupDlgAccountCloseUp(bool modified, const QMap<QString, QString>& chosen);
+    void LookupDlgNameCloseUp(bool modified, const QMap<QString, QString>& chosen);
+    void LookupDlgAccountUserButton1Click();
+    void LookupDlgAccountUserButton2Click();
+    void LookupDlgAccountCloseDialog();
+    TLookupDlg* LookupDlgAccount = nullptr;
+    TLookupDlg* LookupDlgName = nullptr;
 
     // ---- controls ----
     QToolBar* ToolBar1;
@@ -161,6 +177,8 @@ private:
     void buildMenu();
     void buildToolBar();
     void buildPages();
+    void buildLookups();
+    void copyChosenPayee(const QMap<QString, QString>& values, const QStringList& fields);
     void setLoggedInControls(bool on);
     void selectPageItem(QAction* item, bool tbNew, Page page);
     void clipboardCommand(int which);
@@ -176,6 +194,7 @@ private:
     ExportCommand* m_export = nullptr;
     QDialog* m_paymentImport = nullptr;
     QDialog* m_payeeImport = nullptr;
+    QDialog* m_classificationPicker = nullptr;
     class TImportDlg* m_importDlg = nullptr;
     QFileDialog* OpenDialog = nullptr;
     bool m_loginOnFirstShow = true;

@@ -4,6 +4,8 @@
 #include "data/datamodule.h"
 
 #include <QApplication>
+#include <QComboBox>
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -11,6 +13,7 @@
 #include <QScrollBar>
 #include <QStyledItemDelegate>
 #include <QTimer>
+#include <QToolButton>
 
 namespace bankprep {
 
@@ -69,6 +72,88 @@ public:
         const bool checked = index.data(Qt::CheckStateRole).toInt() == Qt::Checked;
         model->setData(index, checked ? Qt::Unchecked : Qt::Checked, Qt::CheckStateRole);
         return true;
+    }
+
+    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
+                          const QModelIndex& index) const override
+    {
+        const auto* model = qobject_cast<const TableModel*>(index.model());
+        if (!model)
+            return QStyledItemDelegate::createEditor(parent, option, index);
+        const GridColumn& col = model->column(index.column());
+        if (col.editor == GridColumn::Editor::Lookup) {
+            // The cell's text with a button that opens the lookup dialog.
+            auto* box = new QWidget(parent);
+            auto* layout = new QHBoxLayout(box);
+            layout->setContentsMargins(0, 0, 0, 0);
+            layout->setSpacing(0);
+            auto* edit = new QLineEdit(box);
+            edit->setObjectName(QStringLiteral("text"));
+            auto* button = new QToolButton(box);
+            button->setText(QStringLiteral("…"));
+            button->setObjectName(QStringLiteral("lookupButton"));
+            layout->addWidget(edit, 1);
+            layout->addWidget(button);
+            box->setFocusProxy(edit);
+            const int column = index.column();
+            QObject::connect(button, &QToolButton::clicked, m_grid, [grid = m_grid, box, column] {
+                emit const_cast<GridDelegate*>(
+                    static_cast<const GridDelegate*>(grid->itemDelegate()))
+                    ->closeEditor(box, QAbstractItemDelegate::NoHint);
+                QMetaObject::invokeMethod(
+                    grid, [grid, column] { emit grid->lookupRequested(column); },
+                    Qt::QueuedConnection);
+            });
+            return box;
+        }
+        if (col.editor == GridColumn::Editor::Combo) {
+            auto* combo = new QComboBox(parent);
+            combo->setEditable(col.editField.isEmpty());
+            if (combo->isEditable())
+                combo->setInsertPolicy(QComboBox::NoInsert);
+            if (m_grid->comboItems) {
+                for (const auto& [text, value] : m_grid->comboItems(index.column()))
+                    combo->addItem(text, value);
+            }
+            return combo;
+        }
+        return QStyledItemDelegate::createEditor(parent, option, index);
+    }
+
+    void setEditorData(QWidget* editor, const QModelIndex& index) const override
+    {
+        if (auto* edit = editor->findChild<QLineEdit*>(QStringLiteral("text"))) {
+            edit->setText(index.data(Qt::EditRole).toString());
+            return;
+        }
+        if (auto* combo = qobject_cast<QComboBox*>(editor)) {
+            const auto* model = qobject_cast<const TableModel*>(index.model());
+            const GridColumn& col = model->column(index.column());
+            if (combo->isEditable()) {
+                combo->setEditText(index.data(Qt::EditRole).toString());
+            } else {
+                const QString stored =
+                    model->table()->textAt(index.row(), model->table()->fieldIndex(col.editField));
+                combo->setCurrentIndex(std::max(0, combo->findData(stored)));
+            }
+            return;
+        }
+        QStyledItemDelegate::setEditorData(editor, index);
+    }
+
+    void setModelData(QWidget* editor, QAbstractItemModel* model,
+                      const QModelIndex& index) const override
+    {
+        if (auto* edit = editor->findChild<QLineEdit*>(QStringLiteral("text"))) {
+            model->setData(index, edit->text());
+            return;
+        }
+        if (auto* combo = qobject_cast<QComboBox*>(editor)) {
+            model->setData(index, combo->isEditable() ? QVariant(combo->currentText())
+                                                      : combo->currentData());
+            return;
+        }
+        QStyledItemDelegate::setModelData(editor, model, index);
     }
 
     bool eventFilter(QObject* editor, QEvent* event) override

@@ -4,6 +4,7 @@
 
 #include <QPointer>
 #include <QTableView>
+#include <functional>
 
 namespace bankprep {
 
@@ -37,6 +38,9 @@ public:
     // Sizes the columns from their widths in characters.
     void applyColumnWidths();
 
+    // Items of a drop-down column: the text shown and the value written.
+    std::function<QList<QPair<QString, QVariant>>(int column)> comboItems;
+
     enum class LastKey
     {
         Other,
@@ -45,6 +49,10 @@ public:
     };
     LastKey lastEditorKey() const { return m_lastEditorKey; }
     void setLastEditorKey(LastKey k) { m_lastEditorKey = k; }
+
+signals:
+    // The button of a lookup cell was pressed (the cell's editor is closed first).
+    void lookupRequested(int column);
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;

@@ -2,11 +2,58 @@
 
 #include "app/messagebox.h"
 #include "data/datamodule.h"
+#include "views/selcompany.h"
 
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
 
 namespace bankprep {
+
+namespace {
+
+const QString kYes = QStringLiteral("是");
+const QString kNo = QStringLiteral("否");
+
+QStringList columnTexts(const Table& t, const char16_t* field)
+{
+    QStringList out;
+    if (!t.isOpen())
+        return out;
+    const int f = t.fieldIndex(QStringView(field));
+    for (int r = 0; r < t.rowCount(); ++r) {
+        if (!t.isNewRow(r))
+            out << t.textAt(r, f);
+    }
+    return out;
+}
+
+} // namespace
+
+void TableComboBox::refill()
+{
+    const QString text = currentText();
+    const bool blocked = blockSignals(true);
+    clear();
+    if (items)
+        addItems(items());
+    setCurrentIndex(-1);
+    setEditText(text);
+    blockSignals(blocked);
+}
+
+void TableComboBox::showPopup()
+{
+    refill();
+    QComboBox::showPopup();
+}
 
 TPaymentAdditionDlg::TPaymentAdditionDlg(TDataModule2& dm, QWidget* parent)
     : QDialog(parent), m_dm(dm)
@@ -17,19 +64,142 @@ TPaymentAdditionDlg::TPaymentAdditionDlg(TDataModule2& dm, QWidget* parent)
                    Qt::WindowStaysOnTopHint | Qt::MSWindowsFixedSizeDialogHint);
     setModal(false);
     setFixedSize(516, 367);
+
     Label5 = new QLabel(QStringLiteral("支付指令信息"), this);
-    QFont heading(QStringLiteral("LiSu"));
+    QFont heading(QStringLiteral("隶书"));
     heading.setPixelSize(19);
     Label5->setFont(heading);
-    Label5->setGeometry(16, 10, 200, 28);
     BtnPrevious = new QPushButton(QStringLiteral("上一条"), this);
-    BtnPrevious->setGeometry(340, 10, 75, 25);
     BtnNext = new QPushButton(QStringLiteral("下一条"), this);
-    BtnNext->setGeometry(425, 10, 75, 25);
-    connect(BtnPrevious, &QPushButton::clicked, this,
-            [this] { guarded(this, [this] { m_dm.ATPayment->prior(); }); });
-    connect(BtnNext, &QPushButton::clicked, this,
-            [this] { guarded(this, [this] { m_dm.ATPayment->next(); }); });
+
+    GroupBox1 = new QGroupBox(QStringLiteral("收 款 人"), this);
+    BtnSelCompany = new QPushButton(QStringLiteral("选择收款人"), GroupBox1);
+    DBRadioGroup1 = new QGroupBox(GroupBox1);
+    RadioSameCity = new QRadioButton(QStringLiteral("同城转帐"), DBRadioGroup1);
+    RadioOtherCity = new QRadioButton(QStringLiteral("异地汇款"), DBRadioGroup1);
+    auto* radios = new QHBoxLayout(DBRadioGroup1);
+    radios->setContentsMargins(6, 2, 6, 2);
+    radios->addWidget(RadioSameCity);
+    radios->addWidget(RadioOtherCity);
+    LookupComboAccount = new TableComboBox(GroupBox1);
+    LookupComboAccount->setObjectName(QStringLiteral("LookupComboAccount"));
+    LookupComboAccount->setEditable(true);
+    LookupComboAccount->setMaxVisibleItems(6);
+    LookupComboAccount->setInsertPolicy(QComboBox::NoInsert);
+    LookupComboAccount->items = [this] { return columnTexts(*m_dm.ATCompany, u"收款帐号"); };
+    DBCheckBox1 = new QCheckBox(QStringLiteral("是否溯枫银行帐号"), GroupBox1);
+    LookupComboName = new TableComboBox(GroupBox1);
+    LookupComboName->setObjectName(QStringLiteral("LookupComboName"));
+    LookupComboName->setEditable(true);
+    LookupComboName->setMaxVisibleItems(6);
+    LookupComboName->setInsertPolicy(QComboBox::NoInsert);
+    LookupComboName->items = [this] { return columnTexts(*m_dm.ATCompany, u"收款单位"); };
+    dess = new QCheckBox(QStringLiteral("是否大额实时"), GroupBox1);
+    DBEdit2 = new QLineEdit(GroupBox1);
+    Label4 = new QLabel(QStringLiteral("汇入地点"), GroupBox1);
+    DBEdit4 = new QLineEdit(GroupBox1);
+    auto* g1 = new QGridLayout(GroupBox1);
+    g1->addWidget(DBRadioGroup1, 0, 0, 1, 3);
+    g1->addWidget(BtnSelCompany, 0, 3);
+    g1->addWidget(new QLabel(QStringLiteral("收款帐号"), GroupBox1), 1, 0);
+    g1->addWidget(LookupComboAccount, 1, 1);
+    g1->addWidget(DBCheckBox1, 1, 2, 1, 2);
+    g1->addWidget(new QLabel(QStringLiteral("收款单位"), GroupBox1), 2, 0);
+    g1->addWidget(LookupComboName, 2, 1);
+    g1->addWidget(dess, 2, 2, 1, 2);
+    g1->addWidget(new QLabel(QStringLiteral("收款银行"), GroupBox1), 3, 0);
+    g1->addWidget(DBEdit2, 3, 1);
+    g1->addWidget(Label4, 3, 2);
+    g1->addWidget(DBEdit4, 3, 3);
+
+    GroupBox2 = new QGroupBox(QStringLiteral("款项及用途"), this);
+    DBEdit7 = new QLineEdit(GroupBox2);
+    DBEdit7->setObjectName(QStringLiteral("DBEdit7"));
+    LookupComboPurpose = new TableComboBox(GroupBox2);
+    LookupComboPurpose->setEditable(true);
+    LookupComboPurpose->setInsertPolicy(QComboBox::NoInsert);
+    LookupComboPurpose->items = [this] { return columnTexts(*m_dm.ATUse, u"用途"); };
+    DBEdit9 = new QLineEdit(GroupBox2);
+    auto* g2 = new QGridLayout(GroupBox2);
+    g2->addWidget(new QLabel(QStringLiteral("金额"), GroupBox2), 0, 0);
+    g2->addWidget(DBEdit7, 0, 1);
+    g2->addWidget(new QLabel(QStringLiteral("用途"), GroupBox2), 0, 2);
+    g2->addWidget(LookupComboPurpose, 0, 3);
+    g2->addWidget(new QLabel(QStringLiteral("备注"), GroupBox2), 1, 0);
+    g2->addWidget(DBEdit9, 1, 1, 1, 3);
+
+    OKBtn = new QPushButton(QStringLiteral("确定"), this);
+    OKBtn->setDefault(true);
+    CancelBtn = new QPushButton(QStringLiteral("关闭"), this);
+
+    auto* top = new QHBoxLayout;
+    top->addWidget(Label5);
+    top->addStretch();
+    top->addWidget(BtnPrevious);
+    top->addWidget(BtnNext);
+    auto* bottom = new QHBoxLayout;
+    bottom->addStretch();
+    bottom->addWidget(OKBtn);
+    bottom->addWidget(CancelBtn);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(top);
+    layout->addWidget(GroupBox1);
+    layout->addWidget(GroupBox2);
+    layout->addLayout(bottom);
+
+    // The clerk's edits go into the shared row.
+    connect(RadioSameCity, &QRadioButton::clicked, this, [this] { writeField(u"同城交易", kYes); });
+    connect(RadioOtherCity, &QRadioButton::clicked, this, [this] { writeField(u"同城交易", kNo); });
+    connect(DBCheckBox1, &QCheckBox::clicked, this,
+            [this](bool on) { writeField(u"溯枫帐号", on ? kYes : kNo); });
+    connect(dess, &QCheckBox::clicked, this,
+            [this](bool on) { writeField(u"大额实时", on ? kYes : kNo); });
+    connect(DBEdit2, &QLineEdit::textEdited, this,
+            [this](const QString& t) { writeField(u"收款银行", t); });
+    connect(DBEdit4, &QLineEdit::textEdited, this,
+            [this](const QString& t) { writeField(u"汇入地点", t); });
+    connect(DBEdit7, &QLineEdit::textEdited, this,
+            [this](const QString& t) { writeField(u"金额", t); });
+    connect(DBEdit9, &QLineEdit::textEdited, this,
+            [this](const QString& t) { writeField(u"备注", t); });
+    connect(LookupComboAccount->lineEdit(), &QLineEdit::textEdited, this,
+            [this](const QString& t) { writeField(u"收款帐号", t); });
+    connect(LookupComboAccount->lineEdit(), &QLineEdit::editingFinished, this, [this] {
+        if (!m_refreshing && LookupComboAccount->lineEdit()->isModified()) {
+            LookupComboAccount->lineEdit()->setModified(false);
+            LookupComboAccountCloseUp(false);
+        }
+    });
+    connect(LookupComboAccount, &QComboBox::activated, this, [this](int index) {
+        Table& company = *m_dm.ATCompany;
+        const bool modified =
+            LookupComboAccount->itemText(index) != m_dm.ATPayment->text(u"收款帐号");
+        guarded(this, [&] { company.moveTo(index); });
+        LookupComboAccountCloseUp(modified);
+    });
+    connect(LookupComboName->lineEdit(), &QLineEdit::textEdited, this,
+            [this](const QString& t) { writeField(u"收款单位", t); });
+    connect(LookupComboName, &QComboBox::activated, this, [this](int index) {
+        const bool modified = LookupComboName->itemText(index) != m_dm.ATPayment->text(u"收款单位");
+        guarded(this, [&] { m_dm.ATCompany->moveTo(index); });
+        LookupComboNameCloseUp(modified);
+    });
+    connect(LookupComboPurpose->lineEdit(), &QLineEdit::textEdited, this,
+            [this](const QString& t) { writeField(u"用途", t); });
+    connect(LookupComboPurpose, &QComboBox::activated, this,
+            [this](int index) { writeField(u"用途", LookupComboPurpose->itemText(index)); });
+    connect(BtnSelCompany, &QPushButton::clicked, this, &TPaymentAdditionDlg::BtnSelCompanyClick);
+    connect(BtnPrevious, &QPushButton::clicked, this, &TPaymentAdditionDlg::BtnPreviousClick);
+    connect(BtnNext, &QPushButton::clicked, this, &TPaymentAdditionDlg::BtnNextClick);
+    connect(OKBtn, &QPushButton::clicked, this, &TPaymentAdditionDlg::OKBtnClick);
+    connect(CancelBtn, &QPushButton::clicked, this, &TPaymentAdditionDlg::CancelBtnClick);
+
+    Table* p = m_dm.ATPayment.get();
+    for (auto signal :
+         {&Table::currentRowChanged, &Table::rowChanged, &Table::rowInserted, &Table::rowRemoved})
+        connect(p, signal, this, [this] { refresh(); });
+    connect(p, &Table::wasReset, this, [this] { refresh(); });
+    connect(p, &Table::stateChanged, this, [this] { refresh(); });
 }
 
 void TPaymentAdditionDlg::setPreviousEnabled(bool enabled)
@@ -40,6 +210,194 @@ void TPaymentAdditionDlg::setPreviousEnabled(bool enabled)
 void TPaymentAdditionDlg::setNextEnabled(bool enabled)
 {
     BtnNext->setEnabled(enabled);
+}
+
+void TPaymentAdditionDlg::refresh()
+{
+    Table& p = *m_dm.ATPayment;
+    if (!p.isOpen())
+        return;
+    m_refreshing = true;
+    auto setText = [](QLineEdit* e, const QString& t) {
+        if (e->text() != t)
+            e->setText(t);
+    };
+    auto setCombo = [](QComboBox* c, const QString& t) {
+        if (c->currentText() != t)
+            c->setEditText(t);
+    };
+    setCombo(LookupComboAccount, p.text(u"收款帐号"));
+    setCombo(LookupComboName, p.text(u"收款单位"));
+    setCombo(LookupComboPurpose, p.text(u"用途"));
+    setText(DBEdit2, p.text(u"收款银行"));
+    setText(DBEdit4, p.text(u"汇入地点"));
+    setText(DBEdit7, p.text(u"金额"));
+    setText(DBEdit9, p.text(u"备注"));
+    const QString sameCity = p.text(u"同城交易");
+    RadioSameCity->setChecked(sameCity == kYes);
+    RadioOtherCity->setChecked(sameCity != kYes);
+    DBCheckBox1->setChecked(p.text(u"溯枫帐号") == kYes);
+    dess->setChecked(p.text(u"大额实时") == kYes);
+    DBRadioGroup1Click();
+    DBCheckBox1Click();
+    m_refreshing = false;
+}
+
+bool TPaymentAdditionDlg::ensureEditing()
+{
+    Table& p = *m_dm.ATPayment;
+    return guarded(this, [&] {
+        if (!p.isEditing())
+            p.edit();
+    });
+}
+
+bool TPaymentAdditionDlg::writeField(const char16_t* field, const QVariant& value)
+{
+    if (m_refreshing)
+        return false;
+    Table& p = *m_dm.ATPayment;
+    return guarded(this, [&] {
+        if (!p.isEditing())
+            p.edit();
+        p.setValue(QStringView(field), value);
+    });
+}
+
+void TPaymentAdditionDlg::copyFromPayeeBook(std::initializer_list<const char16_t*> fields)
+{
+    Table& company = *m_dm.ATCompany;
+    Table& p = *m_dm.ATPayment;
+    const bool hasRow = company.currentRow() >= 0 && !company.isNewRow(company.currentRow());
+    guarded(this, [&] {
+        if (!p.isEditing())
+            p.edit();
+        for (const char16_t* f : fields)
+            p.setValue(QStringView(f), hasRow ? company.text(QStringView(f)) : QString());
+    });
+}
+
+void TPaymentAdditionDlg::DBCheckBox1Click()
+{
+    // A same-bank account needs no destination place; the bank is always editable.
+    DBEdit4->setEnabled(!DBCheckBox1->isChecked());
+    DBEdit2->setEnabled(true);
+}
+
+void TPaymentAdditionDlg::DBRadioGroup1Click()
+{
+    const bool sameCity = RadioSameCity->isChecked();
+    DBEdit4->setVisible(!sameCity);
+    Label4->setVisible(!sameCity);
+    dess->setVisible(sameCity);
+}
+
+void TPaymentAdditionDlg::LookupComboAccountCloseUp(bool modified)
+{
+    static const std::initializer_list<const char16_t*> fields = {u"收款银行", u"收款单位",
+                                                                  u"汇入地点", u"溯枫帐号"};
+    if (modified) {
+        guarded(this, [this] {
+            if (!m_dm.ATPayment->isEditing())
+                m_dm.ATPayment->edit();
+            m_dm.ATPayment->setValue(u"收款帐号", m_dm.ATCompany->text(u"收款帐号"));
+        });
+        copyFromPayeeBook(fields);
+        return;
+    }
+    // A typed account that the payee book holds fills the payee's details.
+    const QString typed = LookupComboAccount->currentText();
+    bool found = false;
+    guarded(this, [&] {
+        found = !typed.isEmpty() && m_dm.ATCompany->locate(QStringLiteral("收款帐号"), {typed});
+    });
+    if (found)
+        copyFromPayeeBook(fields);
+}
+
+void TPaymentAdditionDlg::LookupComboNameCloseUp(bool modified)
+{
+    if (!modified)
+        return;
+    guarded(this, [this] {
+        if (!m_dm.ATPayment->isEditing())
+            m_dm.ATPayment->edit();
+        m_dm.ATPayment->setValue(u"收款单位", m_dm.ATCompany->text(u"收款单位"));
+    });
+    copyFromPayeeBook({u"收款帐号", u"收款银行", u"汇入地点", u"溯枫帐号"});
+}
+
+void TPaymentAdditionDlg::BtnSelCompanyClick()
+{
+    if (!m_picker)
+        return;
+    Table& company = *m_dm.ATCompany;
+    if (m_picker->run() != 1) {
+        guarded(this, [&] { company.setFiltered(false); });
+        return;
+    }
+    if (!ensureEditing())
+        return;
+    copyFromPayeeBook({u"收款帐号", u"收款单位", u"溯枫帐号", u"收款银行", u"汇入地点"});
+    // After the copy: switching the filter off moves the payee book's current row.
+    guarded(this, [&] { company.setFiltered(false); });
+    DBEdit7->setFocus();
+}
+
+void TPaymentAdditionDlg::BtnPreviousClick()
+{
+    Table& p = *m_dm.ATPayment;
+    guarded(this, [&] {
+        if (p.state() == Table::State::Insert)
+            p.cancel(); // a new instruction is discarded
+        else if (!p.bof())
+            p.prior();
+    });
+}
+
+void TPaymentAdditionDlg::BtnNextClick()
+{
+    Table& p = *m_dm.ATPayment;
+    guarded(this, [&] {
+        if (p.isEditing())
+            p.post();
+        if (!p.eof())
+            p.next();
+    });
+}
+
+void TPaymentAdditionDlg::OKBtnClick()
+{
+    Table& p = *m_dm.ATPayment;
+    guarded(this, [&] {
+        if (p.isEditing())
+            p.post();
+    });
+}
+
+void TPaymentAdditionDlg::CancelBtnClick()
+{
+    close();
+}
+
+void TPaymentAdditionDlg::FormClose()
+{
+    guarded(this, [this] {
+        m_dm.ATCompany->setSortField(QString());
+        if (m_dm.ATPayment->isEditing())
+            m_dm.ATPayment->cancel();
+    });
+}
+
+void TPaymentAdditionDlg::closeEvent(QCloseEvent* event)
+{
+    FormClose();
+    event->accept(); // hidden, not destroyed
+}
+
+void TPaymentAdditionDlg::reject()
+{
+    close(); // Esc is "关闭"
 }
 
 void TPaymentAdditionDlg::hideEvent(QHideEvent* event)

@@ -2,23 +2,42 @@
 
 #include "data/interaction.h"
 
+#include <QComboBox>
 #include <QDialog>
+#include <functional>
 
+class QCheckBox;
+class QGroupBox;
 class QLabel;
+class QLineEdit;
 class QPushButton;
+class QRadioButton;
 
 namespace bankprep {
 
 class TDataModule2;
+class TFrmSelCompany;
+
+// A drop-down whose list is read from a table each time it opens.
+class TableComboBox : public QComboBox
+{
+    Q_OBJECT
+public:
+    explicit TableComboBox(QWidget* parent = nullptr) : QComboBox(parent) {}
+    std::function<QStringList()> items;
+    void refill();
+    void showPopup() override;
+};
 
 // The payment detail window: the current payment instruction as a form beside the
-// grid. Shown modelessly, on top of the other windows; closing it clears the main
-// window's toggle.
+// grid, sharing its current row and its pending edit. Shown modelessly, on top of the
+// other windows; closing it drops the payee book's sort order and a pending edit.
 class TPaymentAdditionDlg : public QDialog, public PaymentButtons
 {
     Q_OBJECT
 public:
     explicit TPaymentAdditionDlg(TDataModule2& dm, QWidget* parent = nullptr);
+    void setPayeePicker(TFrmSelCompany* picker) { m_picker = picker; }
 
     void setPreviousEnabled(bool enabled) override;
     void setNextEnabled(bool enabled) override;
@@ -26,15 +45,56 @@ public:
     QLabel* Label5;
     QPushButton* BtnPrevious;
     QPushButton* BtnNext;
+    QGroupBox* GroupBox1;
+    QPushButton* BtnSelCompany;
+    QGroupBox* DBRadioGroup1;
+    QRadioButton* RadioSameCity;
+    QRadioButton* RadioOtherCity;
+    TableComboBox* LookupComboAccount;
+    QCheckBox* DBCheckBox1;
+    TableComboBox* LookupComboName;
+    QCheckBox* dess;
+    QLineEdit* DBEdit2;
+    QLabel* Label4;
+    QLineEdit* DBEdit4;
+    QGroupBox* GroupBox2;
+    QLineEdit* DBEdit7;
+    TableComboBox* LookupComboPurpose;
+    QLineEdit* DBEdit9;
+    QPushButton* OKBtn;
+    QPushButton* CancelBtn;
+
+    // Handlers.
+    void DBCheckBox1Click();
+    void DBRadioGroup1Click();
+    void LookupComboAccountCloseUp(bool modified);
+    void LookupComboNameCloseUp(bool modified);
+    void BtnSelCompanyClick();
+    void BtnPreviousClick();
+    void BtnNextClick();
+    void OKBtnClick();
+    void CancelBtnClick();
+    void FormClose();
+    void reject() override; // Esc closes like "关闭"
+
+    // Shows the current row (called whenever the payment table changes).
+    void refresh();
 
 signals:
     void closed();
 
 protected:
+    void closeEvent(QCloseEvent* event) override;
     void hideEvent(QHideEvent* event) override;
 
 private:
+    bool writeField(const char16_t* field, const QVariant& value);
+    bool ensureEditing();
+    void copyFromPayeeBook(std::initializer_list<const char16_t*> fields);
+
     TDataModule2& m_dm;
+    TFrmSelCompany* m_picker = nullptr;
+    bool m_refreshing = false;
 };
 
 } // namespace bankprep

@@ -127,7 +127,11 @@ Qt::ItemFlags TableModel::flags(const QModelIndex& index) const
     if (field < 0)
         return f;
     const FieldDef& fd = m_table->field(field);
-    if (m_readOnly || fd.kind == FieldDef::Kind::Calculated || fd.column.kind == ColumnKind::Key)
+    if (m_readOnly)
+        return f;
+    if (!m_columns.at(index.column()).editField.isEmpty())
+        return f | Qt::ItemIsEditable;
+    if (fd.kind == FieldDef::Kind::Calculated || fd.column.kind == ColumnKind::Key)
         return f;
     if (m_columns.at(index.column()).checkBox)
         return f | Qt::ItemIsUserCheckable;
@@ -139,7 +143,8 @@ bool TableModel::setData(const QModelIndex& index, const QVariant& value, int ro
     if (!index.isValid() || !(flags(index) & (Qt::ItemIsEditable | Qt::ItemIsUserCheckable)))
         return false;
     const int field = m_fields.at(index.column());
-    const QString name = m_table->field(field).column.name;
+    const QString& editField = m_columns.at(index.column()).editField;
+    const QString name = editField.isEmpty() ? m_table->field(field).column.name : editField;
     const bool checkBox = m_columns.at(index.column()).checkBox;
     if (role != Qt::EditRole && !(checkBox && role == Qt::CheckStateRole))
         return false;

@@ -11,10 +11,22 @@ namespace bankprep {
 // One column of a grid: the field it shows, its width in characters and its title.
 struct GridColumn
 {
+    GridColumn(QString f = {}, int width = 10, QString t = {}, bool check = false)
+        : field(std::move(f)), widthChars(width), title(std::move(t)), checkBox(check)
+    {
+    }
     QString field;
     int widthChars = 10;
     QString title;
     bool checkBox = false; // shows a check box storing "是"/"否"
+    enum class Editor
+    {
+        Text,
+        Lookup,
+        Combo
+    };
+    Editor editor = Editor::Text;
+    QString editField; // the stored field an edit of this column writes (default: field)
 };
 
 // An item model over a table object. Every view built on it shares the table's current
