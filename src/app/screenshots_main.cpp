@@ -9,6 +9,8 @@
 #include "app/messagebox.h"
 #include "data/money.h"
 #include "views/dbgrid.h"
+#include "views/lookupdlg.h"
+#include "views/paymentaddition.h"
 
 #include <QDir>
 #include <QLineEdit>
@@ -91,6 +93,24 @@ int main(int argc, char* argv[])
         return 1;
     }
     ok = save(in.AppForm.get(), outDir + QStringLiteral("/main.png")) && ok;
+
+    // The detail window beside the grid, and the account lookup dialog.
+    p.moveTo(1);
+    ok = save(in.PaymentAdditionDlg, outDir + QStringLiteral("/detail.png")) && ok;
+    in.PaymentAdditionDlg->hide();
+    {
+        Table& c = *in.DataModule2.ATCompany;
+        for (const auto& [acct, name] : {std::pair{"6222020200112233445", "北京某某科技有限公司"},
+                                         std::pair{"4367420011223344", "上海某某贸易有限公司"}}) {
+            c.append();
+            c.setValue(u"收款帐号", QString::fromUtf8(acct));
+            c.setValue(u"收款单位", QString::fromUtf8(name));
+            c.setValue(u"溯枫帐号", QStringLiteral("否"));
+            c.post();
+        }
+    }
+    ok = save(in.AppForm->LookupDlgAccount, outDir + QStringLiteral("/lookup.png")) && ok;
+    in.AppForm->LookupDlgAccount->hide();
 
     in.ChgPwdDlg->OldPwd->setText(QStringLiteral("old"));
     ok = save(in.ChgPwdDlg, outDir + QStringLiteral("/password.png")) && ok;
