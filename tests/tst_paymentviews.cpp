@@ -19,6 +19,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QToolButton>
 #include <QtTest>
 
 using namespace bankprep;
@@ -163,6 +164,25 @@ private slots:
         });
         in->AppForm->runPaymentLookup(true);
         QVERIFY(!company().isFiltered());
+    }
+
+    void lookupButtonInTheGridCell()
+    {
+        in->AppForm->show();
+        DBGrid* grid = in->AppForm->DBGridPayment;
+        pay().first();
+        const QModelIndex cell =
+            grid->model()->index(0, grid->tableModel()->columnOfField(u"收款单位"));
+        grid->setCurrentIndex(cell);
+        grid->edit(cell);
+        auto* button = grid->viewport()->findChild<QToolButton*>(QStringLiteral("lookupButton"));
+        QVERIFY(button);
+        answerLookup(0); // the name dialog, first payee: 甲公司
+        button->click();
+        QTRY_COMPARE(pay().text(u"收款单位"), QStringLiteral("甲公司"));
+        QCOMPARE(pay().text(u"收款帐号"), QStringLiteral("A1"));
+        QCOMPARE(pay().text(u"汇入地点"), QStringLiteral("上海"));
+        pay().cancel();
     }
 
     void lookupSearchMovesToTheFirstMatch()
