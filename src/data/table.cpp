@@ -802,17 +802,11 @@ void Table::remove()
 
     // Typed changes to a row being deleted go with it.
     if (m_state == State::Edit) {
-        m_state = State::Browse;
-        m_buffer.clear();
-        m_editRow = nullptr;
-        m_modified = false;
+        discardEdit();
         notifyState();
     }
     const int pos = m_cur;
-    if (m_disableCount == 0)
-        emit rowAboutToBeRemoved(pos);
-    else
-        m_pendingReset = true;
+    beginRowRemoval(pos);
     m_view.erase(m_view.begin() + pos);
     for (auto it = m_rows.begin(); it != m_rows.end(); ++it) {
         if (it->get() == row) {
@@ -820,15 +814,7 @@ void Table::remove()
             break;
         }
     }
-    if (m_view.empty()) {
-        m_cur = -1;
-        m_bof = m_eof = true;
-    } else {
-        m_cur = std::min(pos, int(m_view.size()) - 1);
-        m_bof = m_eof = false;
-    }
-    if (m_disableCount == 0)
-        emit rowRemoved(pos);
+    endRowRemoval(pos);
     notifyCurrent();
     fireAfterScroll();
 }
@@ -854,31 +840,47 @@ void Table::leaveRow()
     // An untouched row is dropped without an event of its own: the operation that
     // leaves it reports the move.
     if (m_state == State::Edit) {
-        m_state = State::Browse;
-        m_buffer.clear();
-        m_editRow = nullptr;
+        discardEdit();
         notifyRowChanged(m_cur);
         notifyState();
         return;
     }
     const int pos = m_cur;
-    if (m_disableCount == 0)
-        emit rowAboutToBeRemoved(pos);
-    else
-        m_pendingReset = true;
+    beginRowRemoval(pos);
+    discardEdit();
+    endRowRemoval(pos);
+    notifyState();
+    notifyCurrent();
+}
+
+void Table::discardEdit()
+{
     m_state = State::Browse;
     m_buffer.clear();
+    m_editRow = nullptr;
+    m_modified = false;
+}
+
+void Table::beginRowRemoval(int row)
+{
+    if (m_disableCount == 0)
+        emit rowAboutToBeRemoved(row);
+    else
+        m_pendingReset = true;
+}
+
+void Table::endRowRemoval(int row)
+{
+    // The cursor settles on the row that took the removed one's place, or the last.
     if (m_view.empty()) {
         m_cur = -1;
         m_bof = m_eof = true;
     } else {
-        m_cur = std::min(pos, int(m_view.size()) - 1);
+        m_cur = std::min(row, int(m_view.size()) - 1);
         m_bof = m_eof = false;
     }
     if (m_disableCount == 0)
-        emit rowRemoved(pos);
-    notifyState();
-    notifyCurrent();
+        emit rowRemoved(row);
 }
 
 // ---------------------------------------------------------------------------

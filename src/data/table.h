@@ -194,6 +194,9 @@ private:
     void startNewRow(bool atEnd);
     void fireAfterScroll();
     void leaveRow();
+    void discardEdit();
+    void beginRowRemoval(int row);
+    void endRowRemoval(int row);
     int requireField(QStringView name) const;
     QVariant cellValue(const Row& row, int field) const;
     QVariant storedValue(int row, int field) const;

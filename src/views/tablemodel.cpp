@@ -21,13 +21,16 @@ TableModel::TableModel(Table* table, const QList<GridColumn>& columns, QObject* 
             [this](int row) { beginRemoveRows({}, row, row); });
     connect(m_table, &Table::rowRemoved, this, [this](int) { endRemoveRows(); });
     connect(m_table, &Table::rowChanged, this, [this](int row) {
-        if (row >= 0 && row < rowCount())
+        if (row >= 0 && row < rowCount()) {
             emit dataChanged(index(row, 0), index(row, columnCount() - 1));
-        emit headerDataChanged(Qt::Vertical, 0, std::max(0, rowCount() - 1));
+            emit headerDataChanged(Qt::Vertical, row, row);
+        }
     });
     connect(m_table, &Table::stateChanged, this, [this] {
-        if (rowCount() > 0)
-            emit headerDataChanged(Qt::Vertical, 0, rowCount() - 1);
+        // The row indicator of the current row shows the state.
+        const int row = m_table->currentRow();
+        if (row >= 0 && row < rowCount())
+            emit headerDataChanged(Qt::Vertical, row, row);
     });
     connect(m_table, &Table::currentRowChanged, this, [this](int row) {
         const int n = rowCount();
