@@ -185,6 +185,26 @@ private slots:
         pay().cancel();
     }
 
+    void typingIntoALookupCell()
+    {
+        in->AppForm->show();
+        QApplication::setActiveWindow(in->AppForm.get());
+        DBGrid* grid = in->AppForm->DBGridPayment;
+        pay().first();
+        const QModelIndex cell =
+            grid->model()->index(0, grid->tableModel()->columnOfField(u"收款帐号"));
+        grid->setCurrentIndex(cell);
+        grid->edit(cell);
+        auto* edit = grid->viewport()->findChild<QLineEdit*>(QStringLiteral("text"));
+        QVERIFY(edit);
+        edit->setText(QStringLiteral("Z9"));
+        QTest::keyClick(edit, Qt::Key_Return);
+        QCOMPARE(pay().text(u"收款帐号"),
+                 QStringLiteral("Z9")); // typed, not chosen: nothing copied
+        QCOMPARE(pay().text(u"收款单位"), QStringLiteral("旧名"));
+        pay().cancel();
+    }
+
     void lookupSearchMovesToTheFirstMatch()
     {
         TLookupDlg& dlg = *in->AppForm->LookupDlgAccount;

@@ -8,6 +8,7 @@
 #include "app/mainwindow.h"
 #include "app/messagebox.h"
 #include "data/money.h"
+#include "import/importwindows.h"
 #include "views/dbgrid.h"
 #include "views/lookupdlg.h"
 #include "views/paymentaddition.h"
@@ -111,6 +112,9 @@ int main(int argc, char* argv[])
     }
     ok = save(in.AppForm->LookupDlgAccount, outDir + QStringLiteral("/lookup.png")) && ok;
     in.AppForm->LookupDlgAccount->hide();
+
+    ok = save(in.FrmImportCompany, outDir + QStringLiteral("/import-payees.png")) && ok;
+    in.FrmImportCompany->hide();
 
     in.ChgPwdDlg->OldPwd->setText(QStringLiteral("old"));
     ok = save(in.ChgPwdDlg, outDir + QStringLiteral("/password.png")) && ok;

@@ -92,6 +92,7 @@ public:
             auto* button = new QToolButton(box);
             button->setText(QStringLiteral("…"));
             button->setObjectName(QStringLiteral("lookupButton"));
+            button->setFocusPolicy(Qt::NoFocus);
             layout->addWidget(edit, 1);
             layout->addWidget(button);
             box->setFocusProxy(edit);
