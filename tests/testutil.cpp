@@ -1,6 +1,9 @@
 #include "testutil.h"
 
+#include "data/gbk.h"
 #include "data/passwordhash.h"
+
+#include <QFile>
 
 #include <QAtomicInt>
 #include <QSqlDatabase>
@@ -89,6 +92,20 @@ QList<QVariantList> queryRows(const QString& dbPath, const QString& sql)
         }
         return rows;
     });
+}
+
+QByteArray gbk(const char* utf8)
+{
+    QByteArray out;
+    if (!bankprep::GbkEncoder::instance().append(out, QString::fromUtf8(utf8)))
+        qFatal("test text has no GBK form");
+    return out;
+}
+
+QByteArray readFile(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
 }
 
 } // namespace testutil

@@ -28,4 +28,9 @@ void execSql(const QString& dbPath, const QString& sql, const QVariantList& para
 QVariant querySingle(const QString& dbPath, const QString& sql, const QVariantList& params = {});
 QList<QVariantList> queryRows(const QString& dbPath, const QString& sql);
 
+// The GBK bytes of a UTF-8 text (the bank files' encoding).
+QByteArray gbk(const char* utf8);
+// A file's bytes, or "<missing>".
+QByteArray readFile(const QString& path);
+
 } // namespace testutil

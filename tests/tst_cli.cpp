@@ -21,19 +21,6 @@ struct Run
     QString err;
 };
 
-QByteArray gbk(const char* utf8)
-{
-    QByteArray out;
-    GbkEncoder::instance().append(out, QString::fromUtf8(utf8));
-    return out;
-}
-
-QByteArray readFile(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
 } // namespace
 
 class TestCli : public QObject

@@ -18,20 +18,6 @@ using namespace testutil;
 
 namespace {
 
-QByteArray gbk(const char* utf8)
-{
-    QByteArray out;
-    if (!GbkEncoder::instance().append(out, QString::fromUtf8(utf8)))
-        qFatal("test text has no GBK form");
-    return out;
-}
-
-QByteArray readFile(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
 // A device that accepts the first `limit` bytes and then fails, like a full disk.
 class FailingDevice : public QIODevice
 {

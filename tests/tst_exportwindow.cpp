@@ -24,19 +24,6 @@ using namespace testutil;
 
 namespace {
 
-QByteArray gbk(const char* utf8)
-{
-    QByteArray out;
-    GbkEncoder::instance().append(out, QString::fromUtf8(utf8));
-    return out;
-}
-
-QByteArray readFile(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
 // The clerk picks a file name in the save dialog; the title is remembered.
 void answerSave(const QString& path, QString* title = nullptr)
 {

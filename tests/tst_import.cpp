@@ -16,13 +16,6 @@ using namespace testutil;
 
 namespace {
 
-QByteArray gbk(const char* utf8)
-{
-    QByteArray out;
-    GbkEncoder::instance().append(out, QString::fromUtf8(utf8));
-    return out;
-}
-
 ImportSettings settingsFor(const ImportRules& rules, const QMap<QString, int>& columns, int start,
                            const QString& sep = QStringLiteral("|"))
 {

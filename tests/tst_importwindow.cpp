@@ -23,17 +23,6 @@
 using namespace bankprep;
 using namespace testutil;
 
-namespace {
-
-QByteArray gbk(const char* utf8)
-{
-    QByteArray out;
-    GbkEncoder::instance().append(out, QString::fromUtf8(utf8));
-    return out;
-}
-
-} // namespace
-
 class TestImportWindow : public QObject
 {
     Q_OBJECT

@@ -1,5 +1,7 @@
 #include "about.h"
 
+#include "app/messagebox.h"
+
 #include <QFrame>
 #include <QLabel>
 #include <QLinearGradient>
@@ -33,10 +35,7 @@ QPixmap logo()
 
 TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent)
 {
-    setObjectName(QStringLiteral("AboutBox"));
-    setWindowTitle(QStringLiteral("关于本程序"));
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                   Qt::WindowCloseButtonHint);
+    setupFixedDialog(this, QStringLiteral("AboutBox"), QStringLiteral("关于本程序"));
     auto* panel = new QFrame(this);
     panel->setFrameShape(QFrame::Panel);
     panel->setFrameShadow(QFrame::Sunken);

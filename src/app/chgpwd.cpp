@@ -12,15 +12,7 @@ namespace bankprep {
 
 TChgPwdDlg::TChgPwdDlg(TDataModule2& dm, QWidget* parent) : QDialog(parent), m_dm(dm)
 {
-    setObjectName(QStringLiteral("ChgPwdDlg"));
-    setWindowTitle(QStringLiteral("修改使用密码"));
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                   Qt::WindowCloseButtonHint);
-    QFont f(QStringLiteral("Tahoma"));
-    f.setPixelSize(13);
-    setFont(f);
-    // Typed passwords show as "*".
-    setStyleSheet(QStringLiteral("QLineEdit { lineedit-password-character: 42; }"));
+    setupFixedDialog(this, QStringLiteral("ChgPwdDlg"), QStringLiteral("修改使用密码"), true);
     setFixedSize(237, 202);
 
     auto edit = [this](const QString& label, const char* name, int y) {

@@ -12,15 +12,7 @@ namespace bankprep {
 
 TPasswordDlg::TPasswordDlg(TDataModule2& dm, QWidget* parent) : QDialog(parent), m_dm(dm)
 {
-    setObjectName(QStringLiteral("PasswordDlg"));
-    setWindowTitle(QStringLiteral("用户登陆"));
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                   Qt::WindowCloseButtonHint);
-    QFont f(QStringLiteral("Tahoma"));
-    f.setPixelSize(13);
-    setFont(f);
-    // Typed passwords show as "*".
-    setStyleSheet(QStringLiteral("QLineEdit { lineedit-password-character: 42; }"));
+    setupFixedDialog(this, QStringLiteral("PasswordDlg"), QStringLiteral("用户登陆"), true);
     setFixedSize(254, 137);
 
     Label2 = new QLabel(QStringLiteral("用户编号"), this);

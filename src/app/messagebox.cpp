@@ -140,6 +140,21 @@ int Modal::unexpectedDialogs()
     return state().unexpectedDialogs;
 }
 
+void setupFixedDialog(QDialog* dialog, const QString& objectName, const QString& title,
+                      bool passwordFont)
+{
+    dialog->setObjectName(objectName);
+    dialog->setWindowTitle(title);
+    dialog->setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                           Qt::WindowCloseButtonHint);
+    if (passwordFont) {
+        QFont f(QStringLiteral("Tahoma"));
+        f.setPixelSize(13);
+        dialog->setFont(f);
+        dialog->setStyleSheet(QStringLiteral("QLineEdit { lineedit-password-character: 42; }"));
+    }
+}
+
 void reportError(QWidget* parent, const std::exception_ptr& error)
 {
     try {

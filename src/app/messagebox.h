@@ -67,6 +67,11 @@ public:
     static int unexpectedDialogs();
 };
 
+// A fixed-size dialog with a title and only a close box. With `passwordFont`, the
+// Tahoma 13-pixel font of the password windows, typed passwords shown as "*".
+void setupFixedDialog(QDialog* dialog, const QString& objectName, const QString& title,
+                      bool passwordFont = false);
+
 // Reports an error that a command did not catch: AbortError silently, anything else in
 // the default error display.
 void reportError(QWidget* parent, const std::exception_ptr& error);

@@ -97,12 +97,17 @@ QList<TableDef> buildTables()
 
 QString quoted(const QString& identifier)
 {
+    return quoteIdentifier(identifier);
+}
+
+} // namespace
+
+QString quoteIdentifier(const QString& identifier)
+{
     QString q = identifier;
     q.replace(QLatin1Char('"'), QLatin1String("\"\""));
     return QLatin1Char('"') + q + QLatin1Char('"');
 }
-
-} // namespace
 
 const QList<TableDef>& databaseTables()
 {

@@ -45,6 +45,9 @@ const ColumnDef* columnForWidthConstraint(QStringView constraintName, QString* t
 // The message shown when a text is longer than its column allows.
 QString tooLongMessage(const ColumnDef& column);
 
+// An identifier quoted for SQL ("收款帐号").
+QString quoteIdentifier(const QString& identifier);
+
 // Number of characters as the database counts them (code points).
 int characterCount(QStringView text);
 

@@ -13,13 +13,6 @@ namespace bankprep {
 
 namespace {
 
-QString quoted(const QString& identifier)
-{
-    QString q = identifier;
-    q.replace(QLatin1Char('"'), QLatin1String("\"\""));
-    return QLatin1Char('"') + q + QLatin1Char('"');
-}
-
 QString fieldTitle(const FieldDef& f)
 {
     return f.column.name;
@@ -126,9 +119,9 @@ std::vector<Row::Ptr> Table::readRows(const QString& where, qint64 key)
     QStringList cols;
     cols << QStringLiteral("rowid");
     for (int f : m_storedFields)
-        cols << quoted(m_fields[size_t(f)].column.name);
-    QString sql =
-        QStringLiteral("SELECT %1 FROM %2").arg(cols.join(QLatin1Char(',')), quoted(m_tableName));
+        cols << quoteIdentifier(m_fields[size_t(f)].column.name);
+    QString sql = QStringLiteral("SELECT %1 FROM %2")
+                      .arg(cols.join(QLatin1Char(',')), quoteIdentifier(m_tableName));
     if (!where.isEmpty())
         sql += QStringLiteral(" WHERE ") + where;
     sql += QStringLiteral(" ORDER BY rowid");
@@ -695,15 +688,16 @@ void Table::doInsert()
         const FieldDef& fd = m_fields[size_t(f)];
         if (fd.column.kind == ColumnKind::Key || m_buffer[size_t(f)].isNull())
             continue;
-        cols << quoted(fd.column.name);
+        cols << quoteIdentifier(fd.column.name);
         marks << QStringLiteral("?");
         values << m_buffer[size_t(f)];
     }
     const QString sql =
-        cols.isEmpty() ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(quoted(m_tableName))
-                       : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                             .arg(quoted(m_tableName), cols.join(QLatin1Char(',')),
-                                  marks.join(QLatin1Char(',')));
+        cols.isEmpty()
+            ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(quoteIdentifier(m_tableName))
+            : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                  .arg(quoteIdentifier(m_tableName), cols.join(QLatin1Char(',')),
+                       marks.join(QLatin1Char(',')));
     Statement st(m_conn, sql);
     for (int i = 0; i < values.size(); ++i)
         st.bind(i, values.at(i));
@@ -725,13 +719,13 @@ void Table::doUpdate()
             continue;
         if (sameValue(m_buffer[size_t(f)], cellValue(*m_editRow, f)))
             continue;
-        sets << quoted(fd.column.name) + QStringLiteral(" = ?");
+        sets << quoteIdentifier(fd.column.name) + QStringLiteral(" = ?");
         values << m_buffer[size_t(f)];
     }
     const qint64 key = m_editRow->rowid();
     if (!sets.isEmpty()) {
         Statement st(m_conn, QStringLiteral("UPDATE %1 SET %2 WHERE rowid = ?")
-                                 .arg(quoted(m_tableName), sets.join(QLatin1Char(','))));
+                                 .arg(quoteIdentifier(m_tableName), sets.join(QLatin1Char(','))));
         int i = 0;
         for (; i < values.size(); ++i)
             st.bind(i, values.at(i));
@@ -812,7 +806,8 @@ void Table::remove()
     if (beforeDelete)
         beforeDelete(*this);
     Row* row = m_view[size_t(m_cur)];
-    Statement st(m_conn, QStringLiteral("DELETE FROM %1 WHERE rowid = ?").arg(quoted(m_tableName)));
+    Statement st(
+        m_conn, QStringLiteral("DELETE FROM %1 WHERE rowid = ?").arg(quoteIdentifier(m_tableName)));
     st.bind(0, QVariant::fromValue<qlonglong>(row->rowid()));
     st.exec();
 

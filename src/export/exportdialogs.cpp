@@ -15,19 +15,24 @@ namespace bankprep {
 
 namespace {
 
-void fixedDialog(QDialog* d, const QString& title)
+// The form above, the buttons at the bottom right; the dialog keeps its size.
+void layOut(QDialog* dialog, QGridLayout* form, QPushButton* ok, QPushButton* cancel)
 {
-    d->setWindowTitle(title);
-    d->setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                      Qt::WindowCloseButtonHint);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(ok);
+    buttons->addWidget(cancel);
+    auto* layout = new QVBoxLayout(dialog);
+    layout->addLayout(form);
+    layout->addLayout(buttons);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
 }
 
 } // namespace
 
 TSelectPaymentDlg::TSelectPaymentDlg(TDataModule2& dm, QWidget* parent) : QDialog(parent), m_dm(dm)
 {
-    setObjectName(QStringLiteral("SelectPaymentDlg"));
-    fixedDialog(this, QStringLiteral("导出支付指令文件"));
+    setupFixedDialog(this, QStringLiteral("SelectPaymentDlg"), QStringLiteral("导出支付指令文件"));
     Label2 = new QLabel(QStringLiteral("当前用户编号:"), this);
     DBText1 = new QLabel(this);
     DBText1->setObjectName(QStringLiteral("DBText1"));
@@ -47,14 +52,7 @@ TSelectPaymentDlg::TSelectPaymentDlg(TDataModule2& dm, QWidget* parent) : QDialo
     grid->addWidget(DBText1, 0, 1);
     grid->addWidget(Label1, 1, 0, 1, 2);
     grid->addWidget(DBLookupComboDrawee, 2, 0, 1, 2);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(BitBtn1);
-    buttons->addWidget(BitBtn2);
-    auto* layout = new QVBoxLayout(this);
-    layout->addLayout(grid);
-    layout->addLayout(buttons);
-    layout->setSizeConstraint(QLayout::SetFixedSize);
+    layOut(this, grid, BitBtn1, BitBtn2);
 
     connect(BitBtn1, &QPushButton::clicked, this, &TSelectPaymentDlg::BitBtn1Click);
     connect(BitBtn2, &QPushButton::clicked, this, &TSelectPaymentDlg::reject);
@@ -99,8 +97,7 @@ void TSelectPaymentDlg::reject()
 
 TSplitSalaryDlg::TSplitSalaryDlg(QWidget* parent) : QDialog(parent)
 {
-    setObjectName(QStringLiteral("SplitSalaryDlg"));
-    fixedDialog(this, QStringLiteral("工资文件拆分"));
+    setupFixedDialog(this, QStringLiteral("SplitSalaryDlg"), QStringLiteral("工资文件拆分"));
     Label1 = new QLabel(QStringLiteral("工资文件总记录数："), this);
     recCount = new QLabel(this);
     recCount->setObjectName(QStringLiteral("recCount"));
@@ -116,14 +113,7 @@ TSplitSalaryDlg::TSplitSalaryDlg(QWidget* parent) : QDialog(parent)
     grid->addWidget(recCount, 0, 1);
     grid->addWidget(Label2, 1, 0);
     grid->addWidget(recPerFile, 1, 1);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(BitBtn1);
-    buttons->addWidget(BitBtn2);
-    auto* layout = new QVBoxLayout(this);
-    layout->addLayout(grid);
-    layout->addLayout(buttons);
-    layout->setSizeConstraint(QLayout::SetFixedSize);
+    layOut(this, grid, BitBtn1, BitBtn2);
 
     connect(BitBtn1, &QPushButton::clicked, this, &TSplitSalaryDlg::BitBtn1Click);
     connect(BitBtn2, &QPushButton::clicked, this, &TSplitSalaryDlg::reject);

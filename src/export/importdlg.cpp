@@ -1,5 +1,7 @@
 #include "importdlg.h"
 
+#include "app/messagebox.h"
+
 #include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -12,10 +14,7 @@ namespace bankprep {
 
 TImportDlg::TImportDlg(QWidget* parent) : QDialog(parent)
 {
-    setObjectName(QStringLiteral("ImportDlg"));
-    setWindowTitle(QStringLiteral("数据导入对话框"));
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                   Qt::WindowCloseButtonHint);
+    setupFixedDialog(this, QStringLiteral("ImportDlg"), QStringLiteral("数据导入对话框"));
     GroupBox1 = new QGroupBox(QStringLiteral("对应字段选择"), this);
     auto combo = [this](const char* name) {
         auto* c = new QComboBox(GroupBox1);
