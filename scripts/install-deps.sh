@@ -1,14 +1,20 @@
 #!/usr/bin/env bash
-# Installs the Debian packages bankprep needs to build, test and run.
-# Runs as root (or through sudo); does nothing when everything is present.
+# Installs the Debian 12 packages bankprep needs to build, test and run. Does nothing
+# when everything is present. Installing needs root: run as root, or as a user with
+# sudo; without sudo, in a terminal, it asks for root's password through su.
 set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev libqt6sql6-sqlite
-  libfreexl-dev libsodium-dev libquazip1-qt6-dev
+  libsqlite3-dev libfreexl-dev libsodium-dev libquazip1-qt6-dev
   sqlite3 xvfb xauth fonts-wqy-microhei
 )
+
+if ! command -v dpkg-query >/dev/null 2>&1 || ! command -v apt-get >/dev/null 2>&1; then
+  echo "install-deps.sh: 本脚本需要 Debian 12（dpkg 与 apt-get）。请手动安装：${packages[*]}" >&2
+  exit 1
+fi
 
 missing=()
 for p in "${packages[@]}"; do
@@ -21,11 +27,20 @@ if [ ${#missing[@]} -eq 0 ]; then
   exit 0
 fi
 
-echo "Installing: ${missing[*]}"
-sudo_cmd=()
-if [ "$(id -u)" -ne 0 ]; then
-  sudo_cmd=(sudo)
+echo "正在安装 / Installing: ${missing[*]}"
+install_cmd="export DEBIAN_FRONTEND=noninteractive; apt-get update -q && apt-get install -y -q --no-install-recommends ${missing[*]}"
+
+if [ "$(id -u)" -eq 0 ]; then
+  bash -c "$install_cmd"
+elif command -v sudo >/dev/null 2>&1; then
+  sudo bash -c "$install_cmd"
+elif [ -t 0 ] && command -v su >/dev/null 2>&1; then
+  echo "没有 sudo：请输入 root 的密码。"
+  su root -c "$install_cmd"
+else
+  echo "install-deps.sh: 缺少软件包，安装需要 root 权限，但本机没有 sudo。" >&2
+  echo "请以 root 身份运行：" >&2
+  echo "  apt-get update && apt-get install -y --no-install-recommends ${missing[*]}" >&2
+  echo "然后再运行本命令。" >&2
+  exit 1
 fi
-export DEBIAN_FRONTEND=noninteractive
-"${sudo_cmd[@]}" apt-get update -q
-"${sudo_cmd[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"
