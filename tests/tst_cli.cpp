@@ -260,7 +260,7 @@ private slots:
         QVERIFY2(r.err.contains(QStringLiteral("C3")), qPrintable(r.err));
         r = cli({QStringLiteral("import-salary"), path("nothing.xls")});
         QCOMPARE(r.status, 1);
-        QCOMPARE(r.err.trimmed(), QStringLiteral("文件打开失败。"));
+        QVERIFY2(r.err.contains(QStringLiteral("不存在")), qPrintable(r.err));
         r = cli({QStringLiteral("import-salary"), sheet, QStringLiteral("--col"),
                  QStringLiteral("编号=9")});
         QCOMPARE(r.status, 2);

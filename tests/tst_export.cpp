@@ -10,40 +10,11 @@
 #include <QBuffer>
 #include <QDir>
 #include <QFile>
-#include <QSaveFile>
 #include <QtTest>
 
 using namespace bankprep;
 using namespace testutil;
 
-namespace {
-
-// A device that accepts the first `limit` bytes and then fails, like a full disk.
-class FailingDevice : public QIODevice
-{
-public:
-    explicit FailingDevice(qint64 limit) : m_limit(limit) { open(QIODevice::WriteOnly); }
-    QByteArray written;
-
-protected:
-    qint64 readData(char*, qint64) override { return -1; }
-    qint64 writeData(const char* data, qint64 len) override
-    {
-        const qint64 room = m_limit - written.size();
-        if (room <= 0) {
-            setErrorString(QStringLiteral("No space left on device"));
-            return -1;
-        }
-        const qint64 n = std::min(room, len);
-        written.append(data, n);
-        return n;
-    }
-
-private:
-    qint64 m_limit;
-};
-
-} // namespace
 
 class TestExport : public QObject
 {
@@ -258,14 +229,6 @@ private slots:
             QFile old(target);
             QVERIFY(old.open(QIODevice::WriteOnly));
             old.write("old contents\r\n");
-        }
-        // A device that fills up half way: the write is refused loudly.
-        FailingDevice full(10);
-        try {
-            writeAll(full, QByteArray(100, 'x'), target);
-            QFAIL("a short write was accepted");
-        } catch (const DbError& e) {
-            QVERIFY(e.message().contains(QStringLiteral("out.txt")));
         }
         // A file that cannot be created: nothing of the batch replaces anything.
         const QString blocked = ws->path(QStringLiteral("no-such-folder/x.txt"));

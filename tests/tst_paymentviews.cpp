@@ -197,7 +197,8 @@ private slots:
         grid->edit(cell);
         auto* edit = grid->viewport()->findChild<QLineEdit*>(QStringLiteral("text"));
         QVERIFY(edit);
-        edit->setText(QStringLiteral("Z9"));
+        edit->selectAll();
+        QTest::keyClicks(edit, QStringLiteral("Z9"));
         QTest::keyClick(edit, Qt::Key_Return);
         QCOMPARE(pay().text(u"收款帐号"),
                  QStringLiteral("Z9")); // typed, not chosen: nothing copied
@@ -219,6 +220,7 @@ private slots:
         TableModel* model = in->AppForm->DBGridCompany->tableModel();
         const int col = model->columnOfField(u"CompanyType");
         QVERIFY(model->flags(model->index(4, col)) & Qt::ItemIsEditable);
+        company().moveTo(4);
         QVERIFY(model->setData(model->index(4, col), QStringLiteral("2")));
         company().post();
         QCOMPARE(querySingle(ws->path(),
@@ -387,9 +389,12 @@ private slots:
         TPaymentAdditionDlg& w = *in->PaymentAdditionDlg;
         w.show();
         pay().first();
-        w.LookupComboAccount->setEditText(QStringLiteral("C3"));
-        emit w.LookupComboAccount->lineEdit()->textEdited(QStringLiteral("C3"));
-        w.LookupComboAccountCloseUp(false);
+        QApplication::setActiveWindow(&w);
+        QLineEdit* account = w.LookupComboAccount->lineEdit();
+        account->setFocus();
+        account->selectAll();
+        QTest::keyClicks(account, QStringLiteral("C3"));
+        QTest::keyClick(account, Qt::Key_Tab); // leaving the field closes it up
         QCOMPARE(pay().text(u"收款帐号"), QStringLiteral("C3"));
         QCOMPARE(pay().text(u"收款单位"), QStringLiteral("丙公司"));
         QCOMPARE(pay().text(u"收款银行"), QStringLiteral("建行"));

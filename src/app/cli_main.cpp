@@ -2,6 +2,7 @@
 // daily batch. It logs in as user "1" and writes exactly what the desktop program
 // writes for that user. Exit status: 0 done, 1 refused, 2 usage or login error.
 #include "data/datamodule.h"
+#include "data/fileguard.h"
 #include "data/users.h"
 #include "export/bankfiles.h"
 #include "import/salaryimport.h"
@@ -12,6 +13,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTextStream>
+#include <csignal>
 #include <cstdio>
 #include <optional>
 #include <termios.h>
@@ -248,11 +250,7 @@ int runImport(const QString& db, QStringList args, bool payments)
 
     TDataModule2 dm;
     login(dm, db);
-    QFile in(file);
-    if (!in.open(QIODevice::ReadOnly))
-        throw Failure{kRefused, QStringLiteral("无法打开文件“%1”：%2").arg(file, in.errorString())};
-    const QByteArray bytes = in.readAll();
-    in.close();
+    const QByteArray bytes = FileGuard::readInputFile(file);
     const ImportOutcome outcome = payments ? importPayments(dm, bytes, check.settings)
                                            : importPayees(dm, bytes, check.settings);
     if (outcome.kind == ImportOutcome::Success) {
@@ -287,6 +285,8 @@ int importSalaryCommand(const QString& db, QStringList args)
     }
     TDataModule2 dm;
     login(dm, db);
+    if (const QString problem = FileGuard::inputProblem(file); !problem.isEmpty())
+        throw Failure{kRefused, problem};
     const std::unique_ptr<Spreadsheet> sheet = openSpreadsheet(file);
     if (!sheet)
         throw Failure{kRefused, QStringLiteral("文件打开失败。")};
@@ -340,6 +340,9 @@ int run(QStringList args)
 int main(int argc, char* argv[])
 {
     QCoreApplication app(argc, argv);
+    // A file-size limit makes a write fail (and the export report it) instead of
+    // killing the process half-way.
+    std::signal(SIGXFSZ, SIG_IGN);
     try {
         return run(QCoreApplication::arguments().mid(1));
     } catch (const Failure& f) {

@@ -5,11 +5,16 @@
 #include "app/messagebox.h"
 #include "data/instancelock.h"
 
+#include <csignal>
+
 using namespace bankprep;
 
 int main(int argc, char* argv[])
 {
     BankprepApplication app(argc, argv);
+    // A file-size limit makes an export fail with a message instead of killing the
+    // program half-way.
+    std::signal(SIGXFSZ, SIG_IGN);
 
     const QString databasePath = QStringLiteral("data.db");
     InstanceLock lock(databasePath);

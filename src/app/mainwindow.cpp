@@ -2,10 +2,12 @@
 
 #include "app/about.h"
 #include "app/chgpwd.h"
+#include "app/filedialog.h"
 #include "app/icons.h"
 #include "app/logindlg.h"
 #include "app/messagebox.h"
 #include "data/datamodule.h"
+#include "data/fileguard.h"
 #include "data/users.h"
 #include "export/exportcommand.h"
 #include "export/importdlg.h"
@@ -598,17 +600,20 @@ void TAppForm::FileOpen1Execute()
     if (!m_importDlg)
         return;
     if (!OpenDialog) {
-        OpenDialog = new QFileDialog(this);
-        OpenDialog->setObjectName(QStringLiteral("OpenDialog"));
+        OpenDialog = createFileDialog(this, QStringLiteral("OpenDialog"));
         OpenDialog->setFileMode(QFileDialog::ExistingFile);
-        OpenDialog->setOption(QFileDialog::DontUseNativeDialog, true);
         OpenDialog->setNameFilters(
             {QStringLiteral("EXCEL数据文件(*.xls *.xlsx *.csv)"), QStringLiteral("所有文件(*.*)")});
     }
     OpenDialog->setWindowTitle(QStringLiteral("请选择导入数据文件..."));
     if (Modal::exec(OpenDialog) != QDialog::Accepted || OpenDialog->selectedFiles().isEmpty())
         return;
-    const std::unique_ptr<Spreadsheet> sheet = openSpreadsheet(OpenDialog->selectedFiles().first());
+    const QString path = OpenDialog->selectedFiles().first();
+    if (const QString problem = FileGuard::inputProblem(path); !problem.isEmpty()) {
+        MessageBox::error(this, problem);
+        return;
+    }
+    const std::unique_ptr<Spreadsheet> sheet = openSpreadsheet(path);
     if (!sheet) {
         MessageBox::warning(this, QStringLiteral("警告"), QStringLiteral("文件打开失败。"));
         return;

@@ -1,5 +1,6 @@
 #include "connection.h"
 
+#include "fileguard.h"
 #include "money.h"
 #include "passwordhash.h"
 #include "schema.h"
@@ -143,10 +144,16 @@ void Connection::open(const QString& path, bool createIfMissing)
             throw openFailure(e.message());
         }
     }
+    // From now on SQLite holds the file: nothing else of this process may open it.
+    FileGuard::registerDatabase(path);
+    m_registered = true;
 
     try {
         // SQLite opens lazily: the first read tells whether the file is a database.
+        // Everything is read and checked before anything is written, so that a file
+        // that is refused stays exactly as it was.
         exec(QStringLiteral("SELECT count(*) FROM sqlite_master"));
+        validateSchema();
         prepareSchema();
     } catch (const DbError& e) {
         const bool created = m_createdSchema && !existed;
@@ -157,20 +164,45 @@ void Connection::open(const QString& path, bool createIfMissing)
     }
 }
 
+void Connection::validateSchema()
+{
+    const QStringList existing = tableNames();
+    int present = 0;
+    for (const TableDef& t : databaseTables()) {
+        QString found;
+        for (const QString& name : existing) {
+            if (name.compare(t.name, Qt::CaseInsensitive) == 0)
+                found = name;
+        }
+        if (found.isEmpty())
+            continue;
+        ++present;
+        for (const ColumnDef& c : t.columns) {
+            // Older files lack the large-value real-time flag; opening Payment adds it.
+            if (t.name == QLatin1String("Payment") && c.name == QStringLiteral("大额实时"))
+                continue;
+            if (!hasColumn(found, c.name))
+                throw DbError(
+                    QStringLiteral("数据表“%1”中缺少列“%2”。").arg(t.name, c.name));
+        }
+    }
+    if (present == 0 && !existing.isEmpty()) {
+        throw DbError(QStringLiteral("该文件不是本程序的数据库（其中没有 %1 等数据表）。")
+                          .arg(databaseTables().first().name));
+    }
+}
+
 void Connection::prepareSchema()
 {
     const QStringList existing = tableNames();
     QStringList missing;
-    int present = 0;
     for (const TableDef& t : databaseTables()) {
         bool found = false;
         for (const QString& name : existing) {
             if (name.compare(t.name, Qt::CaseInsensitive) == 0)
                 found = true;
         }
-        if (found)
-            ++present;
-        else
+        if (!found)
             missing << t.name;
     }
     // Write-ahead logging lets the command-line tool read while the desktop program
@@ -181,10 +213,6 @@ void Connection::prepareSchema()
     }
     if (missing.isEmpty())
         return;
-    if (present == 0 && !existing.isEmpty()) {
-        throw DbError(QStringLiteral("该文件不是本程序的数据库（其中没有 %1 等数据表）。")
-                          .arg(missing.first()));
-    }
 
     beginTransaction();
     try {
@@ -211,6 +239,10 @@ void Connection::prepareSchema()
 
 void Connection::close()
 {
+    if (m_registered) {
+        FileGuard::unregisterDatabase(m_path);
+        m_registered = false;
+    }
     if (QSqlDatabase::contains(m_connectionName)) {
         {
             QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);

@@ -52,12 +52,14 @@ public:
     QStringList tableNames() const;
 
 private:
+    void validateSchema(); // reads only
     void prepareSchema();
     DbError openFailure(const QString& reason) const;
 
     QString m_connectionName;
     QString m_path;
     bool m_createdSchema = false;
+    bool m_registered = false;
 };
 
 // A short-lived statement on the shared connection. Named parameters (":skzh") are

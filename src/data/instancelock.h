@@ -5,8 +5,12 @@
 namespace bankprep {
 
 // Keeps a second copy of the desktop program off the same database file. The lock is
-// an operating-system lock on a companion file: it disappears with the process, so a
-// copy that was killed or crashed never blocks the next start.
+// an operating-system lock (flock) on the database file itself, so every name that
+// reaches the file (a symlink, a hard link, another relative path) meets the same lock;
+// it disappears with the process, so a copy that was killed or crashed never blocks the
+// next start. flock locks are independent of SQLite's POSIX locks, but the descriptor
+// must stay open until the database is closed: closing it releases SQLite's locks too.
+// A missing database file is created empty (the connection then gives it the schema).
 class InstanceLock
 {
 public:
@@ -16,15 +20,15 @@ public:
     InstanceLock& operator=(const InstanceLock&) = delete;
 
     // True when this process now holds the lock. On false, errorMessage() tells why
-    // (another copy runs, or the lock file cannot be made).
+    // (another copy runs, or the file cannot be opened).
     bool tryLock();
+    // Only after the database connection is closed.
     void unlock();
     bool isLocked() const { return m_fd >= 0; }
     const QString& errorMessage() const { return m_error; }
-    const QString& lockFilePath() const { return m_lockPath; }
 
 private:
-    QString m_lockPath;
+    QString m_path;
     QString m_error;
     int m_fd = -1;
 };

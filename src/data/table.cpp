@@ -233,6 +233,7 @@ QVariant Table::cellValue(const Row& row, int field) const
 
 void Table::open()
 {
+    checkNotNotifying();
     if (isOpen())
         return;
     if (beforeOpen)
@@ -272,6 +273,7 @@ void Table::open()
 
 void Table::close()
 {
+    checkNotNotifying();
     if (!isOpen())
         return;
     leaveRow();
@@ -287,6 +289,7 @@ void Table::close()
 
 void Table::requery()
 {
+    checkNotNotifying();
     checkActive();
     leaveRow();
     std::vector<Row::Ptr> rows = readRows(QString(), 0);
@@ -430,6 +433,12 @@ CellView Table::cellAt(int row, int field) const
     return m_view[size_t(pos)]->cell(std::uint32_t(m_storedIndex[size_t(field)]));
 }
 
+qint64 Table::keyAt(int row) const
+{
+    const int pos = positionOf(row);
+    return pos < 0 ? -1 : m_view[size_t(pos)]->rowid();
+}
+
 QString Table::textAt(int row, int field) const
 {
     return valueText(valueAt(row, field));
@@ -472,6 +481,7 @@ void Table::fireAfterScroll()
 
 void Table::first()
 {
+    checkNotNotifying();
     checkActive();
     leaveRow();
     if (m_view.empty())
@@ -483,6 +493,7 @@ void Table::first()
 
 void Table::last()
 {
+    checkNotNotifying();
     checkActive();
     leaveRow();
     if (m_view.empty())
@@ -494,6 +505,7 @@ void Table::last()
 
 int Table::moveBy(int distance)
 {
+    checkNotNotifying();
     checkActive();
     leaveRow();
     if (distance == 0 || (distance > 0 && m_eof) || (distance < 0 && m_bof))
@@ -516,6 +528,10 @@ int Table::moveBy(int distance)
 
 void Table::moveTo(int row)
 {
+    // A view following a change it is being told about (a hidden grid whose row goes
+    // away) must not move the cursor in the middle of that change.
+    if (m_notifying > 0)
+        return;
     checkActive();
     if (row == m_cur || row < 0 || row >= rowCount())
         return;
@@ -574,6 +590,7 @@ QVariant Table::convertIn(const FieldDef& f, const QVariant& v) const
 
 void Table::setValue(QStringView fieldName, const QVariant& value)
 {
+    checkNotNotifying();
     checkActive();
     const int f = requireField(fieldName);
     const FieldDef& fd = m_fields[size_t(f)];
@@ -590,6 +607,7 @@ void Table::setValue(QStringView fieldName, const QVariant& value)
 
 void Table::startNewRow(bool atEnd)
 {
+    checkNotNotifying();
     checkActive();
     leaveRow();
     const bool empty = m_view.empty();
@@ -599,7 +617,7 @@ void Table::startNewRow(bool atEnd)
     const int prevCur = m_cur;
 
     if (m_disableCount == 0)
-        emit rowAboutToBeInserted(pos);
+        send(&Table::rowAboutToBeInserted, pos);
     else
         m_pendingReset = true;
     m_buffer.assign(m_fields.size(), QVariant());
@@ -609,7 +627,7 @@ void Table::startNewRow(bool atEnd)
     m_bof = false;
     m_eof = atEnd || empty;
     if (m_disableCount == 0)
-        emit rowInserted(pos);
+        send(&Table::rowInserted, pos);
     notifyState();
     notifyCurrent();
 
@@ -620,14 +638,14 @@ void Table::startNewRow(bool atEnd)
     } catch (...) {
         m_inNewRecord = false;
         if (m_disableCount == 0)
-            emit rowAboutToBeRemoved(pos);
+            send(&Table::rowAboutToBeRemoved, pos);
         m_state = State::Browse;
         m_buffer.clear();
         m_cur = prevCur;
         m_bof = prevBof;
         m_eof = prevEof;
         if (m_disableCount == 0)
-            emit rowRemoved(pos);
+            send(&Table::rowRemoved, pos);
         notifyState();
         notifyCurrent();
         throw;
@@ -649,6 +667,7 @@ void Table::insert()
 
 void Table::edit()
 {
+    checkNotNotifying();
     checkActive();
     if (isEditing())
         return;
@@ -755,7 +774,9 @@ void Table::replaceRow(Row* old, Row::Ptr fresh)
 
 void Table::post()
 {
+    checkNotNotifying();
     checkActive();
+    updateRecord();
     if (!isEditing())
         return;
     if (beforePost)
@@ -784,18 +805,21 @@ void Table::post()
 
 void Table::cancel()
 {
+    checkNotNotifying();
     checkActive();
     const bool wasInsert = m_state == State::Insert;
-    if (!isEditing())
-        return;
-    m_modified = false;
-    leaveRow();
+    if (isEditing()) {
+        m_modified = false;
+        dropPending();
+    }
+    send(&Table::editDiscarded);
     if (wasInsert)
         fireAfterScroll();
 }
 
 void Table::remove()
 {
+    checkNotNotifying();
     checkActive();
     if (m_state == State::Insert) {
         cancel();
@@ -815,6 +839,7 @@ void Table::remove()
     if (m_state == State::Edit) {
         discardEdit();
         notifyState();
+        send(&Table::editDiscarded);
     }
     const int pos = m_cur;
     beginRowRemoval(pos);
@@ -832,6 +857,8 @@ void Table::remove()
 
 void Table::checkBrowseMode()
 {
+    checkNotNotifying();
+    updateRecord();
     if (!isEditing())
         return;
     if (m_modified)
@@ -842,12 +869,18 @@ void Table::checkBrowseMode()
 
 void Table::leaveRow()
 {
+    updateRecord();
     if (!isEditing())
         return;
     if (m_modified) {
         post();
         return;
     }
+    dropPending();
+}
+
+void Table::dropPending()
+{
     // An untouched row is dropped without an event of its own: the operation that
     // leaves it reports the move.
     if (m_state == State::Edit) {
@@ -875,7 +908,7 @@ void Table::discardEdit()
 void Table::beginRowRemoval(int row)
 {
     if (m_disableCount == 0)
-        emit rowAboutToBeRemoved(row);
+        send(&Table::rowAboutToBeRemoved, row);
     else
         m_pendingReset = true;
 }
@@ -891,7 +924,7 @@ void Table::endRowRemoval(int row)
         m_bof = m_eof = false;
     }
     if (m_disableCount == 0)
-        emit rowRemoved(row);
+        send(&Table::rowRemoved, row);
 }
 
 // ---------------------------------------------------------------------------
@@ -899,6 +932,7 @@ void Table::endRowRemoval(int row)
 
 void Table::setFilterText(const QString& text)
 {
+    checkNotNotifying();
     if (text == m_filterText)
         return;
     FilterExpr compiled;
@@ -928,6 +962,7 @@ void Table::setFilterText(const QString& text)
 
 void Table::setFiltered(bool on)
 {
+    checkNotNotifying();
     if (on == m_filtered)
         return;
     if (isOpen())
@@ -941,6 +976,7 @@ void Table::setFiltered(bool on)
 
 void Table::setSortField(const QString& fieldName)
 {
+    checkNotNotifying();
     if (!fieldName.isEmpty()) {
         const int f = requireField(fieldName);
         if (m_storedIndex[size_t(f)] < 0)
@@ -966,6 +1002,7 @@ void Table::setSortField(const QString& fieldName)
 
 bool Table::locate(const QString& columns, const QVariantList& values, bool caseInsensitive)
 {
+    checkNotNotifying();
     checkActive();
     const QStringList names = columns.split(QLatin1Char(';'), Qt::SkipEmptyParts);
     if (names.isEmpty() || names.size() != values.size())
@@ -1025,6 +1062,7 @@ bool Table::bookmarkValid(const Bookmark& b) const
 
 bool Table::gotoBookmark(const Bookmark& b)
 {
+    checkNotNotifying();
     checkActive();
     if (!b.valid)
         return false;
@@ -1054,6 +1092,49 @@ QVariant Table::lookup(QStringView keyField, const QString& key, QStringView res
 }
 
 // ---------------------------------------------------------------------------
+// Views
+
+void Table::addRecordUpdater(QObject* owner, std::function<void()> update)
+{
+    const int id = m_nextUpdaterId++;
+    m_updaters.push_back({id, owner, std::move(update)});
+    connect(owner, &QObject::destroyed, this, [this, id] {
+        std::erase_if(m_updaters, [id](const Updater& u) { return u.id == id; });
+    });
+}
+
+void Table::removeRecordUpdaters(QObject* owner)
+{
+    std::erase_if(m_updaters, [owner](const Updater& u) { return u.owner == owner; });
+}
+
+void Table::updateRecord()
+{
+    if (m_updatingRecord || m_notifying > 0 || !isOpen())
+        return;
+    m_updatingRecord = true;
+    struct Done
+    {
+        bool& flag;
+        ~Done() { flag = false; }
+    } done{m_updatingRecord};
+    // A copy: an update may add or remove views; each is called only while registered.
+    const std::vector<Updater> updaters = m_updaters;
+    for (const Updater& u : updaters) {
+        const bool registered = std::any_of(m_updaters.begin(), m_updaters.end(),
+                                            [&u](const Updater& r) { return r.id == u.id; });
+        if (registered)
+            u.update();
+    }
+}
+
+void Table::checkNotNotifying() const
+{
+    if (m_notifying > 0)
+        throw DbError(QStringLiteral("数据表“%1”正在更新显示，操作未执行，请重试。").arg(m_tableName));
+}
+
+// ---------------------------------------------------------------------------
 // Notifications
 
 void Table::disableControls()
@@ -1067,17 +1148,17 @@ void Table::enableControls()
         return;
     if (--m_disableCount == 0 && m_pendingReset) {
         m_pendingReset = false;
-        emit aboutToReset();
-        emit wasReset();
-        emit stateChanged();
-        emit currentRowChanged(m_cur);
+        send(&Table::aboutToReset);
+        send(&Table::wasReset);
+        send(&Table::stateChanged);
+        send(&Table::currentRowChanged, m_cur);
     }
 }
 
 void Table::notifyAboutToReset()
 {
     if (m_disableCount == 0)
-        emit aboutToReset();
+        send(&Table::aboutToReset);
     else
         m_pendingReset = true;
 }
@@ -1085,7 +1166,7 @@ void Table::notifyAboutToReset()
 void Table::notifyReset()
 {
     if (m_disableCount == 0)
-        emit wasReset();
+        send(&Table::wasReset);
     else
         m_pendingReset = true;
 }
@@ -1093,7 +1174,7 @@ void Table::notifyReset()
 void Table::notifyRowChanged(int row)
 {
     if (m_disableCount == 0)
-        emit rowChanged(row);
+        send(&Table::rowChanged, row);
     else
         m_pendingReset = true;
 }
@@ -1101,7 +1182,7 @@ void Table::notifyRowChanged(int row)
 void Table::notifyCurrent()
 {
     if (m_disableCount == 0)
-        emit currentRowChanged(m_cur);
+        send(&Table::currentRowChanged, m_cur);
     else
         m_pendingReset = true;
 }
@@ -1109,7 +1190,7 @@ void Table::notifyCurrent()
 void Table::notifyState()
 {
     if (m_disableCount == 0)
-        emit stateChanged();
+        send(&Table::stateChanged);
     else
         m_pendingReset = true;
 }

@@ -135,6 +135,8 @@ public:
     // values being typed into it): texts are UTF-8, amounts ten-thousandths. For fast
     // passes over many rows.
     CellView cellAt(int row, int field) const;
+    // The key of a presented stored row; -1 for the new row or no row.
+    qint64 keyAt(int row) const;
 
     // ---- editing --------------------------------------------------------------
     void append();
@@ -145,6 +147,19 @@ public:
     void remove();
     // Stores a changed row or drops an unchanged one, as leaving a row does.
     void checkBrowseMode();
+
+    // ---- what the views hold ----------------------------------------------------
+    // Before the current row is stored or left (post, any move, filter, sort, re-read,
+    // close, checkBrowseMode), every bound view writes what the clerk has typed into
+    // its open editor into the row, so that nothing typed is lost or stored half. A view
+    // registers a function for that; it may throw DbError (an amount that is not a
+    // number), which stops the store or move. Removed when `owner` is destroyed.
+    void addRecordUpdater(QObject* owner, std::function<void()> update);
+    void removeRecordUpdaters(QObject* owner);
+    void updateRecord();
+    // True while the table is telling its views about a change: a view reacting to such
+    // a signal must not call back into the table (moves are ignored, other calls refused).
+    bool isNotifying() const { return m_notifying > 0; }
 
     // ---- filter and sort ------------------------------------------------------
     void setFilterText(const QString& text); // throws DbError on a bad text
@@ -180,8 +195,23 @@ signals:
     void rowChanged(int row);
     void currentRowChanged(int row);
     void stateChanged();
+    // The pending changes of the current row were dropped (cancel): views drop what
+    // their editors hold for it.
+    void editDiscarded();
 
 private:
+    template <typename... Params, typename... Args>
+    void send(void (Table::*signal)(Params...), Args&&... args)
+    {
+        ++m_notifying;
+        struct Done
+        {
+            int& depth;
+            ~Done() { --depth; }
+        } done{m_notifying};
+        (this->*signal)(std::forward<Args>(args)...);
+    }
+    void checkNotNotifying() const;
     struct Loaded;
     std::vector<Row::Ptr> readRows(const QString& where, qint64 key);
     Row::Ptr readRow(qint64 key);
@@ -194,6 +224,7 @@ private:
     void startNewRow(bool atEnd);
     void fireAfterScroll();
     void leaveRow();
+    void dropPending(); // leaves the row without storing it
     void discardEdit();
     void beginRowRemoval(int row);
     void endRowRemoval(int row);
@@ -238,6 +269,16 @@ private:
 
     int m_disableCount = 0;
     bool m_pendingReset = false;
+    int m_notifying = 0;
+    bool m_updatingRecord = false;
+    struct Updater
+    {
+        int id;
+        const QObject* owner;
+        std::function<void()> update;
+    };
+    std::vector<Updater> m_updaters;
+    int m_nextUpdaterId = 0;
 };
 
 } // namespace bankprep

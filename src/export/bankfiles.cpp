@@ -7,7 +7,6 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <memory>
 #include <optional>
 
@@ -223,43 +222,6 @@ QStringList pieceNames(const QString& chosenName, int pieces)
     for (int i = 1; i <= pieces; ++i)
         names << chosenName + QLatin1Char('.') + QString::number(i);
     return names;
-}
-
-void writeAll(QIODevice& device, const QByteArray& bytes, const QString& name)
-{
-    qint64 done = 0;
-    while (done < bytes.size()) {
-        const qint64 n = device.write(bytes.constData() + done, bytes.size() - done);
-        if (n <= 0) {
-            throw DbError(QStringLiteral("写入文件“%1”失败（%2），原有文件未被改动。")
-                              .arg(QDir::toNativeSeparators(name), device.errorString()));
-        }
-        done += n;
-    }
-}
-
-void writeFilesAtomically(const QStringList& paths, const QList<QByteArray>& contents)
-{
-    Q_ASSERT(paths.size() == contents.size());
-    std::vector<std::unique_ptr<QSaveFile>> files;
-    for (qsizetype i = 0; i < paths.size(); ++i) {
-        auto f = std::make_unique<QSaveFile>(paths.at(i));
-        if (!f->open(QIODevice::WriteOnly)) {
-            throw DbError(QStringLiteral("无法创建文件“%1”：%2")
-                              .arg(QDir::toNativeSeparators(paths.at(i)), f->errorString()));
-        }
-        writeAll(*f, contents.at(i), paths.at(i));
-        files.push_back(std::move(f));
-    }
-    // Everything is written: now put the files in place. (An unfinished QSaveFile is
-    // discarded when destroyed, so an error above replaced nothing.)
-    for (size_t i = 0; i < files.size(); ++i) {
-        if (!files[i]->commit()) {
-            throw DbError(QStringLiteral("无法保存文件“%1”：%2")
-                              .arg(QDir::toNativeSeparators(paths.at(qsizetype(i))),
-                                   files[i]->errorString()));
-        }
-    }
 }
 
 } // namespace bankprep

@@ -4,7 +4,7 @@
 #include <QList>
 #include <QString>
 
-class QIODevice;
+#include "export/filewriter.h"
 
 namespace bankprep {
 
@@ -31,13 +31,5 @@ QByteArray buildPayeeFile(Table& company);
 
 // The names of the pieces of a split payroll list: name.1, name.2, ...
 QStringList pieceNames(const QString& chosenName, int pieces);
-
-// Writes each file completely beside its target and puts them in place only when every
-// one was written: a failure (cannot create, disk full) replaces none of them and
-// throws DbError with a Chinese message naming the file.
-void writeFilesAtomically(const QStringList& paths, const QList<QByteArray>& contents);
-
-// Writes the bytes to a device, refusing a short or failed write (DbError).
-void writeAll(QIODevice& device, const QByteArray& bytes, const QString& name);
 
 } // namespace bankprep

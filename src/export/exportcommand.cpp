@@ -1,5 +1,6 @@
 #include "exportcommand.h"
 
+#include "app/filedialog.h"
 #include "app/messagebox.h"
 #include "data/datamodule.h"
 #include "export/bankfiles.h"
@@ -16,12 +17,10 @@ ExportCommand::ExportCommand(TDataModule2& dm, QWidget* window, TSelectPaymentDl
     : QObject(window), m_dm(dm), m_window(window), m_selectPayment(selectPayment),
       m_splitSalary(splitSalary)
 {
-    SaveDialog = new QFileDialog(window);
-    SaveDialog->setObjectName(QStringLiteral("SaveDialog"));
+    SaveDialog = createFileDialog(window, QStringLiteral("SaveDialog"));
     SaveDialog->setAcceptMode(QFileDialog::AcceptSave);
     SaveDialog->setFileMode(QFileDialog::AnyFile);
     SaveDialog->setOption(QFileDialog::DontConfirmOverwrite, true);
-    SaveDialog->setOption(QFileDialog::DontUseNativeDialog, true);
     SaveDialog->setNameFilters({QStringLiteral("网上银行预处理数据文件(*.txt)"),
                                 QStringLiteral("网上银行预处理数据文件(*.csv)")});
     SaveDialog->setDefaultSuffix(QStringLiteral("txt"));

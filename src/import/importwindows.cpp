@@ -1,7 +1,9 @@
 #include "importwindows.h"
 
+#include "app/filedialog.h"
 #include "app/messagebox.h"
 #include "data/datamodule.h"
+#include "data/fileguard.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -33,10 +35,8 @@ TextImportWindow::TextImportWindow(TDataModule2& dm, const QString& title, QWidg
     EditFile = new QLineEdit(this);
     EditFile->setObjectName(QStringLiteral("EditFile"));
     BtnBrowse = new QPushButton(QStringLiteral("浏览..."), this);
-    OpenDialogBrowse = new QFileDialog(this);
-    OpenDialogBrowse->setObjectName(QStringLiteral("OpenDialogBrowse"));
+    OpenDialogBrowse = createFileDialog(this, QStringLiteral("OpenDialogBrowse"));
     OpenDialogBrowse->setFileMode(QFileDialog::ExistingFile);
-    OpenDialogBrowse->setOption(QFileDialog::DontUseNativeDialog, true);
     OpenDialogBrowse->setNameFilters(
         {QStringLiteral("TXT文件(*.txt)"), QStringLiteral("所有文件(*.*)")});
     OpenDialogBrowse->setDefaultSuffix(QStringLiteral("txt"));
@@ -157,13 +157,8 @@ void TextImportWindow::BtnStartClick()
     BtnClose->setEnabled(false);
     BtnStart->setEnabled(false);
     status(QStringLiteral("读取文件..."));
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        MessageBox::error(this,
-                          QStringLiteral("无法打开文件“%1”：%2").arg(path, file.errorString()));
-    } else {
-        const QByteArray bytes = file.readAll();
-        file.close();
+    QByteArray bytes;
+    if (guarded(this, [&] { bytes = FileGuard::readInputFile(path); })) {
         const ImportOutcome outcome = runImport(bytes, s);
         for (const QString& m : outcome.messages) {
             if (outcome.kind == ImportOutcome::Failed)

@@ -1,5 +1,7 @@
 #include "spreadsheet.h"
 
+#include "data/fileguard.h"
+
 #include "data/dberror.h"
 #include "data/gbk.h"
 
@@ -550,7 +552,7 @@ std::unique_ptr<Spreadsheet> openXlsx(const QString& path)
 std::unique_ptr<Spreadsheet> openSpreadsheet(const QString& path)
 {
     const QFileInfo info(path);
-    if (!info.isFile() || !info.isReadable())
+    if (!FileGuard::inputProblem(path).isEmpty())
         return nullptr;
     const QString suffix = info.suffix().toLower();
     if (suffix == QLatin1String("xls"))

@@ -9,6 +9,8 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMetaProperty>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
 #include <QStyledItemDelegate>
@@ -18,6 +20,46 @@
 namespace bankprep {
 
 namespace {
+
+const char* const kPicked = "bankprepPicked"; // an item chosen from a drop-down editor
+
+QLineEdit* editorLine(QWidget* editor)
+{
+    if (auto* e = qobject_cast<QLineEdit*>(editor))
+        return e;
+    if (auto* c = qobject_cast<QComboBox*>(editor))
+        return c->lineEdit(); // null for a drop-down without typing
+    return editor->findChild<QLineEdit*>(QStringLiteral("text"));
+}
+
+} // namespace
+
+bool editorChangedByUser(QWidget* editor)
+{
+    if (QLineEdit* e = editorLine(editor); e && e->isModified())
+        return true;
+    return editor->property(kPicked).toBool();
+}
+
+void clearEditorChanged(QWidget* editor)
+{
+    if (QLineEdit* e = editorLine(editor))
+        e->setModified(false);
+    editor->setProperty(kPicked, false);
+}
+
+namespace {
+
+// The value an editor holds for the model.
+QVariant editorValue(QWidget* editor)
+{
+    if (auto* combo = qobject_cast<QComboBox*>(editor))
+        return combo->isEditable() ? QVariant(combo->currentText()) : combo->currentData();
+    if (QLineEdit* e = editorLine(editor))
+        return e->text();
+    const QByteArray property = editor->metaObject()->userProperty().name();
+    return editor->property(property.constData());
+}
 
 // Draws check boxes centred, toggles them with one click, and turns Enter in an
 // editor into "go to the next column".
@@ -98,6 +140,9 @@ public:
             box->setFocusProxy(edit);
             const int column = index.column();
             QObject::connect(button, &QToolButton::clicked, m_grid, [grid = m_grid, box, column] {
+                // What was typed is kept; the dialog's choice then replaces it.
+                if (!grid->commitEditor(box))
+                    return;
                 emit const_cast<GridDelegate*>(
                     static_cast<const GridDelegate*>(grid->itemDelegate()))
                     ->closeEditor(box, QAbstractItemDelegate::NoHint);
@@ -105,6 +150,7 @@ public:
                     grid, [grid, column] { emit grid->lookupRequested(column); },
                     Qt::QueuedConnection);
             });
+            m_grid->watchEditor(box, index);
             return box;
         }
         if (col.editor == GridColumn::Editor::Combo) {
@@ -116,13 +162,21 @@ public:
                 for (const auto& [text, value] : m_grid->comboItems(index.column()))
                     combo->addItem(text, value);
             }
+            m_grid->watchEditor(combo, index);
             return combo;
         }
-        return QStyledItemDelegate::createEditor(parent, option, index);
+        QWidget* editor = QStyledItemDelegate::createEditor(parent, option, index);
+        if (editor)
+            m_grid->watchEditor(editor, index);
+        return editor;
     }
 
     void setEditorData(QWidget* editor, const QModelIndex& index) const override
     {
+        // Never over what the clerk has typed: a change of the row (another view
+        // writing a field, the new-record defaults) must not refill a typed editor.
+        if (editorChangedByUser(editor))
+            return;
         if (auto* edit = editor->findChild<QLineEdit*>(QStringLiteral("text"))) {
             edit->setText(index.data(Qt::EditRole).toString());
             return;
@@ -145,33 +199,35 @@ public:
     void setModelData(QWidget* editor, QAbstractItemModel* model,
                       const QModelIndex& index) const override
     {
-        if (auto* edit = editor->findChild<QLineEdit*>(QStringLiteral("text"))) {
-            model->setData(index, edit->text());
+        // An editor the clerk has not changed writes nothing (it may show a value
+        // formatted for display, or a row it no longer belongs to).
+        if (!editorChangedByUser(editor))
             return;
-        }
-        if (auto* combo = qobject_cast<QComboBox*>(editor)) {
-            model->setData(index, combo->isEditable() ? QVariant(combo->currentText())
-                                                      : combo->currentData());
-            return;
-        }
-        QStyledItemDelegate::setModelData(editor, model, index);
+        if (model->setData(index, editorValue(editor)))
+            clearEditorChanged(editor);
     }
 
     bool eventFilter(QObject* editor, QEvent* event) override
     {
         if (event->type() == QEvent::KeyPress) {
             const auto* ke = static_cast<QKeyEvent*>(event);
-            if (ke->key() == Qt::Key_Return || ke->key() == Qt::Key_Enter) {
-                auto* w = qobject_cast<QWidget*>(editor);
-                m_grid->setLastEditorKey(DBGrid::LastKey::Enter);
-                emit commitData(w);
-                emit closeEditor(w, QAbstractItemDelegate::EditNextItem);
+            auto* w = qobject_cast<QWidget*>(editor);
+            const bool enter = ke->key() == Qt::Key_Return || ke->key() == Qt::Key_Enter;
+            const bool tab = ke->key() == Qt::Key_Tab;
+            const bool backtab = ke->key() == Qt::Key_Backtab;
+            if (w && (enter || tab || backtab)) {
+                m_grid->setLastEditorKey(tab ? DBGrid::LastKey::Tab
+                                             : enter ? DBGrid::LastKey::Enter
+                                                     : DBGrid::LastKey::Other);
+                // A refused value (an amount that is not a number) keeps the editor
+                // open with what was typed.
+                if (!m_grid->commitEditor(w))
+                    return true;
+                emit closeEditor(w, backtab ? QAbstractItemDelegate::EditPreviousItem
+                                            : QAbstractItemDelegate::EditNextItem);
                 return true;
             }
-            if (ke->key() == Qt::Key_Tab)
-                m_grid->setLastEditorKey(DBGrid::LastKey::Tab);
-            else
-                m_grid->setLastEditorKey(DBGrid::LastKey::Other);
+            m_grid->setLastEditorKey(DBGrid::LastKey::Other);
         }
         return QStyledItemDelegate::eventFilter(editor, event);
     }
@@ -181,6 +237,13 @@ private:
 };
 
 } // namespace
+
+// A click on the current cell opens its editor at once (see mouseReleaseEvent): Qt's
+// own "selected clicked" trigger waits for the double-click interval, and keys typed
+// meanwhile were taken for a keyboard search.
+const QAbstractItemView::EditTriggers DBGrid::kEditTriggers =
+    QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
+    QAbstractItemView::AnyKeyPressed;
 
 bool confirmDeleteRecord(QWidget* parent)
 {
@@ -197,8 +260,7 @@ DBGrid::DBGrid(DataSource* source, const QList<GridColumn>& columns, QWidget* pa
     setItemDelegate(new GridDelegate(this));
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setSelectionMode(QAbstractItemView::ExtendedSelection);
-    setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
-                    QAbstractItemView::AnyKeyPressed | QAbstractItemView::SelectedClicked);
+    setEditTriggers(kEditTriggers);
     setTextElideMode(Qt::ElideRight);
     setWordWrap(true);
     setTabKeyNavigation(true);
@@ -215,10 +277,16 @@ DBGrid::DBGrid(DataSource* source, const QList<GridColumn>& columns, QWidget* pa
     connect(t, &Table::wasReset, this, [this] { syncFromTable(); });
     connect(t, &Table::rowInserted, this, [this] { syncFromTable(); });
     connect(t, &Table::rowRemoved, this, [this] { syncFromTable(); });
+    // Whatever stores or leaves the row first takes what the clerk typed into the cell.
+    t->addRecordUpdater(this, [this] { writeOpenEditors(); });
+    connect(t, &Table::editDiscarded, this, [this] { closeOpenEditors(); });
     syncFromTable();
 }
 
-DBGrid::~DBGrid() = default;
+DBGrid::~DBGrid()
+{
+    table()->removeRecordUpdaters(this);
+}
 
 Table* DBGrid::table() const
 {
@@ -228,10 +296,7 @@ Table* DBGrid::table() const
 void DBGrid::setReadOnly(bool readOnly)
 {
     m_model->setReadOnly(readOnly);
-    setEditTriggers(
-        readOnly ? QAbstractItemView::NoEditTriggers
-                 : QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
-                       QAbstractItemView::AnyKeyPressed | QAbstractItemView::SelectedClicked);
+    setEditTriggers(readOnly ? QAbstractItemView::NoEditTriggers : kEditTriggers);
 }
 
 void DBGrid::applyColumnWidths()
@@ -428,6 +493,94 @@ void DBGrid::deleteCurrentRow()
     guarded(this, [t] { t->remove(); });
 }
 
+void DBGrid::watchEditor(QWidget* editor, const QModelIndex& index)
+{
+    const QPersistentModelIndex at(index);
+    auto changed = [this, at] { editorChanged(at); };
+    if (auto* combo = qobject_cast<QComboBox*>(editor)) {
+        connect(combo, qOverload<int>(&QComboBox::activated), this, [combo, changed] {
+            combo->setProperty(kPicked, true);
+            changed();
+        });
+    }
+    if (QLineEdit* line = editorLine(editor))
+        connect(line, &QLineEdit::textEdited, this, changed);
+}
+
+void DBGrid::editorChanged(const QPersistentModelIndex& index)
+{
+    // The first key typed into a cell begins editing the row, as in any data grid: the
+    // navigator's store and cancel buttons are then available.
+    Table* t = table();
+    if (!t->isOpen() || t->isEditing() || t->isNotifying() || index.row() != t->currentRow())
+        return;
+    guarded(this, [t] { t->edit(); });
+}
+
+bool DBGrid::commitEditor(QWidget* editor)
+{
+    if (!editorChangedByUser(editor))
+        return true;
+    const QModelIndex index = indexAt(editor->geometry().center());
+    const QModelIndex at = index.isValid() ? index : currentIndex();
+    const bool ok = guarded(this, [&] { m_model->write(at, editorValue(editor)); });
+    if (ok)
+        clearEditorChanged(editor);
+    else
+        editor->setFocus();
+    return ok;
+}
+
+void DBGrid::writeOpenEditors()
+{
+    Table* t = table();
+    const int row = t->currentRow();
+    if (row < 0 || row >= m_model->rowCount())
+        return;
+    for (int c = 0; c < m_model->columnCount(); ++c) {
+        const QModelIndex index = m_model->index(row, c);
+        QWidget* editor = indexWidget(index);
+        if (!editor || !editorChangedByUser(editor))
+            continue;
+        m_model->write(index, editorValue(editor)); // a refusal stops the store
+        clearEditorChanged(editor);
+    }
+}
+
+void DBGrid::closeOpenEditors()
+{
+    for (int r = 0; r < m_model->rowCount(); ++r) {
+        for (int c = 0; c < m_model->columnCount(); ++c) {
+            if (QWidget* editor = indexWidget(m_model->index(r, c))) {
+                clearEditorChanged(editor);
+                QTableView::closeEditor(editor, QAbstractItemDelegate::RevertModelCache);
+            }
+        }
+    }
+}
+
+void DBGrid::keyboardSearch(const QString&)
+{
+    // Typing into a grid never jumps to another row.
+}
+
+void DBGrid::mousePressEvent(QMouseEvent* event)
+{
+    const QModelIndex at = indexAt(event->position().toPoint());
+    m_pressedOnCurrent = at.isValid() && at == currentIndex() && state() != EditingState;
+    QTableView::mousePressEvent(event);
+}
+
+void DBGrid::mouseReleaseEvent(QMouseEvent* event)
+{
+    QTableView::mouseReleaseEvent(event);
+    const QModelIndex at = indexAt(event->position().toPoint());
+    if (m_pressedOnCurrent && event->button() == Qt::LeftButton && at.isValid() &&
+        at == currentIndex() && state() != EditingState && !isReadOnly())
+        edit(at);
+    m_pressedOnCurrent = false;
+}
+
 void DBGrid::keyPressEvent(QKeyEvent* event)
 {
     Table* t = table();
@@ -460,6 +613,9 @@ void DBGrid::keyPressEvent(QKeyEvent* event)
         break;
     case Qt::Key_Down:
         if (!ctrl && t->isOpen() && (t->rowCount() == 0 || t->currentRow() == t->rowCount() - 1)) {
+            // The key may come from an open editor: what it holds counts.
+            if (!guarded(this, [t] { t->updateRecord(); }))
+                return;
             if (currentIsUntouchedNewRow())
                 return;
             guarded(this, [t] {
@@ -471,6 +627,8 @@ void DBGrid::keyPressEvent(QKeyEvent* event)
         }
         break;
     case Qt::Key_Up:
+        if (!guarded(this, [t] { t->updateRecord(); }))
+            return;
         if (currentIsUntouchedNewRow()) {
             guarded(this, [t] { t->cancel(); });
             return;

@@ -50,12 +50,23 @@ public:
     LastKey lastEditorKey() const { return m_lastEditorKey; }
     void setLastEditorKey(LastKey k) { m_lastEditorKey = k; }
 
+    // ---- the cell editors (used by the grid's delegate) ----
+    // Follows the clerk's changes in a new editor.
+    void watchEditor(QWidget* editor, const QModelIndex& index);
+    // Writes a changed editor into the row; false (after the message) when refused.
+    bool commitEditor(QWidget* editor);
+
+    static const QAbstractItemView::EditTriggers kEditTriggers;
+
 signals:
     // The button of a lookup cell was pressed (the cell's editor is closed first).
     void lookupRequested(int column);
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    void keyboardSearch(const QString& search) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
     void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -63,6 +74,9 @@ protected:
     void scrollTo(const QModelIndex& index, ScrollHint hint = EnsureVisible) override;
 
 private:
+    void editorChanged(const QPersistentModelIndex& index);
+    void writeOpenEditors(); // throws DbError
+    void closeOpenEditors();
     void syncFromTable();
     void updateFrozenGeometry();
     bool currentIsUntouchedNewRow() const;
@@ -72,8 +86,13 @@ private:
     TableModel* m_model;
     QTableView* m_frozen = nullptr;
     bool m_syncing = false;
+    bool m_pressedOnCurrent = false;
     LastKey m_lastEditorKey = LastKey::Other;
 };
+
+// Whether the clerk changed an editor since it was filled (typed, or picked an item).
+bool editorChangedByUser(QWidget* editor);
+void clearEditorChanged(QWidget* editor);
 
 // The question asked before a row is deleted from a grid or a navigator.
 bool confirmDeleteRecord(QWidget* parent);

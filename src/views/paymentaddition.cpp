@@ -22,15 +22,16 @@ namespace {
 const QString kYes = QStringLiteral("是");
 const QString kNo = QStringLiteral("否");
 
-QStringList columnTexts(const Table& t, const char16_t* field)
+// The texts of a column of the stored rows presented, each with its row's key.
+QList<QPair<QString, qint64>> columnTexts(const Table& t, const char16_t* field)
 {
-    QStringList out;
+    QList<QPair<QString, qint64>> out;
     if (!t.isOpen())
         return out;
     const int f = t.fieldIndex(QStringView(field));
     for (int r = 0; r < t.rowCount(); ++r) {
         if (!t.isNewRow(r))
-            out << t.textAt(r, f);
+            out.append({t.textAt(r, f), t.keyAt(r)});
     }
     return out;
 }
@@ -40,12 +41,21 @@ QStringList columnTexts(const Table& t, const char16_t* field)
 void TableComboBox::refill()
 {
     const QString text = currentText();
+    const bool typed = lineEdit() && lineEdit()->isModified();
+    const int cursor = lineEdit() ? lineEdit()->cursorPosition() : 0;
     const bool blocked = blockSignals(true);
     clear();
-    if (items)
-        addItems(items());
+    if (items) {
+        for (const auto& [itemText, key] : items())
+            addItem(itemText, QVariant::fromValue<qlonglong>(key));
+    }
     setCurrentIndex(-1);
     setEditText(text);
+    // What the clerk typed stays what the clerk typed.
+    if (lineEdit()) {
+        lineEdit()->setModified(typed);
+        lineEdit()->setCursorPosition(cursor);
+    }
     blockSignals(blocked);
 }
 
@@ -147,47 +157,47 @@ TPaymentAdditionDlg::TPaymentAdditionDlg(TDataModule2& dm, QWidget* parent)
     layout->addWidget(GroupBox2);
     layout->addLayout(bottom);
 
-    // The clerk's edits go into the shared row.
+    // A field holds exactly what the clerk types; it goes into the shared row when the
+    // field is left, or when anything stores or leaves the row (see the record updater).
+    // The first key only begins editing the instruction.
+    m_fields = {{DBEdit2, u"收款银行"},
+                {DBEdit4, u"汇入地点"},
+                {DBEdit7, u"金额"},
+                {DBEdit9, u"备注"},
+                {LookupComboAccount->lineEdit(), u"收款帐号"},
+                {LookupComboName->lineEdit(), u"收款单位"},
+                {LookupComboPurpose->lineEdit(), u"用途"}};
+    for (const BoundField& b : m_fields) {
+        connect(b.edit, &QLineEdit::textEdited, this, [this] {
+            if (!m_refreshing)
+                ensureEditing();
+        });
+        QLineEdit* edit = b.edit;
+        connect(edit, &QLineEdit::editingFinished, this, [this, edit] { fieldLeft(edit); });
+    }
     connect(RadioSameCity, &QRadioButton::clicked, this, [this] { writeField(u"同城交易", kYes); });
     connect(RadioOtherCity, &QRadioButton::clicked, this, [this] { writeField(u"同城交易", kNo); });
     connect(DBCheckBox1, &QCheckBox::clicked, this,
             [this](bool on) { writeField(u"溯枫帐号", on ? kYes : kNo); });
     connect(dess, &QCheckBox::clicked, this,
             [this](bool on) { writeField(u"大额实时", on ? kYes : kNo); });
-    connect(DBEdit2, &QLineEdit::textEdited, this,
-            [this](const QString& t) { writeField(u"收款银行", t); });
-    connect(DBEdit4, &QLineEdit::textEdited, this,
-            [this](const QString& t) { writeField(u"汇入地点", t); });
-    connect(DBEdit7, &QLineEdit::textEdited, this,
-            [this](const QString& t) { writeField(u"金额", t); });
-    connect(DBEdit9, &QLineEdit::textEdited, this,
-            [this](const QString& t) { writeField(u"备注", t); });
-    connect(LookupComboAccount->lineEdit(), &QLineEdit::textEdited, this,
-            [this](const QString& t) { writeField(u"收款帐号", t); });
-    connect(LookupComboAccount->lineEdit(), &QLineEdit::editingFinished, this, [this] {
-        if (!m_refreshing && LookupComboAccount->lineEdit()->isModified()) {
-            LookupComboAccount->lineEdit()->setModified(false);
-            LookupComboAccountCloseUp(false);
-        }
-    });
+    // A row picked from a list is the payee book's row with that key, whatever position
+    // it has (a new payee row may be pending in the book).
     connect(LookupComboAccount, &QComboBox::activated, this, [this](int index) {
-        Table& company = *m_dm.ATCompany;
         const bool modified =
             LookupComboAccount->itemText(index) != m_dm.ATPayment->text(u"收款帐号");
-        guarded(this, [&] { company.moveTo(index); });
-        LookupComboAccountCloseUp(modified);
+        if (goToPayee(LookupComboAccount, index))
+            LookupComboAccountCloseUp(modified);
     });
-    connect(LookupComboName->lineEdit(), &QLineEdit::textEdited, this,
-            [this](const QString& t) { writeField(u"收款单位", t); });
     connect(LookupComboName, &QComboBox::activated, this, [this](int index) {
         const bool modified = LookupComboName->itemText(index) != m_dm.ATPayment->text(u"收款单位");
-        guarded(this, [&] { m_dm.ATCompany->moveTo(index); });
-        LookupComboNameCloseUp(modified);
+        if (goToPayee(LookupComboName, index))
+            LookupComboNameCloseUp(modified);
     });
-    connect(LookupComboPurpose->lineEdit(), &QLineEdit::textEdited, this,
-            [this](const QString& t) { writeField(u"用途", t); });
-    connect(LookupComboPurpose, &QComboBox::activated, this,
-            [this](int index) { writeField(u"用途", LookupComboPurpose->itemText(index)); });
+    connect(LookupComboPurpose, &QComboBox::activated, this, [this](int index) {
+        if (writeField(u"用途", LookupComboPurpose->itemText(index)))
+            LookupComboPurpose->lineEdit()->setModified(false);
+    });
     connect(BtnSelCompany, &QPushButton::clicked, this, &TPaymentAdditionDlg::BtnSelCompanyClick);
     connect(BtnPrevious, &QPushButton::clicked, this, &TPaymentAdditionDlg::BtnPreviousClick);
     connect(BtnNext, &QPushButton::clicked, this, &TPaymentAdditionDlg::BtnNextClick);
@@ -195,11 +205,76 @@ TPaymentAdditionDlg::TPaymentAdditionDlg(TDataModule2& dm, QWidget* parent)
     connect(CancelBtn, &QPushButton::clicked, this, &TPaymentAdditionDlg::CancelBtnClick);
 
     Table* p = m_dm.ATPayment.get();
-    for (auto signal :
-         {&Table::currentRowChanged, &Table::rowChanged, &Table::rowInserted, &Table::rowRemoved})
-        connect(p, signal, this, [this] { refresh(); });
-    connect(p, &Table::wasReset, this, [this] { refresh(); });
-    connect(p, &Table::stateChanged, this, [this] { refresh(); });
+    // A change of the fields of the same row never overwrites a field being typed; a
+    // move to another row (what was typed went into the row first) or a cancel shows
+    // the row afresh.
+    const auto sameRow = [this] { refresh(false); };
+    const auto newRow = [this] { refresh(true); };
+    connect(p, &Table::rowChanged, this, sameRow);
+    connect(p, &Table::rowInserted, this, sameRow);
+    connect(p, &Table::stateChanged, this, sameRow);
+    connect(p, &Table::currentRowChanged, this, newRow);
+    connect(p, &Table::rowRemoved, this, newRow);
+    connect(p, &Table::wasReset, this, newRow);
+    connect(p, &Table::editDiscarded, this, newRow);
+    p->addRecordUpdater(this, [this] { writeTypedFields(); });
+}
+
+TPaymentAdditionDlg::~TPaymentAdditionDlg()
+{
+    m_dm.ATPayment->removeRecordUpdaters(this);
+}
+
+void TPaymentAdditionDlg::writeTypedFields()
+{
+    Table& p = *m_dm.ATPayment;
+    for (const BoundField& b : m_fields) {
+        if (!b.edit->isModified())
+            continue;
+        if (!p.isEditing())
+            p.edit();
+        p.setValue(QStringView(b.field), b.edit->text()); // a refusal stops the store
+        b.edit->setModified(false);
+    }
+}
+
+bool TPaymentAdditionDlg::commitField(QLineEdit* edit)
+{
+    for (const BoundField& b : m_fields) {
+        if (b.edit != edit || !edit->isModified())
+            continue;
+        const bool ok = writeField(b.field, edit->text());
+        if (ok)
+            edit->setModified(false);
+        else
+            edit->setFocus(); // stays with what was typed, for the clerk to correct
+        return ok;
+    }
+    return true;
+}
+
+void TPaymentAdditionDlg::fieldLeft(QLineEdit* edit)
+{
+    if (m_refreshing || m_committing || !edit->isModified())
+        return;
+    m_committing = true;
+    const bool ok = commitField(edit);
+    m_committing = false;
+    // A typed account that the payee book holds fills the payee's details.
+    if (ok && edit == LookupComboAccount->lineEdit())
+        LookupComboAccountCloseUp(false);
+}
+
+bool TPaymentAdditionDlg::goToPayee(QComboBox* combo, int index)
+{
+    const QVariant key = combo->itemData(index);
+    if (!key.isValid())
+        return false;
+    bool found = false;
+    guarded(this, [&] {
+        found = m_dm.ATCompany->gotoBookmark(Bookmark{key.toLongLong(), true});
+    });
+    return found;
 }
 
 void TPaymentAdditionDlg::setPreviousEnabled(bool enabled)
@@ -212,27 +287,21 @@ void TPaymentAdditionDlg::setNextEnabled(bool enabled)
     BtnNext->setEnabled(enabled);
 }
 
-void TPaymentAdditionDlg::refresh()
+void TPaymentAdditionDlg::refresh(bool anotherRow)
 {
     Table& p = *m_dm.ATPayment;
     if (!p.isOpen())
         return;
     m_refreshing = true;
-    auto setText = [](QLineEdit* e, const QString& t) {
-        if (e->text() != t)
-            e->setText(t);
-    };
-    auto setCombo = [](QComboBox* c, const QString& t) {
-        if (c->currentText() != t)
-            c->setEditText(t);
-    };
-    setCombo(LookupComboAccount, p.text(u"收款帐号"));
-    setCombo(LookupComboName, p.text(u"收款单位"));
-    setCombo(LookupComboPurpose, p.text(u"用途"));
-    setText(DBEdit2, p.text(u"收款银行"));
-    setText(DBEdit4, p.text(u"汇入地点"));
-    setText(DBEdit7, p.text(u"金额"));
-    setText(DBEdit9, p.text(u"备注"));
+    for (const BoundField& b : m_fields) {
+        if (anotherRow)
+            b.edit->setModified(false);
+        else if (b.edit->isModified())
+            continue; // what the clerk is typing stays
+        const QString t = p.text(QStringView(b.field));
+        if (b.edit->text() != t)
+            b.edit->setText(t);
+    }
     const QString sameCity = p.text(u"同城交易");
     RadioSameCity->setChecked(sameCity == kYes);
     RadioOtherCity->setChecked(sameCity != kYes);

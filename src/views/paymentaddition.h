@@ -24,7 +24,8 @@ class TableComboBox : public QComboBox
     Q_OBJECT
 public:
     explicit TableComboBox(QWidget* parent = nullptr) : QComboBox(parent) {}
-    std::function<QStringList()> items;
+    // The texts of the list, each with the key of its row.
+    std::function<QList<QPair<QString, qint64>>()> items;
     void refill();
     void showPopup() override;
 };
@@ -37,6 +38,7 @@ class TPaymentAdditionDlg : public QDialog, public PaymentButtons
     Q_OBJECT
 public:
     explicit TPaymentAdditionDlg(TDataModule2& dm, QWidget* parent = nullptr);
+    ~TPaymentAdditionDlg() override;
     void setPayeePicker(TFrmSelCompany* picker) { m_picker = picker; }
 
     void setPreviousEnabled(bool enabled) override;
@@ -77,8 +79,9 @@ public:
     void FormClose();
     void reject() override; // Esc closes like "关闭"
 
-    // Shows the current row (called whenever the payment table changes).
-    void refresh();
+    // Shows the current row (called whenever the payment table changes). Fields the
+    // clerk is typing in keep their text unless `anotherRow` is shown.
+    void refresh(bool anotherRow = true);
 
 signals:
     void closed();
@@ -88,6 +91,15 @@ protected:
     void hideEvent(QHideEvent* event) override;
 
 private:
+    struct BoundField
+    {
+        QLineEdit* edit;
+        const char16_t* field;
+    };
+    void writeTypedFields(); // throws DbError
+    bool commitField(QLineEdit* edit);
+    void fieldLeft(QLineEdit* edit);
+    bool goToPayee(QComboBox* combo, int index);
     bool writeField(const char16_t* field, const QVariant& value);
     bool ensureEditing();
     void copyFromPayeeBook(std::initializer_list<const char16_t*> fields);
@@ -95,6 +107,8 @@ private:
     TDataModule2& m_dm;
     TFrmSelCompany* m_picker = nullptr;
     bool m_refreshing = false;
+    bool m_committing = false;
+    QList<BoundField> m_fields;
 };
 
 } // namespace bankprep

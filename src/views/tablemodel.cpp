@@ -143,6 +143,13 @@ Qt::ItemFlags TableModel::flags(const QModelIndex& index) const
 
 bool TableModel::setData(const QModelIndex& index, const QVariant& value, int role)
 {
+    bool written = false;
+    guarded(nullptr, [&] { written = write(index, value, role); });
+    return written;
+}
+
+bool TableModel::write(const QModelIndex& index, const QVariant& value, int role)
+{
     if (!index.isValid() || !(flags(index) & (Qt::ItemIsEditable | Qt::ItemIsUserCheckable)))
         return false;
     const int field = m_fields.at(index.column());
@@ -151,25 +158,34 @@ bool TableModel::setData(const QModelIndex& index, const QVariant& value, int ro
     const bool checkBox = m_columns.at(index.column()).checkBox;
     if (role != Qt::EditRole && !(checkBox && role == Qt::CheckStateRole))
         return false;
-    return guarded(nullptr, [&] {
-        if (index.row() != m_table->currentRow())
-            m_table->moveTo(index.row());
-        if (index.row() != m_table->currentRow())
-            return;
-        if (checkBox && role == Qt::CheckStateRole) {
-            const bool checked = Qt::CheckState(value.toInt()) == Qt::Checked;
-            if (!m_table->isEditing())
-                m_table->edit();
-            m_table->setValue(name, checked ? yes() : no());
-            return;
-        }
-        const QString text = value.toString();
-        if (text == m_table->text(name))
-            return; // nothing changed: an untouched row stays untouched
+    // A view reacting to the table's own change never writes back into it.
+    if (m_table->isNotifying())
+        return false;
+    const bool isCheckToggle = checkBox && role == Qt::CheckStateRole;
+    // A typed text belongs to the row its editor was opened on: when that row is no
+    // longer the current one, the text is not written into another row. (Views write
+    // their editors into the row before the table leaves it.) A click on a check box
+    // of another row moves there first, as any click does.
+    if (!isCheckToggle && index.row() != m_table->currentRow())
+        return false;
+    if (index.row() != m_table->currentRow())
+        m_table->moveTo(index.row());
+    if (index.row() != m_table->currentRow())
+        return false;
+    if (isCheckToggle) {
+        const bool checked = Qt::CheckState(value.toInt()) == Qt::Checked;
         if (!m_table->isEditing())
             m_table->edit();
-        m_table->setValue(name, text);
-    });
+        m_table->setValue(name, checked ? yes() : no());
+        return true;
+    }
+    const QString text = value.toString();
+    if (text == m_table->text(name))
+        return true; // nothing changed: an untouched row stays untouched
+    if (!m_table->isEditing())
+        m_table->edit();
+    m_table->setValue(name, text);
+    return true;
 }
 
 } // namespace bankprep

@@ -48,7 +48,10 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation,
                         int role = Qt::DisplayRole) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
+    // Reports a refusal (an amount that is not a number) in the default error display.
     bool setData(const QModelIndex& index, const QVariant& value, int role = Qt::EditRole) override;
+    // The same, throwing DbError instead (for a store that must stop on a bad value).
+    bool write(const QModelIndex& index, const QVariant& value, int role = Qt::EditRole);
 
     void setReadOnly(bool readOnly) { m_readOnly = readOnly; }
     bool isReadOnly() const { return m_readOnly; }
