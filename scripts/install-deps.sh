@@ -27,14 +27,16 @@ if [ ${#missing[@]} -eq 0 ]; then
   exit 0
 fi
 
-echo "正在安装 / Installing: ${missing[*]}"
 install_cmd="export DEBIAN_FRONTEND=noninteractive; apt-get update -q && apt-get install -y -q --no-install-recommends ${missing[*]}"
 
 if [ "$(id -u)" -eq 0 ]; then
+  echo "正在安装 / Installing: ${missing[*]}"
   bash -c "$install_cmd"
 elif command -v sudo >/dev/null 2>&1; then
+  echo "正在安装 / Installing: ${missing[*]}"
   sudo bash -c "$install_cmd"
 elif [ -t 0 ] && command -v su >/dev/null 2>&1; then
+  echo "正在安装 / Installing: ${missing[*]}"
   echo "没有 sudo：请输入 root 的密码。"
   su root -c "$install_cmd"
 else

@@ -121,6 +121,30 @@ private slots:
         QVERIFY(!QFile::exists(path("nothing.db")));
     }
 
+    // A file that is refused is left exactly as it was: no journal mode switched, no
+    // table or column added, no -wal or -shm left behind.
+    void refusedDatabaseIsNotTouched()
+    {
+        const QString foreign = path("foreign.db");
+        execSql(foreign, QStringLiteral("create table t(a)"));
+        execSql(foreign, QStringLiteral("insert into t values (1)"));
+        const QString partial = path("partial.db");
+        execSql(partial, QStringLiteral("create table Payment(同城交易 text, 收款帐号 text)"));
+        for (const QString& file : {foreign, partial}) {
+            const QByteArray before = readFile(file);
+            const Run r = cli({QStringLiteral("--db"), file, QStringLiteral("export-payees"),
+                               QStringLiteral("-o"), path("wl.txt")});
+            QCOMPARE(r.status, 1);
+            QCOMPARE(readFile(file), before);
+            QVERIFY(!QFile::exists(file + QStringLiteral("-wal")));
+            QVERIFY(!QFile::exists(file + QStringLiteral("-shm")));
+            QVERIFY(!QFile::exists(path("wl.txt")));
+            if (file == partial)
+                QVERIFY2(r.err.contains(QStringLiteral("数据表“Payment”中缺少列“溯枫帐号”")),
+                         qPrintable(r.err));
+        }
+    }
+
     void exportPayments()
     {
         const Run r = cli({QStringLiteral("export-payments"), QStringLiteral("--payer"),

@@ -18,6 +18,7 @@
 #include <QPushButton>
 #include <QToolButton>
 #include <QtTest>
+#include <sys/stat.h>
 
 using namespace bankprep;
 using namespace testutil;
@@ -133,6 +134,20 @@ private slots:
         answerSave(path("zf2.txt"));
         form().FileSave1->trigger();
         QCOMPARE(readFile(path("zf2.txt")), readFile(path("zf.txt")));
+    }
+
+    // A target that is not a regular file, or a file that cannot be written whole, is
+    // reported in the desktop program too, and replaces nothing.
+    void refusedTargetIsReported()
+    {
+        QVERIFY(::mkfifo(QFile::encodeName(path("pipe.txt")), 0644) == 0);
+        answerSave(path("pipe.txt"));
+        form().ExportCompany->trigger();
+        const auto shown = MessageBox::takeShown();
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown.first().icon, QMessageBox::Critical);
+        QVERIFY(shown.first().text.contains(QStringLiteral("pipe.txt")));
+        QVERIFY(QFileInfo(path("pipe.txt")).exists() && !QFileInfo(path("pipe.txt")).isFile());
     }
 
     void cancellingWritesNothing()

@@ -541,10 +541,11 @@ private slots:
         t.append();
         t.setValue(u"type", QString(60, QLatin1Char('x'))); // longer than the column allows
         form().show();
-        QVERIFY(!form().close()); // the refusal is shown and the window stays
+        QVERIFY(!form().close()); // the refusal is shown; the default answer stays
         const auto shown = MessageBox::takeShown();
         QCOMPARE(shown.size(), 1);
-        QCOMPARE(shown.first().icon, QMessageBox::Critical);
+        QCOMPARE(shown.first().icon, QMessageBox::Question);
+        QVERIFY2(shown.first().text.contains(QStringLiteral("超出长度")), qPrintable(shown.first().text));
         QVERIFY(form().isVisible());
         QVERIFY(t.isEditing());
         t.cancel();

@@ -6,6 +6,7 @@
 #include "app/logindlg.h"
 #include "app/mainwindow.h"
 #include "app/messagebox.h"
+#include "data/instancelock.h"
 #include "export/exportcommand.h"
 #include "export/exportdialogs.h"
 #include "export/importdlg.h"
@@ -13,6 +14,8 @@
 #include "views/paymentaddition.h"
 #include "views/selcompany.h"
 #include "views/selcompanytype.h"
+
+#include <csignal>
 
 namespace bankprep {
 
@@ -30,6 +33,32 @@ bool BankprepApplication::notify(QObject* receiver, QEvent* event)
         reportError(activeWindow(), std::current_exception());
         return false;
     }
+}
+
+int runDesktopProgram(BankprepApplication& app, const QString& databasePath,
+                      const std::function<void(Instances&)>& started)
+{
+    // A file-size limit makes an export fail with a message instead of killing the
+    // program half-way.
+    std::signal(SIGXFSZ, SIG_IGN);
+    // Declared first, released last: its descriptor on the database file may only be
+    // closed once SQLite has closed the file (closing it drops SQLite's locks).
+    InstanceLock lock(databasePath);
+    if (!lock.tryLock()) {
+        MessageBox::error(nullptr, lock.errorMessage());
+        return 1;
+    }
+    Instances instances;
+    try {
+        instances.create(databasePath);
+    } catch (const DbError& e) {
+        MessageBox::error(nullptr, e.message());
+        return 1;
+    }
+    instances.AppForm->show();
+    if (started)
+        started(instances);
+    return app.exec();
 }
 
 Instances::Instances() = default;

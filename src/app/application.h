@@ -3,6 +3,7 @@
 #include "data/datamodule.h"
 
 #include <QApplication>
+#include <functional>
 #include <memory>
 
 namespace bankprep {
@@ -21,6 +22,7 @@ class TFrmImportCompany;
 class Timptransfer;
 class TImportDlg;
 class TFrmSelCompany;
+class Instances;
 
 // Reports an exception that escaped an event handler in the default error display
 // instead of letting it end the program.
@@ -30,6 +32,13 @@ public:
     BankprepApplication(int& argc, char** argv);
     bool notify(QObject* receiver, QEvent* event) override;
 };
+
+// The desktop program's run: the second-copy lock, every window and the data module
+// over `databasePath`, the main window shown, the message loop. `started` (for the test
+// that runs the program beside the command-line tool) is called just before the loop.
+// Returns the exit status.
+int runDesktopProgram(BankprepApplication& app, const QString& databasePath,
+                      const std::function<void(Instances&)>& started = {});
 
 // Every window and the data module, created once in the start-up order and reused.
 class Instances

@@ -411,13 +411,49 @@ void TAppForm::showEvent(QShowEvent* event)
 
 bool TAppForm::storePendingRows()
 {
-    // A row still being typed is stored before the program ends; an untouched new row
-    // is dropped. A refused row is reported and stays for the clerk to correct.
+    static const QMap<QString, QString> lists = {
+        {QStringLiteral("Payment"), QStringLiteral("支付指令")},
+        {QStringLiteral("Company"), QStringLiteral("往来帐户表")},
+        {QStringLiteral("Salary"), QStringLiteral("工资表")},
+        {QStringLiteral("Drawee"), QStringLiteral("付款帐号表")},
+        {QStringLiteral("CompanyType"), QStringLiteral("账户分类")},
+        {QStringLiteral("Use"), QStringLiteral("常见用途")},
+    };
+    // A row still being typed (in a cell or the detail window) is stored before the
+    // program ends; an untouched new row is dropped. A row the rules refuse is not
+    // silently lost, and does not keep the clerk from leaving either: store it after
+    // all (try again), discard it, or stay and correct it.
     for (Table* t :
          {m_dm.ATPayment.get(), m_dm.ATCompany.get(), m_dm.ATSalary.get(), m_dm.ATDrawee.get(),
           m_dm.ATUser.get(), m_dm.ATCompanyType.get(), m_dm.ATUse.get()}) {
-        if (t->isOpen() && t->isEditing() && !guarded(this, [t] { t->checkBrowseMode(); }))
+        if (!t->isOpen())
+            continue;
+        for (;;) {
+            QString reason;
+            try {
+                t->checkBrowseMode();
+                break;
+            } catch (const DbError& e) {
+                reason = e.message();
+            } catch (const AbortError&) {
+                // Its own notice was shown.
+            }
+            const QString text =
+                QStringLiteral("“%1”中正在编辑的记录未能保存%2\n\n"
+                               "保存：再试一次保存这条记录；\n"
+                               "放弃：放弃这条记录的修改，然后退出；\n"
+                               "取消：回到程序中修改这条记录。")
+                    .arg(lists.value(t->tableName(), t->tableName()),
+                         reason.isEmpty() ? QStringLiteral("。") : QStringLiteral("：\n") + reason);
+            const auto answer = MessageBox::question(
+                this, applicationTitle(), text,
+                QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, QMessageBox::Cancel);
+            if (answer == QMessageBox::Save)
+                continue;
+            if (answer == QMessageBox::Discard && guarded(this, [t] { t->cancel(); }))
+                break;
             return false;
+        }
     }
     return true;
 }
@@ -471,6 +507,18 @@ void TAppForm::PwdChangeClick()
 
 void TAppForm::selectPageItem(QAction* item, bool tbNew, Page page)
 {
+    // What is being typed on the page left goes into its row first (a refused value,
+    // such as an amount that is not a number, keeps the clerk on the page).
+    for (Table* t :
+         {m_dm.ATPayment.get(), m_dm.ATCompany.get(), m_dm.ATSalary.get(), m_dm.ATDrawee.get(),
+          m_dm.ATCompanyType.get(), m_dm.ATUse.get()}) {
+        if (!guarded(this, [t] { t->updateRecord(); })) {
+            // The page items follow the pages, without the unused PaymentFind page.
+            const int shown = currentPage() == PaymentAddPage ? 0 : currentPage() - 1;
+            m_pageGroup->actions().at(shown)->setChecked(true);
+            return;
+        }
+    }
     item->setChecked(true);
     TBNew->setEnabled(tbNew);
     showPage(page);

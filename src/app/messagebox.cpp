@@ -2,6 +2,7 @@
 
 #include "data/dberror.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QDialog>
 #include <QList>
@@ -49,6 +50,16 @@ MessageBox::Button MessageBox::show(QWidget* parent, QMessageBox::Icon icon, con
     QMessageBox box(icon, title, text, buttons, parent);
     if (defaultButton != QMessageBox::NoButton)
         box.setDefaultButton(defaultButton);
+    // The program's own texts on the standard buttons.
+    static const QList<QPair<Button, const char*>> captions = {
+        {QMessageBox::Ok, "确定"},   {QMessageBox::Cancel, "取消"}, {QMessageBox::Yes, "是"},
+        {QMessageBox::No, "否"},     {QMessageBox::Save, "保存"},   {QMessageBox::Discard, "放弃"},
+        {QMessageBox::Retry, "重试"}, {QMessageBox::Abort, "中止"},
+    };
+    for (const auto& [button, caption] : captions) {
+        if (QAbstractButton* b = box.button(button))
+            b->setText(QString::fromUtf8(caption));
+    }
     return Button(box.exec());
 }
 

@@ -1,0 +1,279 @@
+// What the clerk types reaches the database, through real key and mouse events into the
+// real editors, with every window of the program created as at start-up (the hidden
+// lookup lists and pickers over the same tables included).
+#include "app/application.h"
+#include "app/logindlg.h"
+#include "app/mainwindow.h"
+#include "app/messagebox.h"
+#include "testutil.h"
+#include "views/dbgrid.h"
+#include "views/dbnavigator.h"
+#include "views/paymentaddition.h"
+
+#include <QAbstractItemView>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QtTest>
+
+using namespace bankprep;
+using namespace testutil;
+
+class TestEditing : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<Workspace> ws;
+    std::unique_ptr<Instances> in;
+
+    Table& pay() { return *in->DataModule2.ATPayment; }
+    Table& company() { return *in->DataModule2.ATCompany; }
+    TAppForm& form() { return *in->AppForm; }
+    QVariant db(const QString& sql) { return querySingle(ws->path(), sql); }
+
+    QModelIndex cell(DBGrid* grid, int row, const char16_t* field)
+    {
+        return grid->model()->index(row, grid->tableModel()->columnOfField(QStringView(field)));
+    }
+    void click(DBGrid* grid, const QModelIndex& index)
+    {
+        static_cast<QAbstractItemView*>(grid)->scrollTo(index);
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->visualRect(index).center());
+    }
+    // Keys as the clerk types them: each to whatever has the focus at that moment.
+    static void type(const QString& text)
+    {
+        // Chinese characters arrive as key events carrying their text.
+        for (const QChar c : text) {
+            if (c.unicode() < 0x80)
+                QTest::keyClicks(QApplication::focusWidget(), QString(c));
+            else
+                QTest::sendKeyEvent(QTest::Click, QApplication::focusWidget(), Qt::Key_unknown,
+                                    QString(c), Qt::NoModifier);
+        }
+    }
+    static void key(Qt::Key k) { QTest::keyClick(QApplication::focusWidget(), k); }
+
+    // The clerk's way into a cell of the current row: click it, click it again to edit.
+    QLineEdit* openCell(DBGrid* grid, const QModelIndex& index)
+    {
+        click(grid, index);
+        click(grid, index);
+        return qobject_cast<QLineEdit*>(QApplication::focusWidget());
+    }
+
+private slots:
+    void initTestCase() { MessageBox::enableTestMode(); }
+
+    void init()
+    {
+        ws = std::make_unique<Workspace>();
+        {
+            Connection c;
+            c.open(ws->path());
+        }
+        execSql(ws->path(),
+                QStringLiteral("insert into Company(收款帐号, 收款单位, 收款银行, 汇入地点, 溯枫帐号) "
+                               "values ('A1','甲公司','工行','上海','否'),"
+                               "('C3','丙公司','建行','北京','否')"));
+        execSql(ws->path(),
+                QStringLiteral("insert into Payment(同城交易, 收款帐号, 溯枫帐号, 收款单位, 收款银行, "
+                               "汇入地点, 金额, 大额实时, 用途, 备注, 用户编号) values "
+                               "('否','A1000001','否','旧名','旧行','旧地',10000,'否','货款','备','1')"));
+        in = std::make_unique<Instances>();
+        in->create(ws->path());
+        form().setLoginOnFirstShow(false);
+        Modal::setNextHandler([](QDialog* d) {
+            auto* dlg = static_cast<TPasswordDlg*>(d);
+            dlg->OKBtnClick();
+            return dlg->result();
+        });
+        form().LoginClick();
+        form().show();
+        QApplication::setActiveWindow(&form());
+        QVERIFY(QTest::qWaitForWindowExposed(&form()));
+        MessageBox::takeShown();
+    }
+
+    void cleanup()
+    {
+        in.reset();
+        ws.reset();
+        QCOMPARE(Modal::pendingHandlers(), 0);
+        QCOMPARE(MessageBox::pendingAnswers(), 0);
+    }
+
+    // ↓ on the last row, the navigator's store button and closing the program all take
+    // the text still in the open cell editor.
+    void openEditorIsStoredByEveryWayOut()
+    {
+        DBGrid* grid = form().DBGridPayment;
+        grid->setFocus();
+        pay().last();
+        QTest::keyClick(grid, Qt::Key_Down); // a new instruction
+        QVERIFY(pay().state() == Table::State::Insert);
+        QLineEdit* amount = openCell(grid, cell(grid, pay().currentRow(), u"金额"));
+        QVERIFY(amount);
+        QTest::keyClicks(amount, QStringLiteral("1500.5"));
+        QTest::keyClick(amount, Qt::Key_Down);
+        QCOMPARE(db(QStringLiteral("select count(*) from Payment")).toInt(), 2);
+        QCOMPARE(db(QStringLiteral("select 金额 from Payment where 编号 = 2")).toLongLong(),
+                 15005000LL);
+
+        pay().first();
+        QLineEdit* remark = openCell(grid, cell(grid, 0, u"备注"));
+        QVERIFY(remark);
+        remark->selectAll();
+        type(QStringLiteral("加急"));
+        QToolButton* store = form().DBNavigatorPayment->button(DBNavigator::Post);
+        QVERIFY(store->isEnabled()); // the first key began editing the row
+        store->click();
+        QCOMPARE(db(QStringLiteral("select 备注 from Payment where 编号 = 1")).toString(),
+                 QStringLiteral("加急"));
+
+        form().SalaryClick();
+        DBGrid* salary = form().DBGridSalary;
+        salary->setFocus();
+        QTest::keyClick(salary, Qt::Key_Down);
+        QLineEdit* name = openCell(salary, cell(salary, in->DataModule2.ATSalary->currentRow(), u"姓名"));
+        QVERIFY(name);
+        type(QStringLiteral("王小明"));
+        QVERIFY(form().close());
+        QCOMPARE(db(QStringLiteral("select 姓名 from Salary")).toString(), QStringLiteral("王小明"));
+        for (const MessageBox::Shown& m : MessageBox::takeShown())
+            QVERIFY2(m.icon != QMessageBox::Critical, qPrintable(m.text)); // nothing refused
+    }
+
+    // Keys typed at once after a click go into the cell, never to a keyboard search that
+    // jumps to a stored row starting with the same letter.
+    void typingRightAfterAClick()
+    {
+        DBGrid* grid = form().DBGridPayment;
+        grid->setFocus();
+        pay().last();
+        QTest::keyClick(grid, Qt::Key_Down);
+        const QModelIndex account = cell(grid, pay().currentRow(), u"收款帐号");
+        click(grid, account);
+        type(QStringLiteral("A1000002"));
+        key(Qt::Key_Return);
+        click(grid, cell(grid, pay().currentRow(), u"收款单位"));
+        click(grid, cell(grid, pay().currentRow(), u"收款单位")); // editor open at once
+        type(QStringLiteral("新户"));
+        key(Qt::Key_Down);
+        QCOMPARE(db(QStringLiteral("select 收款帐号 || '/' || 收款单位 from Payment where 编号 = 2"))
+                     .toString(),
+                 QStringLiteral("A1000002/新户"));
+        QCOMPARE(db(QStringLiteral("select 收款帐号 || '/' || 收款单位 from Payment where 编号 = 1"))
+                     .toString(),
+                 QStringLiteral("A1000001/旧名"));
+    }
+
+    // The detail window's fields hold what is typed; the value is checked when stored.
+    void detailWindowKeepsWhatIsTyped()
+    {
+        form().ShowAddition1->setChecked(true);
+        form().ShowAddition1Execute();
+        TPaymentAdditionDlg& w = *in->PaymentAdditionDlg;
+        QApplication::setActiveWindow(&w);
+        pay().first();
+        w.DBEdit7->setFocus();
+        w.DBEdit7->selectAll();
+        QTest::keyClicks(w.DBEdit7, QStringLiteral("100."));
+        QCOMPARE(w.DBEdit7->text(), QStringLiteral("100."));
+        QTest::keyClicks(w.DBEdit7, QStringLiteral("05"));
+        QCOMPARE(w.DBEdit7->text(), QStringLiteral("100.05"));
+        w.DBEdit9->setFocus();
+        w.DBEdit9->setCursorPosition(0);
+        QTest::keyClicks(w.DBEdit9, QStringLiteral("XY"));
+        QCOMPARE(w.DBEdit9->text(), QStringLiteral("XY备"));
+        QVERIFY(MessageBox::takeShown().isEmpty()); // no box per keystroke
+        w.OKBtn->click();
+        QCOMPARE(db(QStringLiteral("select 金额 || '/' || 备注 from Payment where 编号 = 1")).toString(),
+                 QStringLiteral("1000500/XY备"));
+
+        // A half-typed amount is refused when stored, and stays for the clerk to correct.
+        w.DBEdit7->setFocus();
+        w.DBEdit7->selectAll();
+        QTest::keyClicks(w.DBEdit7, QStringLiteral("1,"));
+        w.OKBtn->click();
+        const auto shown = MessageBox::takeShown();
+        QVERIFY(!shown.isEmpty());
+        QVERIFY(shown.last().text.contains(QStringLiteral("1,")));
+        QCOMPARE(w.DBEdit7->text(), QStringLiteral("1,"));
+        QCOMPARE(db(QStringLiteral("select 金额 from Payment where 编号 = 1")).toLongLong(), 1000500LL);
+        w.close(); // drops the pending edit
+        QCOMPARE(w.DBEdit7->text(), QStringLiteral("100.05"));
+    }
+
+    // The payee page: dropping an untouched new row while the hidden lookup lists and
+    // picker follow the same table.
+    void droppingAnUntouchedNewPayeeRow()
+    {
+        form().CompanyMaintainClick();
+        DBGrid* grid = form().DBGridCompany;
+        form().DBNavigatorCompany->button(DBNavigator::Insert)->click();
+        QVERIFY(company().state() == Table::State::Insert);
+        click(grid, cell(grid, 1, u"收款单位"));
+        QVERIFY(company().state() == Table::State::Browse);
+        QCOMPARE(company().rowCount(), 2);
+        form().DBNavigatorCompany->button(DBNavigator::Insert)->click();
+        form().DBNavigatorCompany->button(DBNavigator::Cancel)->click();
+        QVERIFY(company().state() == Table::State::Browse);
+        QCOMPARE(company().rowCount(), 2);
+        QCOMPARE(db(QStringLiteral("select count(*) from Company")).toInt(), 2);
+    }
+
+    // The detail window's account list gives the payee picked, whatever position a
+    // pending new payee row takes in the payee book.
+    void detailDropDownPicksThePayeeChosen()
+    {
+        form().CompanyMaintainClick();
+        company().first();
+        form().DBNavigatorCompany->button(DBNavigator::Insert)->click(); // before A1
+        form().PaymentAddClick();
+        form().ShowAddition1->setChecked(true);
+        form().ShowAddition1Execute();
+        TPaymentAdditionDlg& w = *in->PaymentAdditionDlg;
+        pay().first();
+        TableComboBox* combo = w.LookupComboAccount;
+        combo->showPopup();
+        const int c3 = combo->findText(QStringLiteral("C3"));
+        QVERIFY(c3 >= 0);
+        QAbstractItemView* list = combo->view();
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                          list->visualRect(list->model()->index(c3, 0)).center());
+        QCOMPARE(pay().text(u"收款帐号"), QStringLiteral("C3"));
+        QCOMPARE(pay().text(u"收款单位"), QStringLiteral("丙公司"));
+        QCOMPARE(pay().text(u"收款银行"), QStringLiteral("建行"));
+        pay().cancel();
+    }
+
+    // Closing with a row the rules refuse: store (try again), discard, or stay.
+    void closingWithARefusedRow()
+    {
+        DBGrid* grid = form().DBGridPayment;
+        grid->setFocus();
+        pay().first();
+        QLineEdit* place = openCell(grid, cell(grid, 0, u"汇入地点"));
+        QVERIFY(place);
+        place->selectAll();
+        QTest::keyClick(place, Qt::Key_Delete); // another city needs a place
+        MessageBox::setNextAnswer(QMessageBox::Cancel);
+        QVERIFY(!form().close());
+        QVERIFY(form().isVisible());
+        QVERIFY(pay().isEditing());
+        const auto asked = MessageBox::takeShown();
+        QCOMPARE(asked.size(), 1);
+        QVERIFY(asked.first().text.contains(QStringLiteral("请输入汇入地点")));
+        QVERIFY(asked.first().text.contains(QStringLiteral("放弃")));
+        MessageBox::setNextAnswer(QMessageBox::Save); // refused again: asked again
+        MessageBox::setNextAnswer(QMessageBox::Discard);
+        QVERIFY(form().close());
+        QCOMPARE(MessageBox::takeShown().size(), 2);
+        QCOMPARE(db(QStringLiteral("select 汇入地点 from Payment where 编号 = 1")).toString(),
+                 QStringLiteral("旧地"));
+    }
+};
+
+QTEST_MAIN(TestEditing)
+#include "tst_editing.moc"
