@@ -72,14 +72,16 @@ private slots:
             Connection c;
             c.open(ws->path());
         }
+        execSql(
+            ws->path(),
+            QStringLiteral("insert into Company(收款帐号, 收款单位, 收款银行, 汇入地点, 溯枫帐号) "
+                           "values ('A1','甲公司','工行','上海','否'),"
+                           "('C3','丙公司','建行','北京','否')"));
         execSql(ws->path(),
-                QStringLiteral("insert into Company(收款帐号, 收款单位, 收款银行, 汇入地点, 溯枫帐号) "
-                               "values ('A1','甲公司','工行','上海','否'),"
-                               "('C3','丙公司','建行','北京','否')"));
-        execSql(ws->path(),
-                QStringLiteral("insert into Payment(同城交易, 收款帐号, 溯枫帐号, 收款单位, 收款银行, "
-                               "汇入地点, 金额, 大额实时, 用途, 备注, 用户编号) values "
-                               "('否','A1000001','否','旧名','旧行','旧地',10000,'否','货款','备','1')"));
+                QStringLiteral(
+                    "insert into Payment(同城交易, 收款帐号, 溯枫帐号, 收款单位, 收款银行, "
+                    "汇入地点, 金额, 大额实时, 用途, 备注, 用户编号) values "
+                    "('否','A1000001','否','旧名','旧行','旧地',10000,'否','货款','备','1')"));
         in = std::make_unique<Instances>();
         in->create(ws->path());
         form().setLoginOnFirstShow(false);
@@ -135,11 +137,13 @@ private slots:
         DBGrid* salary = form().DBGridSalary;
         salary->setFocus();
         QTest::keyClick(salary, Qt::Key_Down);
-        QLineEdit* name = openCell(salary, cell(salary, in->DataModule2.ATSalary->currentRow(), u"姓名"));
+        QLineEdit* name =
+            openCell(salary, cell(salary, in->DataModule2.ATSalary->currentRow(), u"姓名"));
         QVERIFY(name);
         type(QStringLiteral("王小明"));
         QVERIFY(form().close());
-        QCOMPARE(db(QStringLiteral("select 姓名 from Salary")).toString(), QStringLiteral("王小明"));
+        QCOMPARE(db(QStringLiteral("select 姓名 from Salary")).toString(),
+                 QStringLiteral("王小明"));
         for (const MessageBox::Shown& m : MessageBox::takeShown())
             QVERIFY2(m.icon != QMessageBox::Critical, qPrintable(m.text)); // nothing refused
     }
@@ -160,12 +164,14 @@ private slots:
         click(grid, cell(grid, pay().currentRow(), u"收款单位")); // editor open at once
         type(QStringLiteral("新户"));
         key(Qt::Key_Down);
-        QCOMPARE(db(QStringLiteral("select 收款帐号 || '/' || 收款单位 from Payment where 编号 = 2"))
-                     .toString(),
-                 QStringLiteral("A1000002/新户"));
-        QCOMPARE(db(QStringLiteral("select 收款帐号 || '/' || 收款单位 from Payment where 编号 = 1"))
-                     .toString(),
-                 QStringLiteral("A1000001/旧名"));
+        QCOMPARE(
+            db(QStringLiteral("select 收款帐号 || '/' || 收款单位 from Payment where 编号 = 2"))
+                .toString(),
+            QStringLiteral("A1000002/新户"));
+        QCOMPARE(
+            db(QStringLiteral("select 收款帐号 || '/' || 收款单位 from Payment where 编号 = 1"))
+                .toString(),
+            QStringLiteral("A1000001/旧名"));
     }
 
     // The detail window's fields hold what is typed; the value is checked when stored.
@@ -188,8 +194,9 @@ private slots:
         QCOMPARE(w.DBEdit9->text(), QStringLiteral("XY备"));
         QVERIFY(MessageBox::takeShown().isEmpty()); // no box per keystroke
         w.OKBtn->click();
-        QCOMPARE(db(QStringLiteral("select 金额 || '/' || 备注 from Payment where 编号 = 1")).toString(),
-                 QStringLiteral("1000500/XY备"));
+        QCOMPARE(
+            db(QStringLiteral("select 金额 || '/' || 备注 from Payment where 编号 = 1")).toString(),
+            QStringLiteral("1000500/XY备"));
 
         // A half-typed amount is refused when stored, and stays for the clerk to correct.
         w.DBEdit7->setFocus();
@@ -200,7 +207,8 @@ private slots:
         QVERIFY(!shown.isEmpty());
         QVERIFY(shown.last().text.contains(QStringLiteral("1,")));
         QCOMPARE(w.DBEdit7->text(), QStringLiteral("1,"));
-        QCOMPARE(db(QStringLiteral("select 金额 from Payment where 编号 = 1")).toLongLong(), 1000500LL);
+        QCOMPARE(db(QStringLiteral("select 金额 from Payment where 编号 = 1")).toLongLong(),
+                 1000500LL);
         w.close(); // drops the pending edit
         QCOMPARE(w.DBEdit7->text(), QStringLiteral("100.05"));
     }

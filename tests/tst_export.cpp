@@ -15,7 +15,6 @@
 using namespace bankprep;
 using namespace testutil;
 
-
 class TestExport : public QObject
 {
     Q_OBJECT

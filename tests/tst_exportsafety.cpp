@@ -70,16 +70,18 @@ class TestExportSafety : public QObject
     // Everything in the folder but the database's own files.
     QStringList folder() const
     {
-        QStringList names = QDir(path(QString())).entryList(
-            QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+        QStringList names =
+            QDir(path(QString()))
+                .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                           QDir::Name);
         names.removeIf([](const QString& n) { return n.startsWith(QStringLiteral("data.db")); });
         return names;
     }
 
     QStringList exportPayments(const QString& target)
     {
-        return {QStringLiteral("export-payments"), QStringLiteral("--payer"), QStringLiteral("310100"),
-                QStringLiteral("-o"), target};
+        return {QStringLiteral("export-payments"), QStringLiteral("--payer"),
+                QStringLiteral("310100"), QStringLiteral("-o"), target};
     }
 
 private slots:
@@ -163,19 +165,20 @@ private slots:
         QVERIFY(QDir(path(QString())).mkdir(QStringLiteral("folder")));
         QVERIFY(QFile::link(path(QStringLiteral("nowhere")), path(QStringLiteral("dangling"))));
         QVERIFY(QFile::link(path(QStringLiteral("data.db")), path(QStringLiteral("db-link"))));
-        QStringList targets = {QStringLiteral("pipe"), QStringLiteral("folder"),
+        QStringList targets = {QStringLiteral("pipe"),     QStringLiteral("folder"),
                                QStringLiteral("dangling"), QStringLiteral("data.db"),
-                               QStringLiteral("db-link"), QStringLiteral("data.db-wal")};
+                               QStringLiteral("db-link"),  QStringLiteral("data.db-wal")};
         // A device node of the test's own (as root, which CI is).
-        if (::geteuid() == 0 &&
-            ::mknod(QFile::encodeName(path(QStringLiteral("null-node"))), S_IFCHR | 0666,
-                    makedev(1, 3)) == 0)
+        if (::geteuid() == 0 && ::mknod(QFile::encodeName(path(QStringLiteral("null-node"))),
+                                        S_IFCHR | 0666, makedev(1, 3)) == 0)
             targets << QStringLiteral("null-node");
         for (const QString& t : targets) {
             const Run r = cli(exportPayments(t));
             QVERIFY2(r.status == 1 && r.err.contains(t), qPrintable(t + QLatin1Char(' ') + r.err));
         }
-        struct stat st{};
+        struct stat st
+        {
+        };
         QVERIFY(::stat(QFile::encodeName(path(QStringLiteral("pipe"))), &st) == 0 &&
                 S_ISFIFO(st.st_mode));
         if (targets.contains(QStringLiteral("null-node")))
@@ -184,10 +187,12 @@ private slots:
         QVERIFY(QFileInfo(path(QStringLiteral("dangling"))).isSymLink());
         // The database is still the database (read through SQLite: reading its file here
         // directly would drop this process's own locks on it).
-        QCOMPARE(querySingle(path(QStringLiteral("data.db")), QStringLiteral("pragma integrity_check"))
-                     .toString(),
-                 QStringLiteral("ok"));
-        QCOMPARE(querySingle(path(QStringLiteral("data.db")), QStringLiteral("select count(*) from Payment"))
+        QCOMPARE(
+            querySingle(path(QStringLiteral("data.db")), QStringLiteral("pragma integrity_check"))
+                .toString(),
+            QStringLiteral("ok"));
+        QCOMPARE(querySingle(path(QStringLiteral("data.db")),
+                             QStringLiteral("select count(*) from Payment"))
                      .toInt(),
                  150);
 
@@ -215,14 +220,15 @@ private slots:
         const QString t2 = QStringLiteral(".old.txt.2.bankprep-%1.tmp").arg(dead);
         write(t1, "after 1");
         write(t2, "after 2");
-        const QByteArray note = QFile::encodeName(path(t1)).toPercentEncoding() + '\t' +
-                                QFile::encodeName(path(QStringLiteral("old.txt.1"))).toPercentEncoding() +
-                                "\n" + QFile::encodeName(path(t2)).toPercentEncoding() + '\t' +
-                                QFile::encodeName(path(QStringLiteral("old.txt.2"))).toPercentEncoding() +
-                                "\n";
+        const QByteArray note =
+            QFile::encodeName(path(t1)).toPercentEncoding() + '\t' +
+            QFile::encodeName(path(QStringLiteral("old.txt.1"))).toPercentEncoding() + "\n" +
+            QFile::encodeName(path(t2)).toPercentEncoding() + '\t' +
+            QFile::encodeName(path(QStringLiteral("old.txt.2"))).toPercentEncoding() + "\n";
         write(QStringLiteral(".bankprep-%1.commit").arg(dead), note);
-        write(QStringLiteral(".gz.txt.bankprep-%1.tmp").arg(QStringLiteral("%1-00000001").arg(gone)),
-              "half");
+        write(
+            QStringLiteral(".gz.txt.bankprep-%1.tmp").arg(QStringLiteral("%1-00000001").arg(gone)),
+            "half");
         const QString running = QStringLiteral(".x.txt.bankprep-%1.tmp").arg(alive);
         write(running, "in progress");
 

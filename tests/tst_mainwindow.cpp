@@ -545,7 +545,8 @@ private slots:
         const auto shown = MessageBox::takeShown();
         QCOMPARE(shown.size(), 1);
         QCOMPARE(shown.first().icon, QMessageBox::Question);
-        QVERIFY2(shown.first().text.contains(QStringLiteral("超出长度")), qPrintable(shown.first().text));
+        QVERIFY2(shown.first().text.contains(QStringLiteral("超出长度")),
+                 qPrintable(shown.first().text));
         QVERIFY(form().isVisible());
         QVERIFY(t.isEditing());
         t.cancel();

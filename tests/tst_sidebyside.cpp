@@ -80,7 +80,8 @@ class TestSideBySide : public QObject
     {
         const QString fds = QStringLiteral("/proc/%1/fd").arg(desktop.processId());
         bool sawWal = false;
-        for (const QString& fd : QDir(fds).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot)) {
+        for (const QString& fd :
+             QDir(fds).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot)) {
             const QString target = QFile::symLinkTarget(fds + QLatin1Char('/') + fd);
             if (target.contains(QStringLiteral("data.db-wal"))) {
                 sawWal = true;
@@ -97,13 +98,15 @@ class TestSideBySide : public QObject
         const pid_t child = ::fork();
         if (child == 0) {
             const int fd = ::open(QFile::encodeName(path(QStringLiteral("data.db-shm"))), O_RDWR);
-            struct flock probe{};
+            struct flock probe
+            {
+            };
             probe.l_type = F_WRLCK;
             probe.l_whence = SEEK_SET;
             probe.l_start = 128;
             probe.l_len = 1;
-            const bool held = fd >= 0 && ::fcntl(fd, F_GETLK, &probe) == 0 &&
-                              probe.l_type != F_UNLCK;
+            const bool held =
+                fd >= 0 && ::fcntl(fd, F_GETLK, &probe) == 0 && probe.l_type != F_UNLCK;
             ::_exit(held && probe.l_pid > 0 ? 0 : 1);
         }
         int status = -1;
@@ -116,9 +119,9 @@ class TestSideBySide : public QObject
     {
         QByteArray payments = "header\r\n";
         for (int i = first; i < first + rows; ++i)
-            payments += "310100|" + gbk("否") + "|P" + QByteArray::number(i) + "|" + gbk("某公司") + "|" +
-                        gbk("某行") + "|" + gbk("上海") + "|" + QByteArray::number(i) + ".25|" +
-                        gbk("货款") + "||" + gbk("否") + "\r\n";
+            payments += "310100|" + gbk("否") + "|P" + QByteArray::number(i) + "|" + gbk("某公司") +
+                        "|" + gbk("某行") + "|" + gbk("上海") + "|" + QByteArray::number(i) +
+                        ".25|" + gbk("货款") + "||" + gbk("否") + "\r\n";
         QFile f(path(QStringLiteral("zf-in.txt")));
         QVERIFY(f.open(QIODevice::WriteOnly) && f.write(payments) == payments.size());
         f.close();
@@ -174,20 +177,20 @@ private slots:
             QVERIFY2(!second.tryLock(), other);
         }
 
-        const QStringList exportArgs = {QStringLiteral("export-payments"), QStringLiteral("--payer"),
-                                        QStringLiteral("310100"), QStringLiteral("-o"),
-                                        QStringLiteral("zf.txt")};
+        const QStringList exportArgs = {QStringLiteral("export-payments"),
+                                        QStringLiteral("--payer"), QStringLiteral("310100"),
+                                        QStringLiteral("-o"), QStringLiteral("zf.txt")};
         QCOMPARE(cli(exportArgs), 0);
         QVERIFY(readFile(path(QStringLiteral("zf.txt"))).startsWith("3|"));
         writeImportFiles(1, 2000);
         if (QTest::currentTestFailed())
             return;
         QCOMPARE(cli({QStringLiteral("import-payments"), QStringLiteral("zf-in.txt")}), 0);
-        QCOMPARE(cli({QStringLiteral("import-payees"), QStringLiteral("wl-in.txt"),
-                      QStringLiteral("--col"), QStringLiteral("unit=1"), QStringLiteral("--col"),
-                      QStringLiteral("bank=2"), QStringLiteral("--col"),
-                      QStringLiteral("account=3")}),
-                 0);
+        QCOMPARE(
+            cli({QStringLiteral("import-payees"), QStringLiteral("wl-in.txt"),
+                 QStringLiteral("--col"), QStringLiteral("unit=1"), QStringLiteral("--col"),
+                 QStringLiteral("bank=2"), QStringLiteral("--col"), QStringLiteral("account=3")}),
+            0);
         verifyWalNotDeleted();
         if (QTest::currentTestFailed())
             return;

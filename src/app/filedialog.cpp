@@ -20,22 +20,17 @@ public:
     {
     }
 
-    QIcon icon(IconType type) const override
-    {
-        return type == Folder ? m_folder : m_file;
-    }
+    QIcon icon(IconType type) const override { return type == Folder ? m_folder : m_file; }
 
-    QIcon icon(const QFileInfo& info) const override
-    {
-        return info.isDir() ? m_folder : m_file;
-    }
+    QIcon icon(const QFileInfo& info) const override { return info.isDir() ? m_folder : m_file; }
 
     QString type(const QFileInfo& info) const override
     {
         if (info.isDir())
             return QStringLiteral("文件夹");
         const QString suffix = info.suffix();
-        return suffix.isEmpty() ? QStringLiteral("文件") : suffix.toUpper() + QStringLiteral(" 文件");
+        return suffix.isEmpty() ? QStringLiteral("文件")
+                                : suffix.toUpper() + QStringLiteral(" 文件");
     }
 
 private:

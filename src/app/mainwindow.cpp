@@ -445,9 +445,10 @@ bool TAppForm::storePendingRows()
                                "取消：回到程序中修改这条记录。")
                     .arg(lists.value(t->tableName(), t->tableName()),
                          reason.isEmpty() ? QStringLiteral("。") : QStringLiteral("：\n") + reason);
-            const auto answer = MessageBox::question(
-                this, applicationTitle(), text,
-                QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, QMessageBox::Cancel);
+            const auto answer =
+                MessageBox::question(this, applicationTitle(), text,
+                                     QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel,
+                                     QMessageBox::Cancel);
             if (answer == QMessageBox::Save)
                 continue;
             if (answer == QMessageBox::Discard && guarded(this, [t] { t->cancel(); }))
@@ -509,9 +510,8 @@ void TAppForm::selectPageItem(QAction* item, bool tbNew, Page page)
 {
     // What is being typed on the page left goes into its row first (a refused value,
     // such as an amount that is not a number, keeps the clerk on the page).
-    for (Table* t :
-         {m_dm.ATPayment.get(), m_dm.ATCompany.get(), m_dm.ATSalary.get(), m_dm.ATDrawee.get(),
-          m_dm.ATCompanyType.get(), m_dm.ATUse.get()}) {
+    for (Table* t : {m_dm.ATPayment.get(), m_dm.ATCompany.get(), m_dm.ATSalary.get(),
+                     m_dm.ATDrawee.get(), m_dm.ATCompanyType.get(), m_dm.ATUse.get()}) {
         if (!guarded(this, [t] { t->updateRecord(); })) {
             // The page items follow the pages, without the unused PaymentFind page.
             const int shown = currentPage() == PaymentAddPage ? 0 : currentPage() - 1;

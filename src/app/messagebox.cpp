@@ -52,8 +52,8 @@ MessageBox::Button MessageBox::show(QWidget* parent, QMessageBox::Icon icon, con
         box.setDefaultButton(defaultButton);
     // The program's own texts on the standard buttons.
     static const QList<QPair<Button, const char*>> captions = {
-        {QMessageBox::Ok, "确定"},   {QMessageBox::Cancel, "取消"}, {QMessageBox::Yes, "是"},
-        {QMessageBox::No, "否"},     {QMessageBox::Save, "保存"},   {QMessageBox::Discard, "放弃"},
+        {QMessageBox::Ok, "确定"},    {QMessageBox::Cancel, "取消"}, {QMessageBox::Yes, "是"},
+        {QMessageBox::No, "否"},      {QMessageBox::Save, "保存"},   {QMessageBox::Discard, "放弃"},
         {QMessageBox::Retry, "重试"}, {QMessageBox::Abort, "中止"},
     };
     for (const auto& [button, caption] : captions) {

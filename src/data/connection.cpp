@@ -182,8 +182,7 @@ void Connection::validateSchema()
             if (t.name == QLatin1String("Payment") && c.name == QStringLiteral("大额实时"))
                 continue;
             if (!hasColumn(found, c.name))
-                throw DbError(
-                    QStringLiteral("数据表“%1”中缺少列“%2”。").arg(t.name, c.name));
+                throw DbError(QStringLiteral("数据表“%1”中缺少列“%2”。").arg(t.name, c.name));
         }
     }
     if (present == 0 && !existing.isEmpty()) {

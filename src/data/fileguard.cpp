@@ -76,7 +76,9 @@ void unregisterDatabase(const QString& path)
 
 bool isDatabaseFile(const QString& path)
 {
-    struct stat target{};
+    struct stat target
+    {
+    };
     if (!statPath(path, &target))
         return false;
     QStringList dbs;
@@ -86,7 +88,9 @@ bool isDatabaseFile(const QString& path)
     }
     for (const QString& db : dbs) {
         for (const QString& name : companionPaths(db)) {
-            struct stat st{};
+            struct stat st
+            {
+            };
             if (statPath(name, &st) && st.st_dev == target.st_dev && st.st_ino == target.st_ino)
                 return true;
         }
@@ -98,7 +102,9 @@ QString inputProblem(const QString& path)
 {
     if (path.isEmpty())
         return QStringLiteral("没有指定文件。");
-    struct stat st{};
+    struct stat st
+    {
+    };
     if (!statPath(path, &st)) {
         return errno == ENOENT || errno == ENOTDIR
                    ? QStringLiteral("文件“%1”不存在。").arg(native(path))
@@ -126,7 +132,9 @@ QByteArray readInputFile(const QString& path)
     if (fd < 0)
         throw DbError(
             QStringLiteral("无法打开文件“%1”：%2").arg(native(path), describeErrno(errno)));
-    struct stat st{};
+    struct stat st
+    {
+    };
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
         throw DbError(QStringLiteral("“%1”不是普通文件，不能读取。").arg(native(path)));
@@ -156,7 +164,9 @@ QString outputProblem(const QString& path)
 {
     if (path.isEmpty())
         return QStringLiteral("没有指定要导出的文件名。");
-    struct stat st{};
+    struct stat st
+    {
+    };
     if (!statPath(path, &st, false)) {
         if (errno != ENOENT)
             return QStringLiteral("无法写入文件“%1”：%2").arg(native(path), describeErrno(errno));

@@ -1131,7 +1131,8 @@ void Table::updateRecord()
 void Table::checkNotNotifying() const
 {
     if (m_notifying > 0)
-        throw DbError(QStringLiteral("数据表“%1”正在更新显示，操作未执行，请重试。").arg(m_tableName));
+        throw DbError(
+            QStringLiteral("数据表“%1”正在更新显示，操作未执行，请重试。").arg(m_tableName));
 }
 
 // ---------------------------------------------------------------------------

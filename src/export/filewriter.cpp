@@ -10,8 +10,8 @@
 #include <QRegularExpression>
 #include <QSet>
 #include <cerrno>
-#include <signal.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -27,7 +27,9 @@ struct Target
     QString path;      // the file actually replaced (a symlink's target)
     QString temp;
     bool existed = false;
-    struct stat st{};
+    struct stat st
+    {
+    };
 };
 
 QString native(const QString& path)
@@ -133,8 +135,8 @@ bool writeManifest(const QString& path, const std::vector<Target>& targets)
 {
     QByteArray text;
     for (const Target& t : targets)
-        text += encoded(t.temp).toPercentEncoding() + '\t' + encoded(t.path).toPercentEncoding() +
-                '\n';
+        text +=
+            encoded(t.temp).toPercentEncoding() + '\t' + encoded(t.path).toPercentEncoding() + '\n';
     Target fresh;
     return writeWhole(path, text, fresh);
 }
@@ -171,14 +173,15 @@ void recoverInterruptedExports(const QString& folder)
                 if (parts.size() != 2)
                     continue;
                 const QString temp = QFile::decodeName(QByteArray::fromPercentEncoding(parts[0]));
-                const QString target =
-                    QFile::decodeName(QByteArray::fromPercentEncoding(parts[1]));
+                const QString target = QFile::decodeName(QByteArray::fromPercentEncoding(parts[1]));
                 // Only a temporary file of that export, onto a name in its own folder.
                 const QFileInfo ti(temp);
                 if (!ti.fileName().endsWith(kMarker + token + QStringLiteral(".tmp")) ||
                     ti.absolutePath() != QFileInfo(target).absolutePath())
                     continue;
-                struct stat st{};
+                struct stat st
+                {
+                };
                 if (::lstat(encoded(temp).constData(), &st) == 0 && S_ISREG(st.st_mode) &&
                     FileGuard::outputProblem(target).isEmpty())
                     ::rename(encoded(temp).constData(), encoded(target).constData());
@@ -193,7 +196,9 @@ void recoverInterruptedExports(const QString& folder)
         const QRegularExpressionMatch m = tempName.match(name);
         if (!m.hasMatch() || ownerAlive(m.captured(1).toLongLong()))
             continue;
-        struct stat st{};
+        struct stat st
+        {
+        };
         const QByteArray path = encoded(dir.filePath(name));
         if (::lstat(path.constData(), &st) == 0 && S_ISREG(st.st_mode))
             ::unlink(path.constData());
@@ -205,8 +210,9 @@ void writeFilesAtomically(const QStringList& paths, const QList<QByteArray>& con
     Q_ASSERT(paths.size() == contents.size());
     if (paths.isEmpty())
         return;
-    const QString token = QStringLiteral("%1-%2").arg(::getpid()).arg(
-        QRandomGenerator::system()->generate(), 8, 16, QLatin1Char('0'));
+    const QString token = QStringLiteral("%1-%2")
+                              .arg(::getpid())
+                              .arg(QRandomGenerator::system()->generate(), 8, 16, QLatin1Char('0'));
 
     // Every target is checked before anything is written.
     std::vector<Target> targets;

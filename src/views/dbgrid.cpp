@@ -216,9 +216,9 @@ public:
             const bool tab = ke->key() == Qt::Key_Tab;
             const bool backtab = ke->key() == Qt::Key_Backtab;
             if (w && (enter || tab || backtab)) {
-                m_grid->setLastEditorKey(tab ? DBGrid::LastKey::Tab
-                                             : enter ? DBGrid::LastKey::Enter
-                                                     : DBGrid::LastKey::Other);
+                m_grid->setLastEditorKey(tab     ? DBGrid::LastKey::Tab
+                                         : enter ? DBGrid::LastKey::Enter
+                                                 : DBGrid::LastKey::Other);
                 // A refused value (an amount that is not a number) keeps the editor
                 // open with what was typed.
                 if (!m_grid->commitEditor(w))
@@ -241,9 +241,9 @@ private:
 // A click on the current cell opens its editor at once (see mouseReleaseEvent): Qt's
 // own "selected clicked" trigger waits for the double-click interval, and keys typed
 // meanwhile were taken for a keyboard search.
-const QAbstractItemView::EditTriggers DBGrid::kEditTriggers =
-    QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
-    QAbstractItemView::AnyKeyPressed;
+const QAbstractItemView::EditTriggers DBGrid::kEditTriggers = QAbstractItemView::DoubleClicked |
+                                                              QAbstractItemView::EditKeyPressed |
+                                                              QAbstractItemView::AnyKeyPressed;
 
 bool confirmDeleteRecord(QWidget* parent)
 {

@@ -271,9 +271,7 @@ bool TPaymentAdditionDlg::goToPayee(QComboBox* combo, int index)
     if (!key.isValid())
         return false;
     bool found = false;
-    guarded(this, [&] {
-        found = m_dm.ATCompany->gotoBookmark(Bookmark{key.toLongLong(), true});
-    });
+    guarded(this, [&] { found = m_dm.ATCompany->gotoBookmark(Bookmark{key.toLongLong(), true}); });
     return found;
 }
 
