@@ -279,13 +279,15 @@ DBGrid::DBGrid(DataSource* source, const QList<GridColumn>& columns, QWidget* pa
     connect(t, &Table::rowRemoved, this, [this] { syncFromTable(); });
     // Whatever stores or leaves the row first takes what the clerk typed into the cell.
     t->addRecordUpdater(this, [this] { writeOpenEditors(); });
+    m_updatedTable = t;
     connect(t, &Table::editDiscarded, this, [this] { closeOpenEditors(); });
     syncFromTable();
 }
 
 DBGrid::~DBGrid()
 {
-    table()->removeRecordUpdaters(this);
+    if (m_updatedTable)
+        m_updatedTable->removeRecordUpdaters(this);
 }
 
 Table* DBGrid::table() const
@@ -549,12 +551,14 @@ void DBGrid::writeOpenEditors()
 
 void DBGrid::closeOpenEditors()
 {
-    for (int r = 0; r < m_model->rowCount(); ++r) {
-        for (int c = 0; c < m_model->columnCount(); ++c) {
-            if (QWidget* editor = indexWidget(m_model->index(r, c))) {
-                clearEditorChanged(editor);
-                QTableView::closeEditor(editor, QAbstractItemDelegate::RevertModelCache);
-            }
+    // A grid has at most one cell editor open, in its current row.
+    if (state() != EditingState)
+        return;
+    const int row = currentIndex().row();
+    for (int c = 0; row >= 0 && c < m_model->columnCount(); ++c) {
+        if (QWidget* editor = indexWidget(m_model->index(row, c))) {
+            clearEditorChanged(editor);
+            QTableView::closeEditor(editor, QAbstractItemDelegate::RevertModelCache);
         }
     }
 }

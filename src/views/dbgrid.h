@@ -87,6 +87,7 @@ private:
     QTableView* m_frozen = nullptr;
     bool m_syncing = false;
     bool m_pressedOnCurrent = false;
+    QPointer<Table> m_updatedTable; // may go before the grid in tests
     LastKey m_lastEditorKey = LastKey::Other;
 };
 
