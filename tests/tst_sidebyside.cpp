@@ -95,9 +95,11 @@ class TestSideBySide : public QObject
     // that this one is alive. Asked from another process, as bankprep-cli would see it.
     void verifyDesktopStillHoldsItsLocks()
     {
+        // Only async-signal-safe calls in the child of this threaded process.
+        const QByteArray shm = QFile::encodeName(path(QStringLiteral("data.db-shm")));
         const pid_t child = ::fork();
         if (child == 0) {
-            const int fd = ::open(QFile::encodeName(path(QStringLiteral("data.db-shm"))), O_RDWR);
+            const int fd = ::open(shm.constData(), O_RDWR);
             struct flock probe
             {
             };
