@@ -7,7 +7,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev libqt6sql6-sqlite
-  libsqlite3-dev libfreexl-dev libsodium-dev libquazip1-qt6-dev
+  libsqlite3-dev libsodium-dev libquazip1-qt6-dev
   sqlite3 xvfb xauth fonts-wqy-microhei
 )
 

@@ -285,21 +285,17 @@ int importSalaryCommand(const QString& db, QStringList args)
     }
     TDataModule2 dm;
     login(dm, db);
-    if (const QString problem = FileGuard::inputProblem(file); !problem.isEmpty())
-        throw Failure{kRefused, problem};
-    const std::unique_ptr<Spreadsheet> sheet = openSpreadsheet(file);
-    if (!sheet)
-        throw Failure{kRefused, QStringLiteral("文件打开失败。")};
-    const QStringList titles = spreadsheetTitles(*sheet);
-    if (titles.isEmpty())
-        throw Failure{kRefused, QStringLiteral("文件中没有列标题。")};
+    const SalaryFile opened = openSalaryFile(file);
+    if (!opened.problem.isEmpty())
+        throw Failure{kRefused, opened.problem};
     for (int n : {columns.number, columns.name, columns.card, columns.amount}) {
-        if (n > titles.size())
-            throw Failure{
-                kUsage,
-                QStringLiteral("列号%1超出了文件的列标题数（%2列）").arg(n).arg(titles.size())};
+        if (n > opened.titles.size())
+            throw Failure{kUsage, QStringLiteral("列号%1超出了文件的列标题数（%2列）")
+                                      .arg(n)
+                                      .arg(opened.titles.size())};
     }
-    const SalaryImportResult result = importSalary(dm, *sheet, columns);
+    const Spreadsheet& sheet = *opened.sheet;
+    const SalaryImportResult result = importSalary(dm, sheet, columns);
     if (!result.ok)
         throw Failure{kRefused, result.message};
     QTextStream(stdout) << result.message << "\n";

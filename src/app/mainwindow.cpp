@@ -656,21 +656,13 @@ void TAppForm::FileOpen1Execute()
     OpenDialog->setWindowTitle(QStringLiteral("请选择导入数据文件..."));
     if (Modal::exec(OpenDialog) != QDialog::Accepted || OpenDialog->selectedFiles().isEmpty())
         return;
-    const QString path = OpenDialog->selectedFiles().first();
-    if (const QString problem = FileGuard::inputProblem(path); !problem.isEmpty()) {
-        MessageBox::error(this, problem);
+    const SalaryFile opened = openSalaryFile(OpenDialog->selectedFiles().first());
+    if (!opened.problem.isEmpty()) {
+        MessageBox::warning(this, QStringLiteral("警告"), opened.problem);
         return;
     }
-    const std::unique_ptr<Spreadsheet> sheet = openSpreadsheet(path);
-    if (!sheet) {
-        MessageBox::warning(this, QStringLiteral("警告"), QStringLiteral("文件打开失败。"));
-        return;
-    }
-    const QStringList titles = spreadsheetTitles(*sheet);
-    if (titles.isEmpty()) {
-        MessageBox::warning(this, QStringLiteral("警告"), QStringLiteral("文件中没有列标题。"));
-        return;
-    }
+    const QStringList& titles = opened.titles;
+    const Spreadsheet& sheet = *opened.sheet;
     m_importDlg->setTitles(titles);
     if (Modal::exec(m_importDlg) != 1)
         return;
@@ -679,7 +671,7 @@ void TAppForm::FileOpen1Execute()
     columns.number = m_importDlg->CBAccount->currentIndex() + 1;
     columns.card = m_importDlg->CBCard->currentIndex() + 1;
     columns.amount = m_importDlg->CBAmount->currentIndex() + 1;
-    const SalaryImportResult result = importSalary(m_dm, *sheet, columns);
+    const SalaryImportResult result = importSalary(m_dm, sheet, columns);
     if (result.ok)
         MessageBox::information(this, QStringLiteral("导入结果"), result.message);
     else

@@ -84,6 +84,37 @@ std::optional<Money> Money::parse(const char* utf8, std::size_t len)
     return parseDigits(utf8, utf8 + len);
 }
 
+std::optional<Money> Money::parseRounded(QStringView text)
+{
+    const qsizetype point = text.indexOf(QLatin1Char('.'));
+    qsizetype end = text.size();
+    while (end > 0 && (text.at(end - 1) == QLatin1Char(' ') || text.at(end - 1) == QLatin1Char('\t')))
+        --end;
+    if (point < 0 || end - point - 1 <= kScale)
+        return parse(text);
+    // Keep four decimals; the rest decides the rounding.
+    const QStringView rest = text.mid(point + 1 + kScale, end - point - 1 - kScale);
+    for (const QChar c : rest) {
+        if (!c.isDigit() || c.unicode() > '9')
+            return std::nullopt;
+    }
+    std::optional<Money> kept = parse(text.left(point + 1 + kScale));
+    if (!kept)
+        return std::nullopt;
+    const int first = rest.at(0).unicode() - '0';
+    bool beyondHalf = first > 5;
+    if (first == 5) {
+        for (qsizetype i = 1; i < rest.size() && !beyondHalf; ++i)
+            beyondHalf = rest.at(i) != QLatin1Char('0');
+    }
+    const bool half = first == 5 && !beyondHalf;
+    const bool odd = (kept->units() % 2) != 0;
+    if (!(beyondHalf || (half && odd)))
+        return kept;
+    const bool negative = text.trimmed().startsWith(QLatin1Char('-'));
+    return negative ? kept->minus(fromUnits(1)) : kept->plus(fromUnits(1));
+}
+
 QString Money::toString() const
 {
     // Work on the magnitude as unsigned so that the most negative value is exact.

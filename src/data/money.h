@@ -28,6 +28,9 @@ public:
     // blanks are ignored. Returns nothing for anything else or when out of range.
     static std::optional<Money> parse(QStringView text);
     static std::optional<Money> parse(const char* utf8, std::size_t len);
+    // The same, but more than four decimals are rounded to four, half to even, as the
+    // platform's currency conversion does (329.34825 gives 329.3482, 0.00005 gives 0).
+    static std::optional<Money> parseRounded(QStringView text);
 
     constexpr std::int64_t units() const { return m_units; }
 

@@ -1,10 +1,42 @@
 #include "salaryimport.h"
 
 #include "data/datamodule.h"
+#include "data/fileguard.h"
 #include "data/money.h"
 #include "import/spreadsheet.h"
 
 namespace bankprep {
+
+namespace {
+
+// An amount written by a person or a program with thousands separators ("3,500.50"):
+// the separators go when every one stands where it belongs; otherwise the text stays
+// as it is (and is refused as an amount).
+QString withoutGrouping(const QString& text)
+{
+    if (!text.contains(QLatin1Char(',')))
+        return text;
+    const QString t = text.trimmed();
+    qsizetype i = (t.startsWith(QLatin1Char('-')) || t.startsWith(QLatin1Char('+'))) ? 1 : 0;
+    const qsizetype point = t.indexOf(QLatin1Char('.'));
+    const QStringView whole = QStringView(t).mid(i, (point < 0 ? t.size() : point) - i);
+    const QStringList groups = whole.toString().split(QLatin1Char(','));
+    for (qsizetype g = 0; g < groups.size(); ++g) {
+        const QString& digits = groups.at(g);
+        const bool sized = g == 0 ? digits.size() >= 1 && digits.size() <= 3 : digits.size() == 3;
+        if (!sized)
+            return text;
+        for (const QChar c : digits) {
+            if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+                return text;
+        }
+    }
+    if (point >= 0 && t.indexOf(QLatin1Char(','), point) >= 0)
+        return text;
+    return QString(t).remove(QLatin1Char(','));
+}
+
+} // namespace
 
 QStringList spreadsheetTitles(const Spreadsheet& sheet)
 {
@@ -24,6 +56,21 @@ QStringList spreadsheetTitles(const Spreadsheet& sheet)
     return titles;
 }
 
+SalaryFile openSalaryFile(const QString& path)
+{
+    SalaryFile f;
+    f.problem = FileGuard::inputProblem(path);
+    if (!f.problem.isEmpty())
+        return f;
+    f.sheet = openSpreadsheet(path, &f.problem);
+    if (!f.sheet)
+        return f;
+    f.titles = spreadsheetTitles(*f.sheet);
+    if (f.titles.isEmpty())
+        f.problem = QStringLiteral("文件中没有列标题。");
+    return f;
+}
+
 SalaryImportResult importSalary(TDataModule2& dm, const Spreadsheet& sheet,
                                 const SalaryColumns& columns)
 {
@@ -40,15 +87,18 @@ SalaryImportResult importSalary(TDataModule2& dm, const Spreadsheet& sheet,
     int row = 2;
     try {
         for (;; ++row) {
-            // Read in this order: name, number, card, amount.
-            const QString name = sheet.cell(row, columns.name);
+            // The employee number first: the row that ends the list (a totals row, say)
+            // is never checked.
             const QString number = sheet.cell(row, columns.number);
-            const QString card = sheet.cell(row, columns.card);
-            const QString amountText = sheet.cell(row, columns.amount);
             if (number.isEmpty())
                 break;
-            // The decimal point is "." whatever the machine's locale.
-            const auto amount = Money::parse(amountText);
+            const QString name = sheet.cell(row, columns.name);
+            const QString card = sheet.cell(row, columns.card);
+            const QString amountText = sheet.cell(row, columns.amount);
+            // The decimal point is "." whatever the machine's locale; more than four
+            // decimals are rounded as the currency conversion rounds them.
+            const auto amount = Money::parseRounded(
+                sheet.isDelimitedText() ? withoutGrouping(amountText) : amountText);
             if (!amount)
                 throw DbError(QStringLiteral("实发工资“%1”不是有效的金额").arg(amountText));
             salary.append();
@@ -83,9 +133,12 @@ SalaryImportResult importSalary(TDataModule2& dm, const Spreadsheet& sheet,
             }
             return result;
         }
+        QString because = reason;
+        while (because.endsWith(QStringLiteral("。")))
+            because.chop(1);
         result.message = QStringLiteral("导入第%1行时出错：%2。已导入数据%3条。")
                              .arg(row)
-                             .arg(reason)
+                             .arg(because)
                              .arg(result.stored);
         return result;
     }

@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <memory>
 
 namespace bankprep {
 
@@ -10,6 +11,17 @@ class TDataModule2;
 
 // The column titles of a sheet: row 1 from column 1 up to the first empty cell.
 QStringList spreadsheetTitles(const Spreadsheet& sheet);
+
+// A payroll spreadsheet opened for the import, as the desktop program and the
+// command-line tool open it: the active sheet and its titles, or why it cannot be
+// imported ("文件打开失败。", "文件中没有列标题。", or a file that may not be read).
+struct SalaryFile
+{
+    std::unique_ptr<Spreadsheet> sheet;
+    QStringList titles;
+    QString problem; // empty when the import can go on
+};
+SalaryFile openSalaryFile(const QString& path);
 
 // Columns of the payroll fields, counted from 1.
 struct SalaryColumns

@@ -4,17 +4,17 @@
 
 #include "data/dberror.h"
 #include "data/gbk.h"
+#include "import/xlsreader.h"
+#include "import/xlsxreader.h"
 
 #include <QDate>
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
 #include <QStringDecoder>
-#include <QXmlStreamReader>
 #include <cmath>
-#include <freexl.h>
-#include <quazip/quazip.h>
-#include <quazip/quazipfile.h>
+#include <cstdio>
+#include <cstdlib>
 
 namespace bankprep {
 
@@ -55,31 +55,175 @@ QString numberCellText(double value, bool* lost)
 {
     *lost = false;
     if (!std::isfinite(value))
-        return QString::number(value);
+        return QString();
     if (value == 0)
         return QStringLiteral("0");
-    // A spreadsheet keeps 15 significant digits: a larger whole number has lost some.
     if (std::fabs(value) >= 1e15)
         *lost = true;
-    QString text = QLocale::c().toString(value, 'f', QLocale::FloatingPointShortest);
-    int significant = 0;
-    bool leading = true;
-    for (QChar c : text) {
-        if (!c.isDigit())
-            continue;
-        if (leading && c == QLatin1Char('0'))
-            continue;
-        leading = false;
-        ++significant;
+    // The 15 significant digits and the exponent, then written out without exponent.
+    char buffer[40];
+    std::snprintf(buffer, sizeof buffer, "%.14e", value);
+    const char* p = buffer;
+    QString out;
+    if (*p == '-') {
+        out += QLatin1Char('-');
+        ++p;
     }
-    // Trailing zeros of a whole number are not significant digits.
-    if (!text.contains(QLatin1Char('.'))) {
-        for (qsizetype i = text.size() - 1; i >= 0 && text.at(i) == QLatin1Char('0'); --i)
-            --significant;
+    QByteArray digits;
+    for (; *p && *p != 'e'; ++p) {
+        if (*p >= '0' && *p <= '9')
+            digits += *p;
     }
-    if (significant > 15)
-        *lost = true;
-    return text;
+    const int exponent = *p == 'e' ? std::atoi(p + 1) : 0;
+    while (digits.size() > 1 && digits.endsWith('0'))
+        digits.chop(1);
+    // digits d1 d2 ... stand for d1.d2... x 10^exponent.
+    const int pointAfter = exponent + 1; // digits before the decimal point
+    if (pointAfter <= 0) {
+        out += QStringLiteral("0.") + QString(-pointAfter, QLatin1Char('0')) +
+               QString::fromLatin1(digits);
+    } else if (pointAfter >= digits.size()) {
+        out += QString::fromLatin1(digits) + QString(pointAfter - digits.size(), QLatin1Char('0'));
+    } else {
+        out += QString::fromLatin1(digits.left(pointAfter)) + QLatin1Char('.') +
+               QString::fromLatin1(digits.mid(pointAfter));
+    }
+    return out;
+}
+
+NumberFormat classifyNumberFormat(int id, const QString& code)
+{
+    if (code.isEmpty()) {
+        // The built-in formats (the Chinese ones among 27 to 58 included).
+        if (id == 22)
+            return NumberFormat::DateTime;
+        if ((id >= 14 && id <= 17) || (id >= 27 && id <= 31) || id == 36 ||
+            (id >= 50 && id <= 54) || id == 57 || id == 58)
+            return NumberFormat::Date;
+        if ((id >= 18 && id <= 21) || (id >= 32 && id <= 35) || (id >= 45 && id <= 47) ||
+            id == 55 || id == 56)
+            return NumberFormat::Time;
+        return NumberFormat::Number;
+    }
+    // A custom format: its first section, without quoted texts, escaped characters,
+    // colours and locale tags; elapsed-time brackets ([h], [mm]) count as time.
+    bool date = false;
+    bool time = false;
+    bool month = false;
+    QString plain;
+    for (qsizetype i = 0; i < code.size(); ++i) {
+        const QChar ch = code.at(i);
+        if (ch == QLatin1Char(';'))
+            break;
+        if (ch == QLatin1Char('"')) {
+            while (++i < code.size() && code.at(i) != QLatin1Char('"')) {
+            }
+            continue;
+        }
+        if (ch == QLatin1Char('\\') || ch == QLatin1Char('_') || ch == QLatin1Char('*')) {
+            ++i;
+            continue;
+        }
+        if (ch == QLatin1Char('[')) {
+            const qsizetype end = code.indexOf(QLatin1Char(']'), i);
+            const QString inside = code.mid(i + 1, end < 0 ? -1 : end - i - 1).toLower();
+            if (!inside.isEmpty() && (inside.at(0) == QLatin1Char('h') ||
+                                      inside.at(0) == QLatin1Char('m') ||
+                                      inside.at(0) == QLatin1Char('s')))
+                time = true;
+            if (end < 0)
+                break;
+            i = end;
+            continue;
+        }
+        plain += ch.toLower();
+    }
+    plain.remove(QStringLiteral("general"));
+    for (const QChar ch : plain) {
+        if (ch == QLatin1Char('y') || ch == QLatin1Char('d'))
+            date = true;
+        else if (ch == QLatin1Char('h') || ch == QLatin1Char('s'))
+            time = true;
+        else if (ch == QLatin1Char('m'))
+            month = true;
+    }
+    if (month && !time)
+        date = true; // "mm" beside hours or seconds is minutes
+    if (date && time)
+        return NumberFormat::DateTime;
+    if (date)
+        return NumberFormat::Date;
+    if (time)
+        return NumberFormat::Time;
+    return NumberFormat::Number;
+}
+
+QString formattedNumberText(double value, NumberFormat format, bool date1904, bool* lost)
+{
+    *lost = false;
+    // The application's dates run from 1900-01-00 (1904-01-01) to 9999-12-31.
+    const double last = date1904 ? 2957003 : 2958465;
+    if (format == NumberFormat::Number || !std::isfinite(value) || value < 0 || value >= last + 1)
+        return numberCellText(value, lost);
+    qint64 days = qint64(std::floor(value));
+    qint64 seconds = qint64(std::llround((value - double(days)) * 86400.0));
+    if (seconds >= 86400) {
+        ++days;
+        seconds -= 86400;
+    }
+    const QString clock = QStringLiteral("%1:%2:%3")
+                              .arg(seconds / 3600, 2, 10, QLatin1Char('0'))
+                              .arg(seconds / 60 % 60, 2, 10, QLatin1Char('0'))
+                              .arg(seconds % 60, 2, 10, QLatin1Char('0'));
+    if (format == NumberFormat::Time) {
+        if (days == 0)
+            return clock;
+        // More than a day in a time format: elapsed hours, as [h]:mm:ss shows them.
+        return QStringLiteral("%1:%2:%3")
+            .arg(days * 24 + seconds / 3600)
+            .arg(seconds / 60 % 60, 2, 10, QLatin1Char('0'))
+            .arg(seconds % 60, 2, 10, QLatin1Char('0'));
+    }
+    QString date;
+    if (date1904) {
+        date = QDate(1904, 1, 1).addDays(days).toString(QStringLiteral("yyyy-MM-dd"));
+    } else if (days == 0) {
+        date = QStringLiteral("1900-01-00");
+    } else if (days == 60) {
+        date = QStringLiteral("1900-02-29"); // the day the application's calendar has
+    } else {
+        date = QDate(1899, 12, days < 60 ? 31 : 30).addDays(days).toString(QStringLiteral("yyyy-MM-dd"));
+    }
+    return seconds == 0 ? date : date + QLatin1Char(' ') + clock;
+}
+
+QString booleanCellText(bool value)
+{
+    return value ? QStringLiteral("TRUE") : QStringLiteral("FALSE");
+}
+
+QString errorCellText(int biffCode)
+{
+    switch (biffCode) {
+    case 0x00:
+        return QStringLiteral("#NULL!");
+    case 0x07:
+        return QStringLiteral("#DIV/0!");
+    case 0x0F:
+        return QStringLiteral("#VALUE!");
+    case 0x17:
+        return QStringLiteral("#REF!");
+    case 0x1D:
+        return QStringLiteral("#NAME?");
+    case 0x24:
+        return QStringLiteral("#NUM!");
+    case 0x2A:
+        return QStringLiteral("#N/A");
+    case 0x2B:
+        return QStringLiteral("#GETTING_DATA");
+    default:
+        return QStringLiteral("#N/A");
+    }
 }
 
 // ---------------------------------------------------------------------------
@@ -154,117 +298,13 @@ std::unique_ptr<Spreadsheet> openCsv(const QString& path)
         return nullptr;
     }
     auto sheet = std::make_unique<Spreadsheet>();
+    sheet->setDelimitedText(true);
     parseCsv(text, sheet.get());
     return sheet;
 }
 
 // ---------------------------------------------------------------------------
-// XLS (BIFF8 in an OLE2 compound file), through freexl
-
-// The active tab of the workbook: its WINDOW1 record (0x003D), which freexl does not
-// report. Read from the compound file's Workbook stream; 0 when anything is unexpected.
-int xlsActiveTab(const QByteArray& file)
-{
-    auto u16 = [&](qsizetype at) -> quint32 {
-        return at + 2 <= file.size() ? quint32(quint8(file[at]) | (quint8(file[at + 1]) << 8)) : 0;
-    };
-    auto u32 = [&](qsizetype at) -> quint32 { return u16(at) | (u16(at + 2) << 16); };
-    if (file.size() < 512 || !file.startsWith("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1"))
-        return 0;
-    const quint32 shift = u16(0x1E);
-    if (shift < 7 || shift > 16)
-        return 0;
-    const qsizetype sectorSize = qsizetype(1) << shift;
-    auto sectorOffset = [&](quint32 s) { return qsizetype(s + 1) * sectorSize; };
-    // The FAT from the header's DIFAT (enough for files up to several MB) and its chain.
-    std::vector<quint32> fatSectors;
-    for (int i = 0; i < 109; ++i) {
-        const quint32 s = u32(0x4C + i * 4);
-        if (s < 0xFFFFFFFA)
-            fatSectors.push_back(s);
-    }
-    quint32 difat = u32(0x44);
-    for (int guard = 0; difat < 0xFFFFFFFA && guard < 1000; ++guard) {
-        const qsizetype off = sectorOffset(difat);
-        const qsizetype per = sectorSize / 4 - 1;
-        for (qsizetype i = 0; i < per; ++i) {
-            const quint32 s = u32(off + i * 4);
-            if (s < 0xFFFFFFFA)
-                fatSectors.push_back(s);
-        }
-        difat = u32(off + per * 4);
-    }
-    std::vector<quint32> fat;
-    for (quint32 s : fatSectors) {
-        const qsizetype off = sectorOffset(s);
-        for (qsizetype i = 0; i < sectorSize / 4; ++i)
-            fat.push_back(u32(off + i * 4));
-    }
-    auto chain = [&](quint32 start, qsizetype limit) {
-        QByteArray out;
-        for (quint32 s = start; s < fat.size() && out.size() < limit; s = fat[s]) {
-            const qsizetype off = sectorOffset(s);
-            if (off + sectorSize > file.size())
-                break;
-            out += file.mid(off, sectorSize);
-            if (out.size() > file.size())
-                break; // a loop in a damaged file
-        }
-        return out;
-    };
-    const QByteArray dir = chain(u32(0x30), file.size());
-    for (qsizetype e = 0; e + 128 <= dir.size(); e += 128) {
-        const int nameBytes = quint8(dir[e + 0x40]) | (quint8(dir[e + 0x41]) << 8);
-        if (nameBytes < 2 || nameBytes > 64)
-            continue;
-        const QString name = QString::fromUtf16(
-            reinterpret_cast<const char16_t*>(dir.constData() + e), nameBytes / 2 - 1);
-        if (name != QLatin1String("Workbook") && name != QLatin1String("Book"))
-            continue;
-        const quint32 start =
-            quint32(quint8(dir[e + 0x74]) | (quint8(dir[e + 0x75]) << 8) |
-                    (quint8(dir[e + 0x76]) << 16) | (quint32(quint8(dir[e + 0x77])) << 24));
-        const quint32 size =
-            quint32(quint8(dir[e + 0x78]) | (quint8(dir[e + 0x79]) << 8) |
-                    (quint8(dir[e + 0x7A]) << 16) | (quint32(quint8(dir[e + 0x7B])) << 24));
-        QByteArray stream;
-        if (size >= u32(0x38)) {
-            stream = chain(start, size).left(size);
-        } else {
-            // A small stream lives in the mini stream: the root entry's data, cut into
-            // mini sectors that the mini FAT chains.
-            const quint32 rootStart =
-                quint32(quint8(dir[0x74]) | (quint8(dir[0x75]) << 8) | (quint8(dir[0x76]) << 16) |
-                        (quint32(quint8(dir[0x77])) << 24));
-            const QByteArray mini = chain(rootStart, file.size());
-            const QByteArray miniFatBytes = chain(u32(0x3C), file.size());
-            const qsizetype miniSize = qsizetype(1) << std::min<quint32>(u16(0x20), 12);
-            for (quint32 m = start, guard = 0;
-                 m < 0xFFFFFFFA && stream.size() < qsizetype(size) && guard < 100000; ++guard) {
-                if (qsizetype(m + 1) * miniSize > mini.size() ||
-                    qsizetype(m) * 4 + 4 > miniFatBytes.size())
-                    return 0;
-                stream += mini.mid(qsizetype(m) * miniSize, miniSize);
-                const qsizetype at = qsizetype(m) * 4;
-                m = quint32(quint8(miniFatBytes[at]) | (quint8(miniFatBytes[at + 1]) << 8) |
-                            (quint8(miniFatBytes[at + 2]) << 16) |
-                            (quint32(quint8(miniFatBytes[at + 3])) << 24));
-            }
-            stream = stream.left(size);
-        }
-        for (qsizetype at = 0; at + 4 <= stream.size();) {
-            const int type = quint8(stream[at]) | (quint8(stream[at + 1]) << 8);
-            const int len = quint8(stream[at + 2]) | (quint8(stream[at + 3]) << 8);
-            if (type == 0x003D && len >= 12 && at + 4 + 12 <= stream.size())
-                return quint8(stream[at + 4 + 10]) | (quint8(stream[at + 4 + 11]) << 8);
-            if (type == 0x000A)
-                break; // the end of the workbook globals
-            at += 4 + len;
-        }
-        return 0;
-    }
-    return 0;
-}
+// XLS
 
 std::unique_ptr<Spreadsheet> openXls(const QString& path)
 {
@@ -272,305 +312,45 @@ std::unique_ptr<Spreadsheet> openXls(const QString& path)
     if (!f.open(QIODevice::ReadOnly))
         return nullptr;
     const QByteArray bytes = f.readAll();
-    f.close();
-    const void* handle = nullptr;
-    if (freexl_open(QFile::encodeName(path).constData(), &handle) != FREEXL_OK) {
-        if (handle)
-            freexl_close(handle);
+    if (f.error() != QFileDevice::NoError)
         return nullptr;
-    }
-    struct Closer
-    {
-        const void* h;
-        ~Closer() { freexl_close(h); }
-    } closer{handle};
-    unsigned int sheets = 0;
-    if (freexl_get_info(handle, FREEXL_BIFF_SHEET_COUNT, &sheets) != FREEXL_OK || sheets == 0)
-        return nullptr;
-    unsigned int active = unsigned(xlsActiveTab(bytes));
-    if (active >= sheets)
-        active = 0;
-    if (freexl_select_active_worksheet(handle, quint16(active)) != FREEXL_OK)
-        return nullptr;
-    unsigned int rows = 0;
-    unsigned short cols = 0;
-    if (freexl_worksheet_dimensions(handle, &rows, &cols) != FREEXL_OK)
-        return nullptr;
-    auto sheet = std::make_unique<Spreadsheet>();
-    for (unsigned int r = 0; r < rows; ++r) {
-        for (unsigned short c = 0; c < cols; ++c) {
-            FreeXL_CellValue v;
-            if (freexl_get_cell_value(handle, r, c, &v) != FREEXL_OK)
-                return nullptr;
-            Spreadsheet::Cell cell;
-            switch (v.type) {
-            case FREEXL_CELL_NULL:
-                continue;
-            case FREEXL_CELL_INT:
-                cell.text = QString::number(v.value.int_value);
-                break;
-            case FREEXL_CELL_DOUBLE:
-                cell.text = numberCellText(v.value.double_value, &cell.lostDigits);
-                break;
-            default:
-                cell.text = QString::fromUtf8(v.value.text_value);
-                break;
-            }
-            sheet->set(int(r) + 1, int(c) + 1, cell);
-        }
-    }
-    return sheet;
-}
-
-// ---------------------------------------------------------------------------
-// XLSX
-
-bool readZipEntry(QuaZip& zip, const QString& name, QByteArray* out)
-{
-    if (!zip.setCurrentFile(name))
-        return false;
-    QuaZipFile file(&zip);
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
-    *out = file.readAll();
-    file.close();
-    return file.getZipError() == UNZ_OK;
-}
-
-// "AB12" to row 12, column 28.
-bool parseRef(QStringView ref, int* row, int* col)
-{
-    int c = 0;
-    qsizetype i = 0;
-    while (i < ref.size() && ref.at(i).isLetter()) {
-        c = c * 26 + (ref.at(i).toUpper().unicode() - u'A' + 1);
-        ++i;
-    }
-    bool ok = false;
-    const int r = ref.mid(i).toInt(&ok);
-    if (!ok || c == 0)
-        return false;
-    *row = r;
-    *col = c;
-    return true;
-}
-
-bool isDateFormat(int id, const QString& code)
-{
-    if ((id >= 14 && id <= 17) || id == 22 || (id >= 27 && id <= 36) || (id >= 50 && id <= 58))
-        return true;
-    if (code.isEmpty())
-        return false;
-    // A custom format is a date when, outside quotes and brackets, it shows y, m or d.
-    bool quote = false;
-    bool bracket = false;
-    for (QChar ch : code) {
-        if (ch == QLatin1Char('"'))
-            quote = !quote;
-        else if (ch == QLatin1Char('['))
-            bracket = true;
-        else if (ch == QLatin1Char(']'))
-            bracket = false;
-        else if (!quote && !bracket && QStringLiteral("ymdYMD").contains(ch))
-            return true;
-    }
-    return false;
-}
-
-std::unique_ptr<Spreadsheet> openXlsx(const QString& path)
-{
-    QuaZip zip(path);
-    if (!zip.open(QuaZip::mdUnzip))
-        return nullptr;
-    QByteArray workbook, rels, shared, styles, sheetXml;
-    if (!readZipEntry(zip, QStringLiteral("xl/workbook.xml"), &workbook) ||
-        !readZipEntry(zip, QStringLiteral("xl/_rels/workbook.xml.rels"), &rels))
-        return nullptr;
-    readZipEntry(zip, QStringLiteral("xl/sharedStrings.xml"), &shared);
-    readZipEntry(zip, QStringLiteral("xl/styles.xml"), &styles);
-
-    // The sheets in order, and the active one.
-    int activeTab = 0;
-    QStringList sheetRels;
-    {
-        QXmlStreamReader x(workbook);
-        while (!x.atEnd()) {
-            x.readNext();
-            if (!x.isStartElement())
-                continue;
-            if (x.name() == QLatin1String("workbookView"))
-                activeTab = x.attributes().value(QLatin1String("activeTab")).toInt();
-            else if (x.name() == QLatin1String("sheet")) {
-                for (const QXmlStreamAttribute& a : x.attributes()) {
-                    if (a.name() == QLatin1String("id"))
-                        sheetRels << a.value().toString();
-                }
-            }
-        }
-        if (x.hasError())
-            return nullptr;
-    }
-    if (sheetRels.isEmpty())
-        return nullptr;
-    if (activeTab < 0 || activeTab >= sheetRels.size())
-        activeTab = 0;
-    QString target;
-    {
-        QXmlStreamReader x(rels);
-        while (!x.atEnd()) {
-            x.readNext();
-            if (x.isStartElement() && x.name() == QLatin1String("Relationship") &&
-                x.attributes().value(QLatin1String("Id")) == sheetRels.at(activeTab))
-                target = x.attributes().value(QLatin1String("Target")).toString();
-        }
-        if (x.hasError() || target.isEmpty())
-            return nullptr;
-    }
-    target = target.startsWith(QLatin1Char('/')) ? target.mid(1) : QStringLiteral("xl/") + target;
-    if (!readZipEntry(zip, target, &sheetXml))
-        return nullptr;
-
-    QStringList strings;
-    if (!shared.isEmpty()) {
-        QXmlStreamReader x(shared);
-        QString current;
-        int depthRph = 0;
-        while (!x.atEnd()) {
-            x.readNext();
-            if (x.isStartElement()) {
-                if (x.name() == QLatin1String("si"))
-                    current.clear();
-                else if (x.name() == QLatin1String("rPh"))
-                    ++depthRph;
-                else if (x.name() == QLatin1String("t") && depthRph == 0)
-                    current += x.readElementText();
-            } else if (x.isEndElement()) {
-                if (x.name() == QLatin1String("si"))
-                    strings << current;
-                else if (x.name() == QLatin1String("rPh"))
-                    --depthRph;
-            }
-        }
-        if (x.hasError())
-            return nullptr;
-    }
-
-    // Which cell styles show dates.
-    QList<bool> dateStyles;
-    if (!styles.isEmpty()) {
-        QHash<int, QString> formats;
-        QXmlStreamReader x(styles);
-        bool inCellXfs = false;
-        while (!x.atEnd()) {
-            x.readNext();
-            if (x.isStartElement() && x.name() == QLatin1String("numFmt"))
-                formats.insert(x.attributes().value(QLatin1String("numFmtId")).toInt(),
-                               x.attributes().value(QLatin1String("formatCode")).toString());
-            else if (x.isStartElement() && x.name() == QLatin1String("cellXfs"))
-                inCellXfs = true;
-            else if (x.isEndElement() && x.name() == QLatin1String("cellXfs"))
-                inCellXfs = false;
-            else if (inCellXfs && x.isStartElement() && x.name() == QLatin1String("xf")) {
-                const int id = x.attributes().value(QLatin1String("numFmtId")).toInt();
-                dateStyles << isDateFormat(id, formats.value(id));
-            }
-        }
-    }
-
-    auto sheet = std::make_unique<Spreadsheet>();
-    QXmlStreamReader x(sheetXml);
-    int row = 0;
-    int nextCol = 1;
-    while (!x.atEnd()) {
-        x.readNext();
-        if (x.isStartElement() && x.name() == QLatin1String("row")) {
-            const int r = x.attributes().value(QLatin1String("r")).toInt();
-            row = r > 0 ? r : row + 1;
-            nextCol = 1;
-        } else if (x.isStartElement() && x.name() == QLatin1String("c")) {
-            int r = row;
-            int c = nextCol;
-            const QStringView ref = x.attributes().value(QLatin1String("r"));
-            if (!ref.isEmpty() && !parseRef(ref, &r, &c))
-                return nullptr;
-            nextCol = c + 1;
-            const QString type = x.attributes().value(QLatin1String("t")).toString();
-            const int style = x.attributes().value(QLatin1String("s")).toInt();
-            QString value;
-            QString inlineText;
-            bool hasValue = false;
-            while (!(x.isEndElement() && x.name() == QLatin1String("c")) && !x.atEnd()) {
-                x.readNext();
-                if (x.isStartElement() && x.name() == QLatin1String("v")) {
-                    value = x.readElementText();
-                    hasValue = true;
-                } else if (x.isStartElement() && x.name() == QLatin1String("t")) {
-                    inlineText += x.readElementText();
-                    hasValue = true;
-                }
-            }
-            if (!hasValue)
-                continue;
-            Spreadsheet::Cell cell;
-            if (type == QLatin1String("s")) {
-                bool ok = false;
-                const int k = value.toInt(&ok);
-                if (!ok || k < 0 || k >= strings.size())
-                    return nullptr;
-                cell.text = strings.at(k);
-            } else if (type == QLatin1String("inlineStr")) {
-                cell.text = inlineText;
-            } else if (type == QLatin1String("str") || type == QLatin1String("e") ||
-                       type == QLatin1String("d")) {
-                cell.text = value;
-            } else if (type == QLatin1String("b")) {
-                cell.text =
-                    value == QLatin1String("1") ? QStringLiteral("TRUE") : QStringLiteral("FALSE");
-            } else {
-                bool ok = false;
-                const double d = value.toDouble(&ok);
-                if (!ok)
-                    return nullptr;
-                if (style >= 0 && style < dateStyles.size() && dateStyles.at(style)) {
-                    cell.text = QDate(1899, 12, 30)
-                                    .addDays(qint64(std::floor(d)))
-                                    .toString(QStringLiteral("yyyy-MM-dd"));
-                } else {
-                    cell.text = numberCellText(d, &cell.lostDigits);
-                }
-            }
-            sheet->set(r, c, cell);
-        }
-    }
-    if (x.hasError())
-        return nullptr;
-    return sheet;
+    return readXls(bytes);
 }
 
 } // namespace
 
-std::unique_ptr<Spreadsheet> openSpreadsheet(const QString& path)
+std::unique_ptr<Spreadsheet> openSpreadsheet(const QString& path, QString* error)
 {
-    const QFileInfo info(path);
-    if (!FileGuard::inputProblem(path).isEmpty())
-        return nullptr;
-    const QString suffix = info.suffix().toLower();
-    if (suffix == QLatin1String("xls"))
-        return openXls(path);
-    if (suffix == QLatin1String("xlsx"))
-        return openXlsx(path);
-    if (suffix == QLatin1String("csv"))
-        return openCsv(path);
-    // Another name: try what the content may be.
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return nullptr;
-    const QByteArray head = f.read(8);
-    if (head.startsWith("\xD0\xCF\x11\xE0"))
-        return openXls(path);
-    if (head.startsWith("PK"))
-        return openXlsx(path);
-    return openCsv(path);
+    std::unique_ptr<Spreadsheet> sheet;
+    QString why;
+    const QString problem = FileGuard::inputProblem(path);
+    if (problem.isEmpty()) {
+        const QFileInfo info(path);
+        const QString suffix = info.suffix().toLower();
+        if (suffix == QLatin1String("xls")) {
+            sheet = openXls(path);
+        } else if (suffix == QLatin1String("xlsx")) {
+            sheet = readXlsx(path, &why);
+        } else if (suffix == QLatin1String("csv")) {
+            sheet = openCsv(path);
+        } else {
+            // Another name: try what the content may be.
+            QFile f(path);
+            if (f.open(QIODevice::ReadOnly)) {
+                const QByteArray head = f.read(8);
+                f.close();
+                if (head.startsWith("\xD0\xCF\x11\xE0"))
+                    sheet = openXls(path);
+                else if (head.startsWith("PK"))
+                    sheet = readXlsx(path, &why);
+                else
+                    sheet = openCsv(path);
+            }
+        }
+    }
+    if (!sheet && error)
+        *error = !problem.isEmpty() ? problem : !why.isEmpty() ? why : QStringLiteral("文件打开失败。");
+    return sheet;
 }
 
 } // namespace bankprep

@@ -6,9 +6,9 @@
 
 namespace bankprep {
 
-// The active sheet of a spreadsheet file, every cell as text: a number without
-// grouping in its shortest exact form (3500.5, 0.1), a date as yyyy-MM-dd, an empty
-// cell as the empty text; texts untrimmed. Rows and columns count from 1.
+// The active sheet of a spreadsheet file, every cell as text (see numberCellText and
+// formattedNumberText; docs/SPREADSHEETS.md), an empty cell as the empty text; texts
+// untrimmed. Rows and columns count from 1.
 class Spreadsheet
 {
 public:
@@ -26,19 +26,49 @@ public:
     void set(int row, int column, const Cell& cell);
     int rowCount() const { return m_rows; }
 
+    // A delimited text file: its cells are the file's texts as written (an amount may
+    // carry thousands separators), not values a spreadsheet turned into text.
+    bool isDelimitedText() const { return m_delimitedText; }
+    void setDelimitedText(bool on) { m_delimitedText = on; }
+
 private:
     QHash<quint64, Cell> m_cells;
     int m_rows = 0;
+    bool m_delimitedText = false;
 };
+
+// How a cell's number format shows its number.
+enum class NumberFormat
+{
+    Number,
+    Date,
+    Time,
+    DateTime
+};
+// By the built-in format id, or by the format's code when the workbook defines one.
+NumberFormat classifyNumberFormat(int id, const QString& code);
+
+// The text of a number cell as the spreadsheet application's automation gives it:
+// 15 significant digits, no grouping, no exponent (4111.599999999999 gives 4111.6).
+// *lost is set for a number of 10^15 or more: its digits beyond the 15th are gone (a
+// card number typed as a number).
+QString numberCellText(double value, bool* lost);
+
+// A number in its cell format: dates as yyyy-MM-dd (with " HH:mm:ss" when the time is
+// not midnight), times of day as HH:mm:ss, in the workbook's 1900 or 1904 date system
+// (1900: serial 1 is 1900-01-01 and serial 60 the application's 1900-02-29). A serial
+// no date can have is shown as a number.
+QString formattedNumberText(double value, NumberFormat format, bool date1904, bool* lost);
+
+// Booleans read "TRUE" and "FALSE"; error cells by their name ("#DIV/0!").
+QString booleanCellText(bool value);
+QString errorCellText(int biffCode);
 
 // Opens a .xls (BIFF8), .xlsx or .csv file, by its extension, and reads its active sheet
 // (a .csv file is GBK unless it starts with the UTF-8 byte-order mark). Null when the
-// file is missing, locked, damaged or not what its extension says.
-std::unique_ptr<Spreadsheet> openSpreadsheet(const QString& path);
-
-// The text of a number cell: shortest exact decimal form; *lost is set when it holds
-// more than 15 significant digits (the file kept only an approximation).
-QString numberCellText(double value, bool* lost);
+// file is missing, locked, damaged or not what its extension says; *error then says
+// why in Chinese ("文件打开失败。" unless there is more to say).
+std::unique_ptr<Spreadsheet> openSpreadsheet(const QString& path, QString* error = nullptr);
 
 // Parses comma-separated text as spreadsheet programs write it (double quotes around a
 // field, "" for a quote inside one, line breaks inside quotes kept).
