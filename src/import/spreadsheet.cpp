@@ -33,7 +33,13 @@ void Spreadsheet::set(int row, int column, const Cell& cell)
 {
     if (row < 1 || column < 1)
         return;
-    m_cells.insert((quint64(row) << 32) | quint32(column), cell);
+    const quint64 key = (quint64(row) << 32) | quint32(column);
+    // A cell written twice holds what was written last, an empty value included.
+    if (cell.text.isEmpty()) {
+        m_cells.remove(key);
+        return;
+    }
+    m_cells.insert(key, cell);
     m_rows = std::max(m_rows, row);
 }
 

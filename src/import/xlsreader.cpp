@@ -401,8 +401,7 @@ bool Workbook::readSheet(qsizetype offset, Spreadsheet* sheet)
     int pendingRow = -1;
     int pendingCol = -1;
     auto put = [&](int row, int col, const QString& text, bool lost = false) {
-        if (!text.isEmpty())
-            sheet->set(row + 1, col + 1, {text, lost});
+        sheet->set(row + 1, col + 1, {text, lost});
     };
     // A chart drawn on the sheet is a substream of its own (BOF ... EOF) inside the
     // sheet's; its series data are not the sheet's cells.

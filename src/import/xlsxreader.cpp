@@ -68,6 +68,7 @@ class Package
 {
 public:
     explicit Package(const QString& path) : m_zip(path) {}
+    explicit Package(QIODevice* archive) : m_zip(archive) {}
 
     void open()
     {
@@ -125,7 +126,7 @@ public:
         if (!has(relsPart))
             return out;
         QXmlStreamReader x(read(relsPart));
-        while (!x.atEnd()) {
+        while (!x.atEnd() && !x.hasError()) {
             x.readNext();
             if (!x.isStartElement() || x.name() != QLatin1String("Relationship"))
                 continue;
@@ -191,7 +192,7 @@ QString stringItem(QXmlStreamReader& x)
     const QString endName = end.toString();
     QString text;
     int phonetic = 0;
-    while (!x.atEnd()) {
+    while (!x.atEnd() && !x.hasError()) {
         x.readNext();
         if (x.isStartElement()) {
             if (x.name() == QLatin1String("rPh"))
@@ -211,7 +212,7 @@ QString stringItem(QXmlStreamReader& x)
 class XlsxWorkbook
 {
 public:
-    explicit XlsxWorkbook(const QString& path) : m_package(path) {}
+    template <typename Source> explicit XlsxWorkbook(Source source) : m_package(source) {}
     std::unique_ptr<Spreadsheet> read();
 
 private:
@@ -243,7 +244,7 @@ void XlsxWorkbook::readStrings(const QString& part)
 {
     m_package.stream(part, [&](QuaZipFile& f) {
         QXmlStreamReader x(&f);
-        while (!x.atEnd()) {
+        while (!x.atEnd() && !x.hasError()) {
             x.readNext();
             if (f.pos() > kMaxPartBytes)
                 fail(QStringLiteral("文件打开失败：其中的字符串表太大，无法导入。"));
@@ -260,7 +261,7 @@ void XlsxWorkbook::readStyles(const QString& part)
     QHash<int, QString> formats;
     QXmlStreamReader x(m_package.read(part));
     bool inCellXfs = false;
-    while (!x.atEnd()) {
+    while (!x.atEnd() && !x.hasError()) {
         x.readNext();
         if (x.isStartElement() && x.name() == QLatin1String("numFmt")) {
             formats.insert(x.attributes().value(QLatin1String("numFmtId")).toInt(),
@@ -292,7 +293,7 @@ void XlsxWorkbook::readCell(QXmlStreamReader& x, int row, int* nextCol, Spreadsh
     QString value;
     QString inlineText;
     bool hasInline = false;
-    while (!x.atEnd()) {
+    while (!x.atEnd() && !x.hasError()) {
         x.readNext();
         if (x.isEndElement() && x.name() == QLatin1String("c"))
             break;
@@ -309,7 +310,7 @@ void XlsxWorkbook::readCell(QXmlStreamReader& x, int row, int* nextCol, Spreadsh
     if (type == QLatin1String("inlineStr")) {
         cell.text = hasInline ? inlineText : value;
     } else if (value.isEmpty()) {
-        return; // no cached value (a formula written without one): an empty cell
+        // No cached value (a formula written without one): an empty cell.
     } else if (type == QLatin1String("s")) {
         bool ok = false;
         const int k = value.toInt(&ok);
@@ -338,9 +339,7 @@ void XlsxWorkbook::readCell(QXmlStreamReader& x, int row, int* nextCol, Spreadsh
             style >= 0 && style < m_styles.size() ? m_styles.at(style) : NumberFormat::Number;
         cell.text = formattedNumberText(d, format, m_date1904, &cell.lostDigits);
     }
-    if (cell.text.isEmpty())
-        return;
-    if (++m_cells > kMaxCells)
+    if (!cell.text.isEmpty() && ++m_cells > kMaxCells)
         fail(QStringLiteral("文件打开失败：工作表中的数据超过%1个单元格，无法导入。").arg(kMaxCells));
     sheet->set(r, c, cell);
 }
@@ -351,7 +350,7 @@ void XlsxWorkbook::readSheet(const QString& part, Spreadsheet* sheet)
         QXmlStreamReader x(&f);
         int row = 0;
         int nextCol = 1;
-        while (!x.atEnd()) {
+        while (!x.atEnd() && !x.hasError()) {
             x.readNext();
             if (f.pos() > kMaxPartBytes)
                 fail(QStringLiteral("文件打开失败：工作表太大，无法导入。"));
@@ -380,16 +379,19 @@ std::unique_ptr<Spreadsheet> XlsxWorkbook::read()
     QStringList sheetIds;
     int activeTab = 0;
     bool viewSeen = false;
+    bool propertiesSeen = false;
     {
         QXmlStreamReader x(m_package.read(workbook));
-        while (!x.atEnd()) {
+        while (!x.atEnd() && !x.hasError()) {
             x.readNext();
             if (!x.isStartElement())
                 continue;
             const auto a = x.attributes();
-            if (x.name() == QLatin1String("workbookPr")) {
+            if (x.name() == QLatin1String("workbookPr") && !propertiesSeen) {
+                // The first one counts (an alternate-content copy may follow).
                 const QStringView v = a.value(QLatin1String("date1904"));
                 m_date1904 = v == QLatin1String("1") || v == QLatin1String("true");
+                propertiesSeen = true;
             } else if (x.name() == QLatin1String("workbookView") && !viewSeen) {
                 activeTab = a.value(QLatin1String("activeTab")).toInt();
                 viewSeen = true;
@@ -432,10 +434,12 @@ std::unique_ptr<Spreadsheet> XlsxWorkbook::read()
 
 } // namespace
 
-std::unique_ptr<Spreadsheet> readXlsx(const QString& path, QString* error)
+namespace {
+
+template <typename Source> std::unique_ptr<Spreadsheet> readWorkbook(Source source, QString* error)
 {
     try {
-        XlsxWorkbook book(path);
+        XlsxWorkbook book(source);
         return book.read();
     } catch (const Failure& f) {
         if (error)
@@ -445,6 +449,18 @@ std::unique_ptr<Spreadsheet> readXlsx(const QString& path, QString* error)
             *error = QStringLiteral("文件打开失败：内存不足，无法读入这个表格。");
     }
     return nullptr;
+}
+
+} // namespace
+
+std::unique_ptr<Spreadsheet> readXlsx(const QString& path, QString* error)
+{
+    return readWorkbook(path, error);
+}
+
+std::unique_ptr<Spreadsheet> readXlsx(QIODevice* archive, QString* error)
+{
+    return readWorkbook(archive, error);
 }
 
 } // namespace bankprep

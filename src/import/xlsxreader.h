@@ -3,6 +3,8 @@
 #include <QString>
 #include <memory>
 
+class QIODevice;
+
 namespace bankprep {
 
 class Spreadsheet;
@@ -17,5 +19,7 @@ class Spreadsheet;
 // import, a damaged archive or a cell reference beyond the sheet's limits gives null
 // and *error says why in Chinese.
 std::unique_ptr<Spreadsheet> readXlsx(const QString& path, QString* error);
+// The same from an open device holding the archive.
+std::unique_ptr<Spreadsheet> readXlsx(QIODevice* archive, QString* error);
 
 } // namespace bankprep
