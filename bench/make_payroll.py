@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """Writes the same payroll list of N rows as .csv (GBK), .xlsx and .xls (BIFF8 in a
-compound file, shared strings with CONTINUE records) for bench/import_salary.sh.
+compound file, shared strings with CONTINUE records) for bench/import_salary.sh. A sheet
+of an .xls holds at most 65,536 rows: for more, no .xls is written.
 
 usage: make_payroll.py ROWS OUT_PREFIX    (writes OUT_PREFIX.csv, .xlsx, .xls)
 """
@@ -73,6 +74,9 @@ with zipfile.ZipFile(prefix + ".xlsx", "w", zipfile.ZIP_DEFLATED) as z:
                f'<Relationship Id="rId2" Type="{rel}/sharedStrings" Target="sharedStrings.xml"/></Relationships>')
     z.writestr("xl/worksheets/sheet1.xml", "".join(sheet))
     z.writestr("xl/sharedStrings.xml", "".join(shared))
+
+if rows > 65535:
+    sys.exit(0)
 
 # ---- xls: BIFF8 records -----------------------------------------------------------------
 def record(rtype, payload):

@@ -36,6 +36,7 @@ private slots:
     void roundTrip();
     void checkedArithmetic_data();
     void checkedArithmetic();
+    void roundedToFourDecimals();
 };
 
 void TestMoney::parseValid_data()
@@ -307,6 +308,21 @@ void TestMoney::checkedArithmetic()
     // The operands themselves are left alone.
     QCOMPARE(x.units(), a);
     QCOMPARE(y.units(), b);
+}
+
+// More than four decimals, as the currency conversion rounds them: half to even.
+void TestMoney::roundedToFourDecimals()
+{
+    const QList<QPair<const char*, qint64>> cases = {
+        {"329.34825", 3293482}, {"329.34835", 3293484}, {"1.00005", 10000},
+        {"1.000051", 10001},    {"-2.00015", -20002},   {"24030.9523809524", 240309524},
+        {"0.00004999", 0},      {" 12.5 ", 125000},     {"7", 70000}};
+    for (const auto& [text, units] : cases) {
+        const auto m = Money::parseRounded(QString::fromLatin1(text));
+        QVERIFY2(m && m->units() == units, text);
+    }
+    for (const char* bad : {"", "abc", "1.2345x", "1.23456.7", "1e5"})
+        QVERIFY2(!Money::parseRounded(QString::fromLatin1(bad)), bad);
 }
 
 QTEST_GUILESS_MAIN(TestMoney)

@@ -146,7 +146,7 @@ private slots:
             QList<QStringList> stored;
             for (const QVariantList& row :
                  queryRows(ws.path(), QStringLiteral("select 员工编号, 姓名, 卡号, 金额 from "
-                                                      "Salary order by 编号")))
+                                                     "Salary order by 编号")))
                 stored << QStringList{row.at(0).toString(), row.at(1).toString(),
                                       row.at(2).toString(), row.at(3).toString()};
 
@@ -170,9 +170,8 @@ private slots:
             if (!acceptedOther) {
                 const qsizetype n = e.rows.size();
                 if (openEnd ? stored.size() < n : stored.size() != n)
-                    problems << QStringLiteral("%1 rows stored, expected %2")
-                                    .arg(stored.size())
-                                    .arg(n);
+                    problems
+                        << QStringLiteral("%1 rows stored, expected %2").arg(stored.size()).arg(n);
                 for (qsizetype i = 0; i < std::min(n, stored.size()); ++i) {
                     const QStringList& want = e.rows.at(i);
                     for (int k = 0; k < 4; ++k) {

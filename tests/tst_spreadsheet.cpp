@@ -176,6 +176,67 @@ private slots:
         QCOMPARE(querySingle(ws->path(), QStringLiteral("select count(*) from Salary")).toInt(), 1);
     }
 
+    // What real payroll sheets hold: a totals row under the list, computed amounts with
+    // floating-point noise or more than four decimals, grouped amounts in a .csv.
+    void realWorldPayrollRows()
+    {
+        Spreadsheet sheet;
+        sheet.setDelimitedText(true);
+        parseCsv(QStringLiteral("编号,姓名,卡号,实发工资\n1,甲,c,\"3,500.50\"\n2,乙,c,329.34825\n"
+                                ",合计,,3829.85\n"),
+                 &sheet);
+        sheet.set(4, 1, {QStringLiteral("x"), false});
+        sheet.set(4, 1, {}); // written twice: the last value counts
+        SalaryImportResult r = importSalary(*dm, sheet, {1, 2, 3, 4});
+        QVERIFY2(r.ok, qPrintable(r.message));
+        QCOMPARE(r.message, QStringLiteral("共导入数据2条。"));
+        QCOMPARE(queryRows(ws->path(), QStringLiteral("select 金额 from Salary order by 编号")),
+                 (QList<QVariantList>{{35005000}, {3293482}}));
+        Spreadsheet grouped;
+        parseCsv(QStringLiteral("编号,姓名,卡号,实发工资\n1,甲,c,\"123,4567\"\n"), &grouped);
+        grouped.setDelimitedText(true);
+        QVERIFY(!importSalary(*dm, grouped, {1, 2, 3, 4}).ok);
+    }
+
+    void datesAndTimes()
+    {
+        bool lost = false;
+        auto date = [&](double v, bool date1904 = false) {
+            return formattedNumberText(v, NumberFormat::Date, date1904, &lost);
+        };
+        QCOMPARE(date(1), QStringLiteral("1900-01-01"));
+        QCOMPARE(date(59), QStringLiteral("1900-02-28"));
+        QCOMPARE(date(60), QStringLiteral("1900-02-29")); // the application's calendar
+        QCOMPARE(date(61), QStringLiteral("1900-03-01"));
+        QCOMPARE(date(43708), QStringLiteral("2019-08-31"));
+        QCOMPARE(date(43708, true), QStringLiteral("2023-09-01"));
+        QCOMPARE(date(43708.5), QStringLiteral("2019-08-31 12:00:00"));
+        QCOMPARE(date(-1), QStringLiteral("-1")); // no date has it
+        QCOMPARE(formattedNumberText(0.46806, NumberFormat::Time, false, &lost),
+                 QStringLiteral("11:14:00"));
+        QCOMPARE(classifyNumberFormat(0, QStringLiteral("yyyy\"年\"m\"月\"d\"日\"")),
+                 NumberFormat::Date);
+        QCOMPARE(classifyNumberFormat(0, QStringLiteral("[h]:mm:ss")), NumberFormat::Time);
+        QCOMPARE(classifyNumberFormat(0, QStringLiteral("yyyy-mm-dd hh:mm")),
+                 NumberFormat::DateTime);
+        QCOMPARE(classifyNumberFormat(0, QStringLiteral("[Red]#,##0.00;\"-\"0.00")),
+                 NumberFormat::Number);
+        QCOMPARE(classifyNumberFormat(14, QString()), NumberFormat::Date);
+        QCOMPARE(classifyNumberFormat(2, QString()), NumberFormat::Number);
+    }
+
+    // Shared strings run over CONTINUE records, one cut in the middle of its characters.
+    void continuedSharedStrings()
+    {
+        const std::unique_ptr<Spreadsheet> s = openSpreadsheet(fixture("continued.xls"));
+        QVERIFY(s);
+        QCOMPARE(s->rowCount(), 401);
+        QCOMPARE(row(*s, 401, 4),
+                 (QStringList{"E000400", "王伟芳", "6222020200000000400", "3400"}));
+        for (int r = 2; r <= 401; ++r)
+            QVERIFY2(s->cell(r, 2).size() == 3, qPrintable(s->cell(r, 2)));
+    }
+
     void csvQuoting()
     {
         Spreadsheet s;

@@ -88,7 +88,8 @@ std::optional<Money> Money::parseRounded(QStringView text)
 {
     const qsizetype point = text.indexOf(QLatin1Char('.'));
     qsizetype end = text.size();
-    while (end > 0 && (text.at(end - 1) == QLatin1Char(' ') || text.at(end - 1) == QLatin1Char('\t')))
+    while (end > 0 &&
+           (text.at(end - 1) == QLatin1Char(' ') || text.at(end - 1) == QLatin1Char('\t')))
         --end;
     if (point < 0 || end - point - 1 <= kScale)
         return parse(text);

@@ -23,9 +23,9 @@ quint32 CompoundFile::u32(qsizetype at) const
     return quint32(u16(at)) | (quint32(u16(at + 2)) << 16);
 }
 
-QByteArray CompoundFile::chain(const std::vector<quint32>& fat, quint32 start,
-                               qsizetype sectorSize, const QByteArray& source,
-                               qsizetype sourceOffset, quint64 limit) const
+QByteArray CompoundFile::chain(const std::vector<quint32>& fat, quint32 start, qsizetype sectorSize,
+                               const QByteArray& source, qsizetype sourceOffset,
+                               quint64 limit) const
 {
     QByteArray out;
     limit = std::min<quint64>(limit, quint64(source.size()));
@@ -63,9 +63,8 @@ bool CompoundFile::open(QByteArray bytes)
     m_miniCutoff = u32(0x38);
     const bool version3 = u16(0x1A) == 3;
     // Sectors after the header, the last one possibly cut short.
-    const quint64 sectors =
-        quint64((m_file.size() - std::min(m_file.size(), m_sectorSize) + m_sectorSize - 1) /
-                m_sectorSize);
+    const quint64 sectors = quint64(
+        (m_file.size() - std::min(m_file.size(), m_sectorSize) + m_sectorSize - 1) / m_sectorSize);
 
     // The FAT's own sectors: 109 in the header, the rest in the DIFAT chain.
     std::vector<quint32> fatSectors;

@@ -133,9 +133,9 @@ NumberFormat classifyNumberFormat(int id, const QString& code)
         if (ch == QLatin1Char('[')) {
             const qsizetype end = code.indexOf(QLatin1Char(']'), i);
             const QString inside = code.mid(i + 1, end < 0 ? -1 : end - i - 1).toLower();
-            if (!inside.isEmpty() && (inside.at(0) == QLatin1Char('h') ||
-                                      inside.at(0) == QLatin1Char('m') ||
-                                      inside.at(0) == QLatin1Char('s')))
+            if (!inside.isEmpty() &&
+                (inside.at(0) == QLatin1Char('h') || inside.at(0) == QLatin1Char('m') ||
+                 inside.at(0) == QLatin1Char('s')))
                 time = true;
             if (end < 0)
                 break;
@@ -198,7 +198,9 @@ QString formattedNumberText(double value, NumberFormat format, bool date1904, bo
     } else if (days == 60) {
         date = QStringLiteral("1900-02-29"); // the day the application's calendar has
     } else {
-        date = QDate(1899, 12, days < 60 ? 31 : 30).addDays(days).toString(QStringLiteral("yyyy-MM-dd"));
+        date = QDate(1899, 12, days < 60 ? 31 : 30)
+                   .addDays(days)
+                   .toString(QStringLiteral("yyyy-MM-dd"));
     }
     return seconds == 0 ? date : date + QLatin1Char(' ') + clock;
 }
@@ -355,7 +357,9 @@ std::unique_ptr<Spreadsheet> openSpreadsheet(const QString& path, QString* error
         }
     }
     if (!sheet && error)
-        *error = !problem.isEmpty() ? problem : !why.isEmpty() ? why : QStringLiteral("文件打开失败。");
+        *error = !problem.isEmpty() ? problem
+                 : !why.isEmpty()   ? why
+                                    : QStringLiteral("文件打开失败。");
     return sheet;
 }
 

@@ -137,7 +137,8 @@ public:
             const QString type = a.value(QLatin1String("Type")).toString();
             r.type = type.mid(type.lastIndexOf(QLatin1Char('/')) + 1);
             const QString target = a.value(QLatin1String("Target")).toString();
-            r.target = normalName(target.startsWith(QLatin1Char('/')) || target.startsWith(QLatin1Char('\\'))
+            r.target = normalName(target.startsWith(QLatin1Char('/')) ||
+                                          target.startsWith(QLatin1Char('\\'))
                                       ? target
                                       : folder + QLatin1Char('/') + target);
             r.type += QLatin1Char('#') + a.value(QLatin1String("Id")).toString();
@@ -340,7 +341,8 @@ void XlsxWorkbook::readCell(QXmlStreamReader& x, int row, int* nextCol, Spreadsh
         cell.text = formattedNumberText(d, format, m_date1904, &cell.lostDigits);
     }
     if (!cell.text.isEmpty() && ++m_cells > kMaxCells)
-        fail(QStringLiteral("文件打开失败：工作表中的数据超过%1个单元格，无法导入。").arg(kMaxCells));
+        fail(QStringLiteral("文件打开失败：工作表中的数据超过%1个单元格，无法导入。")
+                 .arg(kMaxCells));
     sheet->set(r, c, cell);
 }
 

@@ -113,3 +113,7 @@ printf '\xEF\xBB\xBF' > "$here/payroll-utf8.csv"
 cat payroll.csv >> "$here/payroll-utf8.csv"
 iconv -f UTF-8 -t GBK payroll.csv > "$here/payroll-gbk.csv"
 ls -l "$here"
+
+# continued.xls (400 payroll rows whose shared strings run over CONTINUE records, a
+# string cut in the middle) is written by the benchmark's generator:
+#   python3 bench/make_payroll.py 400 /tmp/continued && cp /tmp/continued.xls tests/data/
