@@ -270,6 +270,23 @@ private slots:
         QVERIFY(!QFile::exists(ws.path(QStringLiteral("missing"))));
     }
 
+    // The driver does not always pass SQLite's code on: its English text is enough to
+    // tell the clerk what happened, in Chinese.
+    void sqliteTextsAreTranslated()
+    {
+        const QList<QPair<const char*, const char*>> cases = {
+            {"database or disk is full", "磁盘已满"},
+            {"attempt to write a readonly database", "只读"},
+            {"database is locked", "锁定"},
+            {"database disk image is malformed", "损坏"},
+            {"disk I/O error", "磁盘错误"}};
+        for (const auto& [english, chinese] : cases) {
+            const QString m = describeSqliteError(1, QString::fromLatin1(english));
+            QVERIFY2(m.contains(QString::fromUtf8(chinese)) && !m.contains(QLatin1String(english)),
+                     qPrintable(m));
+        }
+    }
+
     void secondCopyIsRefused()
     {
         Workspace ws;

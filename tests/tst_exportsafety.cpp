@@ -203,6 +203,38 @@ private slots:
         QVERIFY(readFile(path(QStringLiteral("real.txt"))).startsWith("150|"));
     }
 
+    // A target the clerk may write in a folder he may not: it cannot be replaced whole,
+    // and the message says which folder. (Run as another user, so only where the test
+    // runs as root.)
+    void unwritableFolderIsNamed()
+    {
+        if (::geteuid() != 0)
+            QSKIP("needs root to run the command-line tool as another user");
+        QVERIFY(QDir(path(QString())).mkdir(QStringLiteral("locked")));
+        const QString target = path(QStringLiteral("locked/zf.txt"));
+        write(QStringLiteral("locked/zf.txt"), "old");
+        QVERIFY(::chmod(QFile::encodeName(target), 0666) == 0);
+        QVERIFY(::chmod(QFile::encodeName(path(QStringLiteral("locked"))), 0755) == 0);
+        for (const char* f : {"", "data.db", "data.db-wal", "data.db-shm"})
+            ::chmod(QFile::encodeName(path(QString::fromLatin1(f))), 0777);
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("BANKPREP_PASSWORD"), QString());
+        p.setProcessEnvironment(env);
+        p.setWorkingDirectory(path(QString()));
+        p.setChildProcessModifier([] {
+            if (::setgid(65534) != 0 || ::setuid(65534) != 0)
+                ::_exit(99);
+        });
+        p.start(QStringLiteral(BANKPREP_CLI), exportPayments(target));
+        QVERIFY(p.waitForFinished(120000));
+        const QString err = QString::fromUtf8(p.readAllStandardError());
+        QCOMPARE(p.exitCode(), 1);
+        QVERIFY2(err.contains(QStringLiteral("文件夹")) && err.contains(QStringLiteral("locked")),
+                 qPrintable(err));
+        QCOMPARE(readFile(target), QByteArray("old"));
+    }
+
     // What an export that crashed left is dealt with by the next export into the folder:
     // a set whose files were all written is put in place, unfinished files are removed,
     // and a running export's files are left alone.

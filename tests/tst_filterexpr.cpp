@@ -523,6 +523,14 @@ void TestFilterExpr::compileErrors_data()
     QTest::newRow("IS 3") << QStringLiteral("账号分类 IS 3") << QString();
     QTest::newRow("< NULL") << QStringLiteral("金额 < NULL") << QString();
     QTest::newRow("bad number") << QStringLiteral("编号 = 1.2.3") << QString();
+    // Hostile texts end in a message, not in a stack overflow.
+    QTest::newRow("deep nesting") << QString(5000, QLatin1Char('(')) + QStringLiteral("编号 = 1")
+                                  << QStringLiteral("嵌套");
+    QTest::newRow("deep NOT") << QStringLiteral("NOT ").repeated(5000) + QStringLiteral("编号 = 1")
+                              << QStringLiteral("嵌套");
+    QStringList many(3000, QStringLiteral("编号 = 1"));
+    QTest::newRow("too many comparisons")
+        << many.join(QStringLiteral(" OR ")) << QStringLiteral("条件太多");
     QTest::newRow("stray character") << QStringLiteral("编号 = 1 ; 编号 = 2") << QString();
     QTest::newRow("value first") << QStringLiteral("0 = 用户编号") << QString();
     QTest::newRow("double operator") << QStringLiteral("编号 = = 1") << QString();
@@ -651,6 +659,12 @@ void TestFilterExpr::like_data()
     QTest::newRow("Chinese prefix") << QStringLiteral("张三丰") << QStringLiteral("张*") << true;
     QTest::newRow("Chinese underscore") << QStringLiteral("张三") << QStringLiteral("张_") << true;
     QTest::newRow("Chinese no match") << QStringLiteral("李四") << QStringLiteral("张%") << false;
+    // Eight wildcards over a long text that never matches: exponential backtracking
+    // would not finish.
+    QTest::newRow("many wildcards")
+        << QString(3000, QLatin1Char('a')) << QStringLiteral("*a*a*a*a*a*a*a*b") << false;
+    QTest::newRow("many wildcards match") << QString(3000, QLatin1Char('a')) + QLatin1Char('b')
+                                          << QStringLiteral("*a*a*a*a*a*a*a*b") << true;
 }
 
 void TestFilterExpr::like()

@@ -104,8 +104,8 @@ private slots:
                                                  << "in ner";
         QTest::newRow("blanks only") << "x|   |y" << 2 << "|"
                                      << "";
-        QTest::newRow("full-width space kept") << "x|\u3000甲\u3000|y" << 2 << "|"
-                                               << "\u3000甲\u3000";
+        QTest::newRow("full-width space trimmed") << "x|\u3000甲\u3000|y" << 2 << "|"
+                                                  << "甲";
         QTest::newRow("TAB") << "a\tb\tc" << 2 << "\t"
                              << "b";
         QTest::newRow("<Tab> typed") << "a<Tab>b\tc" << 2 << "<Tab>"
@@ -252,6 +252,14 @@ private slots:
         QCOMPARE(out.messages,
                  QStringList{QStringLiteral("第%1行含有无法识别的字符，导入中止！").arg(line)});
         QCOMPARE(count(QStringLiteral("select count(*) from Payment")), 0);
+
+        // A heading the import skips may hold anything.
+        QByteArray skipped = "title \xFF\xFE\r\n";
+        skipped += "310100|" + gbk("否") + "|62220001|" + gbk("单位") + "|" + gbk("行") + "|" +
+                   gbk("上海") + "|1.5e2|||" + gbk("否") + "\r\n";
+        out = importPayments(*dm, skipped, paymentDefaults(2));
+        QCOMPARE(out.kind, ImportOutcome::Success);
+        QCOMPARE(count(QStringLiteral("select 金额 from Payment")), 1500000); // 1.5e2 exactly
     }
 
     void settingsAreCheckedInOrder()

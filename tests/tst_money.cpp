@@ -323,6 +323,17 @@ void TestMoney::roundedToFourDecimals()
     }
     for (const char* bad : {"", "abc", "1.2345x", "1.23456.7", "1e5"})
         QVERIFY2(!Money::parseRounded(QString::fromLatin1(bad)), bad);
+
+    // With an exponent, as the platform's number conversion reads it, exactly.
+    const QList<QPair<const char*, qint64>> numbers = {
+        {"1e3", 10000000}, {"1.5E-2", 150},      {"-2.5e1", -250000},     {" 12E0 ", 120000},
+        {"1e-5", 0},       {"6.00005e0", 60000}, {"0.000123456e4", 12346}};
+    for (const auto& [text, units] : numbers) {
+        const auto m = Money::parseNumber(QString::fromLatin1(text));
+        QVERIFY2(m && m->units() == units, text);
+    }
+    for (const char* bad : {"1,000", "1e", "e3", "1e3.5", "1e+", "1e99"})
+        QVERIFY2(!Money::parseNumber(QString::fromLatin1(bad)), bad);
 }
 
 QTEST_GUILESS_MAIN(TestMoney)

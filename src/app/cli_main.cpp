@@ -350,7 +350,7 @@ int main(int argc, char* argv[])
     } catch (const AbortError&) {
         return kRefused;
     } catch (const std::exception& e) {
-        err() << QString::fromLocal8Bit(e.what()) << "\n";
+        err() << describeError(e) << "\n";
         return kRefused;
     }
 }

@@ -175,7 +175,7 @@ void reportError(QWidget* parent, const std::exception_ptr& error)
     } catch (const DbError& e) {
         MessageBox::error(parent, e.message());
     } catch (const std::exception& e) {
-        MessageBox::error(parent, QString::fromLocal8Bit(e.what()));
+        MessageBox::error(parent, describeError(e));
     } catch (...) {
         MessageBox::error(parent, QStringLiteral("发生了未知错误。"));
     }

@@ -28,8 +28,40 @@ QVariant bindable(const QVariant& value)
 
 } // namespace
 
+namespace {
+
+// The primary result code a message stands for, when only SQLite's English text arrived
+// (the driver does not always pass the code on).
+int codeFromText(const QString& text)
+{
+    const QString t = text.toLower();
+    if (t.contains(QLatin1String("disk is full")) || t.contains(QLatin1String("disk full")))
+        return SQLITE_FULL;
+    if (t.contains(QLatin1String("readonly")) || t.contains(QLatin1String("read-only")))
+        return SQLITE_READONLY;
+    if (t.contains(QLatin1String("is locked")))
+        return SQLITE_LOCKED;
+    if (t.contains(QLatin1String("busy")))
+        return SQLITE_BUSY;
+    if (t.contains(QLatin1String("malformed")) || t.contains(QLatin1String("corrupt")))
+        return SQLITE_CORRUPT;
+    if (t.contains(QLatin1String("not a database")))
+        return SQLITE_NOTADB;
+    if (t.contains(QLatin1String("disk i/o error")))
+        return SQLITE_IOERR;
+    if (t.contains(QLatin1String("unable to open database")))
+        return SQLITE_CANTOPEN;
+    if (t.contains(QLatin1String("out of memory")))
+        return SQLITE_NOMEM;
+    return SQLITE_ERROR;
+}
+
+} // namespace
+
 QString describeSqliteError(int code, const QString& text)
 {
+    if ((code & 0xff) == SQLITE_ERROR || code == 0)
+        code = codeFromText(text);
     switch (code & 0xff) {
     case SQLITE_BUSY:
     case SQLITE_LOCKED:

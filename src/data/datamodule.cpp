@@ -150,9 +150,9 @@ QString trimBlanks(const QString& s)
 {
     qsizetype b = 0;
     qsizetype e = s.size();
-    while (b < e && s.at(b).unicode() <= 0x20)
+    while (b < e && isBlank(s.at(b)))
         ++b;
-    while (e > b && s.at(e - 1).unicode() <= 0x20)
+    while (e > b && isBlank(s.at(e - 1)))
         --e;
     return s.mid(b, e - b);
 }

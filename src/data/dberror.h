@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <new>
 #include <stdexcept>
 
 namespace bankprep {
@@ -30,5 +31,17 @@ class AbortError : public std::exception
 public:
     const char* what() const noexcept override { return "aborted"; }
 };
+
+// The Chinese text of an error that ends a command: a DbError's message, and for the
+// few standard errors that can arrive (memory running out on a hostile file) a
+// sentence a clerk can act on.
+inline QString describeError(const std::exception& e)
+{
+    if (const auto* db = dynamic_cast<const DbError*>(&e))
+        return db->message();
+    if (dynamic_cast<const std::bad_alloc*>(&e))
+        return QStringLiteral("内存不足，操作未能完成（文件可能太大或已损坏）。");
+    return QStringLiteral("操作未能完成：%1").arg(QString::fromLocal8Bit(e.what()));
+}
 
 } // namespace bankprep

@@ -248,8 +248,20 @@ private:
         return left;
     }
 
+    // Bounds that keep compiling and evaluating (both recursive) far from the stack's end,
+    // whatever text arrives.
+    static constexpr int kMaxDepth = 100;
+    static constexpr int kMaxComparisons = 1000;
+
     NodePtr parseUnary()
     {
+        if (++m_depth > kMaxDepth)
+            return fail(QStringLiteral("条件中的括号或 NOT 嵌套太深"));
+        struct Leave
+        {
+            int& depth;
+            ~Leave() { --depth; }
+        } leave{m_depth};
         if (isKeyword("NOT")) {
             if (!advance())
                 return nullptr;
@@ -278,6 +290,8 @@ private:
 
     NodePtr parseComparison()
     {
+        if (++m_comparisons > kMaxComparisons)
+            return fail(QStringLiteral("条件太多（最多%1个）").arg(kMaxComparisons));
         if (m_tok.type != Token::Ident)
             return fail(m_tok.type == Token::End
                             ? QStringLiteral("条件不完整")
@@ -360,6 +374,8 @@ private:
     const FilterExpr::Resolver& m_resolve;
     Token m_tok;
     QString* m_error = nullptr;
+    int m_depth = 0;
+    int m_comparisons = 0;
 };
 
 QByteArrayView trimmed(QByteArrayView v)
@@ -499,31 +515,39 @@ bool evaluate(const Node& n, const Row& row)
     return applyOp(n.op, compareBytes(bytes, n.litUtf8));
 }
 
-bool likeAt(QStringView t, QStringView p)
+bool isWildcard(QChar c)
 {
-    while (!p.isEmpty()) {
-        const QChar c = p.front();
-        if (c == QLatin1Char('*') || c == QLatin1Char('%')) {
-            p = p.sliced(1);
-            if (p.isEmpty())
-                return true;
-            for (qsizetype i = 0; i <= t.size(); ++i) {
-                if (likeAt(t.sliced(i), p))
-                    return true;
-            }
-            return false;
-        }
-        if (t.isEmpty())
-            return false;
-        if (c != QLatin1Char('_') && c != t.front())
-            return false;
-        p = p.sliced(1);
-        t = t.sliced(1);
-    }
-    return t.isEmpty();
+    return c == QLatin1Char('*') || c == QLatin1Char('%');
 }
 
 } // namespace
+
+// Wildcards "*" or "%" (any run) and "_" (one character). Greedy with one remembered
+// star: at most text length times pattern length steps, never exponential.
+bool likeMatch(QStringView t, QStringView p)
+{
+    qsizetype ti = 0;
+    qsizetype pi = 0;
+    qsizetype star = -1;
+    qsizetype resume = 0;
+    while (ti < t.size()) {
+        if (pi < p.size() && isWildcard(p.at(pi))) {
+            star = pi++;
+            resume = ti;
+        } else if (pi < p.size() && (p.at(pi) == QLatin1Char('_') || p.at(pi) == t.at(ti))) {
+            ++pi;
+            ++ti;
+        } else if (star >= 0) {
+            pi = star + 1;
+            ti = ++resume;
+        } else {
+            return false;
+        }
+    }
+    while (pi < p.size() && isWildcard(p.at(pi)))
+        ++pi;
+    return pi == p.size();
+}
 
 bool compareDecimalText(QByteArrayView a, QByteArrayView b, int* result)
 {
@@ -544,11 +568,6 @@ bool compareDecimalText(QByteArrayView a, QByteArrayView b, int* result)
         mag = compareBytes(x.frac, y.frac);
     *result = x.negative ? -mag : mag;
     return true;
-}
-
-bool likeMatch(QStringView text, QStringView pattern)
-{
-    return likeAt(text, pattern);
 }
 
 FilterExpr::FilterExpr() = default;

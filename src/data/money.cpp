@@ -1,5 +1,6 @@
 #include "money.h"
 
+#include <algorithm>
 #include <limits>
 
 namespace bankprep {
@@ -114,6 +115,53 @@ std::optional<Money> Money::parseRounded(QStringView text)
         return kept;
     const bool negative = text.trimmed().startsWith(QLatin1Char('-'));
     return negative ? kept->minus(fromUnits(1)) : kept->plus(fromUnits(1));
+}
+
+std::optional<Money> Money::parseNumber(QStringView text)
+{
+    qsizetype b = 0;
+    qsizetype e = text.size();
+    while (b < e && (text.at(b) == QLatin1Char(' ') || text.at(b) == QLatin1Char('\t')))
+        ++b;
+    while (e > b && (text.at(e - 1) == QLatin1Char(' ') || text.at(e - 1) == QLatin1Char('\t')))
+        --e;
+    const QStringView t = text.sliced(b, e - b);
+    const qsizetype mark = std::max(t.indexOf(QLatin1Char('e')), t.indexOf(QLatin1Char('E')));
+    if (mark < 0)
+        return parseRounded(t);
+    // Mantissa and exponent; the point moves by the exponent, exactly, in the text.
+    QStringView mantissa = t.left(mark);
+    const QStringView exponentText = t.sliced(mark + 1);
+    bool ok = false;
+    const int exponent = exponentText.toInt(&ok);
+    if (!ok || exponentText.isEmpty() || exponentText.front() == QLatin1Char(' ') ||
+        exponent > 40 || exponent < -400)
+        return exponent < -400 && ok ? std::optional<Money>(Money()) : std::nullopt;
+    QString sign;
+    if (!mantissa.isEmpty() &&
+        (mantissa.front() == QLatin1Char('-') || mantissa.front() == QLatin1Char('+'))) {
+        sign = mantissa.front() == QLatin1Char('-') ? QStringLiteral("-") : QString();
+        mantissa = mantissa.sliced(1);
+    }
+    const qsizetype point = mantissa.indexOf(QLatin1Char('.'));
+    QString digits = mantissa.toString();
+    if (point >= 0)
+        digits.remove(point, 1);
+    if (digits.isEmpty())
+        return std::nullopt;
+    for (const QChar c : digits) {
+        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+            return std::nullopt;
+    }
+    const qsizetype newPoint = (point >= 0 ? point : mantissa.size()) + exponent;
+    QString plain;
+    if (newPoint <= 0)
+        plain = QStringLiteral("0.") + QString(-newPoint, QLatin1Char('0')) + digits;
+    else if (newPoint >= digits.size())
+        plain = digits + QString(newPoint - digits.size(), QLatin1Char('0'));
+    else
+        plain = digits.left(newPoint) + QLatin1Char('.') + digits.mid(newPoint);
+    return parseRounded(sign + plain);
 }
 
 QString Money::toString() const

@@ -31,6 +31,10 @@ public:
     // The same, but more than four decimals are rounded to four, half to even, as the
     // platform's currency conversion does (329.34825 gives 329.3482, 0.00005 gives 0).
     static std::optional<Money> parseRounded(QStringView text);
+    // A number as the platform's floating-point conversion writes and reads it: also
+    // with an exponent ("1e3", "1.5E-2"), converted exactly, then rounded as
+    // parseRounded does. No grouping.
+    static std::optional<Money> parseNumber(QStringView text);
 
     constexpr std::int64_t units() const { return m_units; }
 

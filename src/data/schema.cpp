@@ -203,9 +203,9 @@ QString tooLongMessage(const ColumnDef& column)
         .arg(column.width);
 }
 
-int characterCount(QStringView text)
+qsizetype characterCount(QStringView text)
 {
-    int n = 0;
+    qsizetype n = 0;
     for (qsizetype i = 0; i < text.size(); ++i) {
         if (!text.at(i).isLowSurrogate())
             ++n;

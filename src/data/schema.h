@@ -48,7 +48,16 @@ QString tooLongMessage(const ColumnDef& column);
 // An identifier quoted for SQL ("收款帐号").
 QString quoteIdentifier(const QString& identifier);
 
+// The blanks the program trims wherever it trims a text (the bank's rules, the text
+// imports): control characters and spaces (code 32 or less), the no-break space and the
+// ideographic (full-width) space U+3000 that Chinese input methods type. A text made
+// only of them counts as empty.
+inline bool isBlank(QChar c)
+{
+    return c.unicode() <= 0x20 || c.unicode() == 0x00A0 || c.unicode() == 0x3000;
+}
+
 // Number of characters as the database counts them (code points).
-int characterCount(QStringView text);
+qsizetype characterCount(QStringView text);
 
 } // namespace bankprep

@@ -781,8 +781,10 @@ void Table::post()
         return;
     if (beforePost)
         beforePost(*this);
-    checkWidths();
     try {
+        // A text longer than its column is the database's refusal too, and reaches the
+        // post-error event like one.
+        checkWidths();
         if (m_state == State::Insert)
             doInsert();
         else

@@ -230,6 +230,16 @@ void writeFilesAtomically(const QStringList& paths, const QList<QByteArray>& con
         if (!writeWhole(targets[i].temp, contents.at(qsizetype(i)), targets[i])) {
             const int e = errno;
             removeTemps(targets, i);
+            if (e == EACCES || e == EPERM || e == EROFS) {
+                // The file itself may be writable: a whole new file has to be made beside it.
+                throw DbError(QStringLiteral(
+                                  "无法导出到“%1”：不能在文件夹“%2”中创建文件（%3）。导出文件要先在"
+                                  "同一文件夹中完整写好，再替换原来的文件；请选择可以写入的文件夹，"
+                                  "或修改这个文件夹的权限。原有文件未被改动。")
+                                  .arg(native(targets[i].requested),
+                                       native(QFileInfo(targets[i].path).absolutePath()),
+                                       FileGuard::describeErrno(e)));
+            }
             fail(targets[i].requested, QStringLiteral("写入时出错"), e);
         }
     }

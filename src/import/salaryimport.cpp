@@ -118,9 +118,7 @@ SalaryImportResult importSalary(TDataModule2& dm, const Spreadsheet& sheet,
             } catch (...) {
             }
         }
-        const QString reason = dynamic_cast<const DbError*>(&e)
-                                   ? static_cast<const DbError&>(e).message()
-                                   : QString::fromLocal8Bit(e.what());
+        const QString reason = describeError(e);
         try {
             conn.commit();
         } catch (const DbError& c) {

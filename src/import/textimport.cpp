@@ -28,9 +28,9 @@ QStringView trimControls(QStringView s)
 {
     qsizetype b = 0;
     qsizetype e = s.size();
-    while (b < e && s.at(b).unicode() <= 0x20)
+    while (b < e && isBlank(s.at(b)))
         ++b;
-    while (e > b && s.at(e - 1).unicode() <= 0x20)
+    while (e > b && isBlank(s.at(e - 1)))
         --e;
     return s.sliced(b, e - b);
 }
@@ -148,7 +148,7 @@ QStringList Lines::toList() const
     return out;
 }
 
-Lines decodeLines(QByteArray bytes)
+Lines decodeLines(QByteArray bytes, int firstLine)
 {
     Lines out;
     const qsizetype nul = bytes.indexOf('\0');
@@ -175,6 +175,10 @@ Lines decodeLines(QByteArray bytes)
         } else {
             ok = validGbk(reinterpret_cast<const unsigned char*>(p), n) &&
                  gbk.decode(p, n, out.text);
+        }
+        if (!ok && qsizetype(i) + 1 < firstLine) {
+            out.text.truncate(start); // a skipped heading: an empty line
+            ok = true;
         }
         if (!ok) {
             out.badLine = int(i) + 1;
@@ -327,9 +331,9 @@ ImportOutcome runInserts(TDataModule2& dm, const QString& sql, size_t records, c
     return out;
 }
 
-bool decode(const QByteArray& bytes, TextImport::Lines* lines, ImportOutcome* out)
+bool decode(const QByteArray& bytes, int firstLine, TextImport::Lines* lines, ImportOutcome* out)
 {
-    *lines = TextImport::decodeLines(bytes);
+    *lines = TextImport::decodeLines(bytes, firstLine);
     if (lines->badLine > 0) {
         out->kind = ImportOutcome::AnalysisFailed;
         out->messages << lineMessage(lines->badLine,
@@ -453,7 +457,7 @@ ImportOutcome importPayments(TDataModule2& dm, const QByteArray& fileBytes, cons
     r.status(QStringLiteral("读取文件..."));
     TextImport::Lines lines;
     r.status(QStringLiteral("分析数据..."));
-    if (!decode(fileBytes, &lines, &out))
+    if (!decode(fileBytes, s.startLine, &lines, &out))
         return out;
 
     const QStringView sep(s.separator);
@@ -500,7 +504,9 @@ ImportOutcome importPayments(TDataModule2& dm, const QByteArray& fileBytes, cons
             out.messages << lineMessage(L, QStringLiteral("行金额为空，导入中止！"));
             return out;
         }
-        const auto money = Money::parse(amount);
+        // As the platform's number conversion reads it (an exponent too), exactly;
+        // more than four decimals rounded as the currency conversion rounds them.
+        const auto money = Money::parseNumber(amount);
         if (!money) {
             out.kind = ImportOutcome::AnalysisFailed;
             out.messages << lineMessage(L, QStringLiteral("行金额格式错误，导入中止！"));
@@ -630,7 +636,7 @@ ImportOutcome importPayees(TDataModule2& dm, const QByteArray& fileBytes, const 
         observer->progress(30);
     }
     TextImport::Lines lines;
-    const bool decoded = decode(fileBytes, &lines, &out);
+    const bool decoded = decode(fileBytes, s.startLine, &lines, &out);
     if (observer)
         observer->progress(100);
     r.status(QStringLiteral("分析数据..."));

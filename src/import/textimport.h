@@ -32,7 +32,7 @@ QString separatorFromCombo(const QString& comboText);
 // several characters is skipped whole.
 QString getSubString(QStringView line, int column, QStringView separator);
 QStringView subStringView(QStringView line, int column, QStringView separator);
-// Blanks and control characters (code 32 or less) removed from both ends.
+// Blanks (isBlank: control characters, spaces, the full-width space) removed from both ends.
 QStringView trimControls(QStringView s);
 
 // Splits "是/否"-style notation at its first "/". False when there is nothing before
@@ -66,7 +66,9 @@ struct Lines
     }
     QStringList toList() const;
 };
-Lines decodeLines(QByteArray bytes);
+// Lines before `firstLine` (a heading the import skips) that do not decode are kept as
+// empty lines instead of refusing the file.
+Lines decodeLines(QByteArray bytes, int firstLine = 1);
 
 } // namespace TextImport
 
