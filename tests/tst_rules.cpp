@@ -250,6 +250,7 @@ private slots:
         QCOMPARE(p.text(u"收款银行"), QStringLiteral(" "));
         p.setValue(u"大额实时", QStringLiteral("否"));
         QCOMPARE(store(), QString());
+        QCOMPARE(count(QStringLiteral("select count(*) from Payment where 汇入地点 = ''")), 1);
     }
 
     void purposesAreLearnedOnce()
@@ -311,6 +312,10 @@ private slots:
         QVERIFY(r.at(5).toString().isEmpty());
         QVERIFY(r.at(6).toString().isEmpty());
         QVERIFY(r.at(7).toString().isEmpty()); // unclassified
+        QCOMPARE(
+            count(QStringLiteral("select count(*) from Company where 账号分类 = '' and 自定编号 "
+                                 "is null")),
+            1);
         QVERIFY(!buttons.next.isEmpty());
         QCOMPARE(buttons.next.last(), !pay().eof());
 
@@ -403,10 +408,10 @@ private slots:
         QCOMPARE(si.asked, QStringList{QStringLiteral(
                                "您正要删除一个账户分类，是否要将该分类的账户转移到其它分类中？")});
         QCOMPARE(count(QStringLiteral("select count(*) from CompanyType")), 1);
-        QCOMPARE(querySingle(ws->path(),
-                             QStringLiteral("select 账号分类 from Company where 收款帐号 = 'A'"))
-                     .toString(),
-                 QString());
+        // Unclassified is the empty text, which the picker's filter 账号分类='' finds.
+        QCOMPARE(count(QStringLiteral("select count(*) from Company where 账号分类 = '' and "
+                                      "收款帐号 = 'A'")),
+                 1);
         QCOMPARE(querySingle(ws->path(),
                              QStringLiteral("select 账号分类 from Company where 收款帐号 = 'B'"))
                      .toString(),
@@ -493,6 +498,21 @@ private slots:
         QCOMPARE(ct.state(), Table::State::Edit);
         ct.cancel();
         QCOMPARE(count(QStringLiteral("select count(*) from CompanyType")), 2);
+
+        // A name that differs only in letter case is the same name to a clerk.
+        ct.append();
+        ct.setValue(u"type", QStringLiteral("VIP"));
+        ct.post();
+        ct.append();
+        ct.setValue(u"type", QStringLiteral("vip"));
+        QVERIFY_THROWS_EXCEPTION(AbortError, ct.post());
+        QCOMPARE(si.notices.last(), QStringLiteral("出错信息：该分类已存在"));
+        ct.cancel();
+        ct.last();
+        ct.edit();
+        ct.setValue(u"type", QStringLiteral("Vip")); // renaming itself is fine
+        ct.post();
+        QCOMPARE(count(QStringLiteral("select count(*) from CompanyType")), 3);
     }
 };
 

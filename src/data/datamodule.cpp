@@ -29,6 +29,7 @@ TDataModule2::TDataModule2(QObject* parent) : QObject(parent)
     ATPayment->afterPost = [this](Table& t) { ATPaymentAfterPost(t); };
     ATPayment->afterScroll = [this](Table& t) { ATPaymentAfterScroll(t); };
     ATCompanyType->beforeDelete = [this](Table& t) { ATCompanyTypeBeforeDelete(t); };
+    ATCompanyType->beforePost = [this](Table& t) { ATCompanyTypeBeforePost(t); };
     ATCompanyType->onPostError = [this](Table& t, const DbError& e) {
         return ATCompanyTypePostError(t, e);
     };
@@ -144,6 +145,9 @@ namespace {
 
 const QString kYes = QStringLiteral("是");
 const QString kNo = QStringLiteral("否");
+// The empty text, stored as such (not as "no value"), so that a filter such as
+// 账号分类='' finds what a rule emptied.
+const QString kEmpty = QStringLiteral("");
 
 // Blanks and control characters at both ends removed, as the bank's rules count them.
 QString trimBlanks(const QString& s)
@@ -190,7 +194,7 @@ void TDataModule2::ATPaymentBeforePost(Table& t)
         throw DbError(QStringLiteral("异地溯枫银行必需填写收款银行"), 0);
 
     if (sameCity == kYes || sameBank == kYes) {
-        t.setValue(u"汇入地点", QString());
+        t.setValue(u"汇入地点", kEmpty);
     } else if (trimBlanks(t.text(u"汇入地点")).isEmpty() ||
                trimBlanks(t.text(u"收款银行")).isEmpty()) {
         throw DbError(QStringLiteral("非同城交易且非溯枫帐号请输入汇入地点或收款银行"), 0);
@@ -228,8 +232,10 @@ void TDataModule2::ATPaymentAfterPost(Table& t)
         for (const char16_t* f :
              {u"收款帐号", u"收款银行", u"收款单位", u"汇入地点", u"溯枫帐号"}) {
             const QStringView field(f);
-            ATCompany->setValue(field, t.value(field));
+            const QVariant v = t.value(field);
+            ATCompany->setValue(field, v.isNull() || !v.isValid() ? QVariant(kEmpty) : v);
         }
+        ATCompany->setValue(u"账号分类", kEmpty); // unclassified
         ATCompany->post();
     }
 
@@ -250,7 +256,7 @@ void TDataModule2::ATCompanyTypeBeforeDelete(Table& t)
 {
     const Bookmark mark = t.bookmark();
     const QString oldType = t.text(u"type_id");
-    QString newType;
+    QString newType = kEmpty; // unclassified, unless the accounts move
     if (ask(QStringLiteral("您正要删除一个账户分类，是否要将该分类的账户转移到其它分类中？"))) {
         for (;;) {
             const int result = m_interaction ? m_interaction->pickCompanyType() : 2;
@@ -279,6 +285,23 @@ void TDataModule2::ATCompanyTypeBeforeDelete(Table& t)
     } catch (const DbError&) {
         notice(QStringLiteral("数据库操作失败！"));
         throw AbortError();
+    }
+}
+
+void TDataModule2::ATCompanyTypeBeforePost(Table& t)
+{
+    // To a clerk "VIP" and "vip" are one classification: refused like the database
+    // refuses the same name twice.
+    const QString name = t.text(u"type");
+    const int f = t.fieldIndex(u"type");
+    const qint64 self = t.keyAt(t.currentRow());
+    for (int r = 0; r < t.rowCount(); ++r) {
+        if (t.isNewRow(r) || t.keyAt(r) == self)
+            continue;
+        if (t.textAt(r, f).compare(name, Qt::CaseInsensitive) == 0) {
+            notice(QStringLiteral("出错信息：该分类已存在"));
+            throw AbortError();
+        }
     }
 }
 

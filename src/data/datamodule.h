@@ -74,6 +74,7 @@ public:
     void ATPaymentAfterScroll(Table& table);
     void ATDraweeBeforePost(Table& table);
     void ATCompanyTypeBeforeDelete(Table& table);
+    void ATCompanyTypeBeforePost(Table& table);
     Table::PostErrorAction ATCompanyTypePostError(Table& table, const DbError& error);
     void DataModuleCreate();
 

@@ -4,12 +4,15 @@
 #include "data/datamodule.h"
 #include "views/dbgrid.h"
 
+#include <QCollator>
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLocale>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace bankprep {
 
@@ -91,9 +94,17 @@ void TFrmSelCompany::FormShow()
     guarded(this, [this] {
         Statement q(m_dm.ADOConn, QStringLiteral("select * from CompanyType order by type"));
         q.exec();
-        while (q.next()) {
-            TypeIdList << q.value(0).toString();
-            ComboType->addItem(q.value(1).toString());
+        QList<QPair<QString, QString>> types; // id, name
+        while (q.next())
+            types.append({q.value(0).toString(), q.value(1).toString()});
+        // In the Chinese order the grids sort by (the database's own order is by code).
+        QCollator collator{QLocale(QLocale::Chinese, QLocale::China)};
+        std::stable_sort(types.begin(), types.end(), [&](const auto& a, const auto& b) {
+            return collator.compare(a.second, b.second) < 0;
+        });
+        for (const auto& [id, name] : types) {
+            TypeIdList << id;
+            ComboType->addItem(name);
         }
     });
     // The classification confirmed last time; one deleted since falls back to "全部".
