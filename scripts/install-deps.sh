@@ -6,7 +6,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config
-  qt6-base-dev libqt6sql6-sqlite
+  qt6-base-dev libqt6sql6-sqlite qt6-translations-l10n
   libsqlite3-dev libsodium-dev libquazip1-qt6-dev
   sqlite3 xvfb xauth fonts-wqy-microhei
 )

@@ -121,6 +121,10 @@ private slots:
         QCOMPARE(db(QStringLiteral("select count(*) from Payment")).toInt(), 2);
         QCOMPARE(db(QStringLiteral("select 金额 from Payment where 编号 = 2")).toLongLong(),
                  15005000LL);
+        // Shown in the currency format; its editor holds the plain number.
+        const QModelIndex stored = cell(grid, 1, u"金额");
+        QCOMPARE(stored.data().toString(), QStringLiteral("1,500.50"));
+        QCOMPARE(stored.data(Qt::EditRole).toString(), QStringLiteral("1500.5"));
 
         pay().first();
         QLineEdit* remark = openCell(grid, cell(grid, 0, u"备注"));

@@ -186,6 +186,10 @@ private slots:
         QTest::newRow("fraction") << "1.5" << true << int(TextImport::NumberProblem::NotNumber)
                                   << 0;
         QTest::newRow("negative") << "-1" << true << int(TextImport::NumberProblem::Negative) << 0;
+        QTest::newRow("trailing blank")
+            << "3 " << true << int(TextImport::NumberProblem::NotNumber) << 0;
+        QTest::newRow("leading blank")
+            << " 3" << true << int(TextImport::NumberProblem::NotNumber) << 0;
     }
 
     void isNumeric()

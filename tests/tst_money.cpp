@@ -334,6 +334,15 @@ void TestMoney::roundedToFourDecimals()
     }
     for (const char* bad : {"1,000", "1e", "e3", "1e3.5", "1e+", "1e99"})
         QVERIFY2(!Money::parseNumber(QString::fromLatin1(bad)), bad);
+
+    // Shown in the currency format, never rounding a digit away.
+    const QList<QPair<qint64, const char*>> shown = {{150005000, "15,000.50"},
+                                                     {12345678, "1,234.5678"},
+                                                     {-30000, "-3.00"},
+                                                     {0, "0.00"},
+                                                     {10000000000, "1,000,000.00"}};
+    for (const auto& [units, text] : shown)
+        QCOMPARE(Money::fromUnits(units).toDisplayString(), QString::fromLatin1(text));
 }
 
 QTEST_GUILESS_MAIN(TestMoney)

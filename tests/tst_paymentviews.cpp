@@ -340,8 +340,8 @@ private slots:
         QVERIFY(w.DBEdit4->isEnabled());
         QVERIFY(w.dess->isHidden());
         QCOMPARE(w.LookupComboAccount->currentText(), QStringLiteral("X"));
-        QCOMPARE(w.DBEdit7->text(), QStringLiteral("1"));
-        pay().moveTo(1); // 是 / 是
+        QCOMPARE(w.DBEdit7->text(), QStringLiteral("1.00")); // the currency format
+        pay().moveTo(1);                                     // 是 / 是
         QVERIFY(w.DBEdit4->isHidden());
         QVERIFY(w.Label4->isHidden());
         QVERIFY(!w.dess->isHidden());

@@ -15,6 +15,10 @@
 #include "views/selcompany.h"
 #include "views/selcompanytype.h"
 
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
+
 #include <csignal>
 
 namespace bankprep {
@@ -23,6 +27,11 @@ BankprepApplication::BankprepApplication(int& argc, char** argv) : QApplication(
 {
     setApplicationName(applicationTitle());
     installFontSubstitutes();
+    // Qt's own texts (standard buttons, the file dialog, the edit menu) in Chinese.
+    auto* qtTexts = new QTranslator(this);
+    if (qtTexts->load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"),
+                      QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        installTranslator(qtTexts);
 }
 
 bool BankprepApplication::notify(QObject* receiver, QEvent* event)

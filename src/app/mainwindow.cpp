@@ -115,6 +115,8 @@ void TAppForm::buildActions()
     HelpAbout1 = make(QStringLiteral("关于..."), "HelpAbout1");
     ShowAddition1 = make(QStringLiteral("显示附加窗口"), "ShowAddition1");
     ShowAddition1->setCheckable(true);
+    // Its check mark shows in the menu (an icon would take its place there).
+    ShowAddition1->setIconVisibleInMenu(false);
 
     FileOpen1->setIcon(glyphIcon(QStringLiteral("资"), kGreen));
     FileOpen1->setToolTip(QStringLiteral("导入工资数据文件"));
@@ -495,6 +497,9 @@ void TAppForm::LoginClick()
     guarded(this, [this] { applyLogin(m_dm, PasswordDlg->UserId->text()); });
     PaymentAddClick();
     Notebook1PageChanged();
+    // Ready for typing: the first column that takes input, with the focus.
+    DBGridPayment->goToFirstEditableColumn();
+    DBGridPayment->setFocus();
 }
 
 void TAppForm::PwdChangeClick()

@@ -188,6 +188,24 @@ QString Money::toString() const
     return out;
 }
 
+QString Money::toDisplayString() const
+{
+    const bool negative = m_units < 0;
+    const std::uint64_t mag =
+        negative ? std::uint64_t(0) - std::uint64_t(m_units) : std::uint64_t(m_units);
+    const QString whole = QString::number(mag / kUnit);
+    QString grouped;
+    for (qsizetype i = 0; i < whole.size(); ++i) {
+        if (i > 0 && (whole.size() - i) % 3 == 0)
+            grouped += QLatin1Char(',');
+        grouped += whole.at(i);
+    }
+    QString frac = QString::number(mag % kUnit).rightJustified(kScale, QLatin1Char('0'));
+    while (frac.size() > 2 && frac.endsWith(QLatin1Char('0')))
+        frac.chop(1);
+    return (negative ? QStringLiteral("-") : QString()) + grouped + QLatin1Char('.') + frac;
+}
+
 std::optional<Money> Money::plus(Money other) const
 {
     std::int64_t r;

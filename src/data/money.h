@@ -40,6 +40,10 @@ public:
 
     // Shortest exact decimal form: 1500.50 -> "1500.5", 20000 -> "20000", 0.25 -> "0.25".
     QString toString() const;
+    // As the Chinese locale's currency format shows amounts: thousands grouped, at least
+    // two decimals, and the third and fourth when the amount has them (never rounded
+    // away): 15000.5 -> "15,000.50", 1234.5678 -> "1,234.5678", -3 -> "-3.00".
+    QString toDisplayString() const;
 
     // Checked arithmetic: nothing on overflow.
     std::optional<Money> plus(Money other) const;

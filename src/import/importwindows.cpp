@@ -6,11 +6,13 @@
 #include "data/fileguard.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFormLayout>
+#include <QFrame>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -59,24 +61,52 @@ TextImportWindow::TextImportWindow(TDataModule2& dm, const QString& title, QWidg
 void TextImportWindow::build(const ImportRules& rules,
                              const QList<QPair<QString, QString>>& screenLabels,
                              const QMap<QString, QString>& defaults, const QString& startDefault,
-                             const QString& yesNoLabel)
+                             const QString& yesNoLabel, const QString& yesNoBeside)
 {
     m_rules = rules;
     StartEdit->setText(startDefault);
 
     auto* fields = new QGridLayout(FieldOrder);
     int row = 0;
+    int col = 0;
+    auto nextRow = [&] {
+        if (col > 0) {
+            ++row;
+            col = 0;
+        }
+    };
     for (const auto& [name, label] : screenLabels) {
         auto* edit = new QLineEdit(defaults.value(name), FieldOrder);
         edit->setObjectName(name);
         edit->setMaximumWidth(60);
         columnEdits.insert(name, edit);
-        fields->addWidget(new QLabel(label, FieldOrder), row / 2, (row % 2) * 2);
-        fields->addWidget(edit, row / 2, (row % 2) * 2 + 1);
-        ++row;
+        if (name == yesNoBeside) {
+            // One framed row: the flag's column and the notation that reads it.
+            nextRow();
+            auto* frame = new QFrame(FieldOrder);
+            frame->setFrameShape(QFrame::StyledPanel);
+            auto* line = new QHBoxLayout(frame);
+            line->setContentsMargins(4, 2, 4, 2);
+            edit->setParent(frame);
+            line->addWidget(new QLabel(label, frame));
+            line->addWidget(edit);
+            line->addSpacing(12);
+            line->addWidget(new QLabel(yesNoLabel, frame));
+            ComboYesNo->setParent(frame);
+            line->addWidget(ComboYesNo, 1);
+            fields->addWidget(frame, row++, 0, 1, 4);
+            continue;
+        }
+        fields->addWidget(new QLabel(label, FieldOrder), row, col * 2);
+        fields->addWidget(edit, row, col * 2 + 1);
+        if (++col == 2)
+            nextRow();
     }
-    fields->addWidget(new QLabel(yesNoLabel, FieldOrder), (row + 1) / 2, 0);
-    fields->addWidget(ComboYesNo, (row + 1) / 2, 1, 1, 3);
+    if (yesNoBeside.isEmpty()) {
+        nextRow();
+        fields->addWidget(new QLabel(yesNoLabel, FieldOrder), row, 0);
+        fields->addWidget(ComboYesNo, row, 1, 1, 3);
+    }
 
     auto* top = new QGridLayout;
     top->addWidget(new QLabel(QStringLiteral("字段分隔符："), this), 0, 0);
@@ -107,6 +137,22 @@ void TextImportWindow::message(const QString& text, QWidget* focus)
     MessageBox::notice(this, text);
     if (focus)
         focus->setFocus();
+}
+
+void TextImportWindow::reject()
+{
+    // Esc: a run under way goes to its end first.
+    if (!m_running)
+        QDialog::reject();
+}
+
+void TextImportWindow::closeEvent(QCloseEvent* event)
+{
+    if (m_running) {
+        event->ignore(); // the title bar's close box waits for the run too
+        return;
+    }
+    QDialog::closeEvent(event);
 }
 
 void TextImportWindow::status(const QString& text)
@@ -224,7 +270,7 @@ TFrmImportCompany::TFrmImportCompany(TDataModule2& dm, QWidget* parent)
            {QStringLiteral("EditCompanyType"), QStringLiteral("账号分类：")},
            {QStringLiteral("EditSf"), QStringLiteral("是否溯枫银行账号：")},
            {QStringLiteral("EditNo"), QStringLiteral("自定编号：")}},
-          {}, QStringLiteral("1"), QStringLiteral("是/否标志："));
+          {}, QStringLiteral("1"), QStringLiteral("是/否标志："), QStringLiteral("EditSf"));
     if (auto* layout = findChild<QVBoxLayout*>(QStringLiteral("mainLayout")))
         layout->insertWidget(layout->count() - 1, ProgressBar1);
 }

@@ -42,16 +42,20 @@ public:
 
     void status(const QString& text) override;
     void processEvents() override;
+    void reject() override; // not while a run is under way
 
 protected:
+    void closeEvent(QCloseEvent* event) override;
     TextImportWindow(TDataModule2& dm, const QString& title, QWidget* parent);
     // The window's column fields, in the order of the number checks, with the screen
     // labels; the start line's rules.
     // Builds the column edits (screen labels in screen order, default texts) and the
     // layout.
+    // `yesNoBeside`: the edit whose row also holds the yes/no notation (empty: a row of
+    // its own under the columns).
     void build(const ImportRules& rules, const QList<QPair<QString, QString>>& screenLabels,
                const QMap<QString, QString>& defaults, const QString& startDefault,
-               const QString& yesNoLabel);
+               const QString& yesNoLabel, const QString& yesNoBeside = QString());
     virtual ImportOutcome runImport(const QByteArray& bytes, const ImportSettings& settings) = 0;
 
     TDataModule2& m_dm;

@@ -74,6 +74,13 @@ NumberProblem isNumeric(const QString& text, bool blankAllowed, int* value)
     *value = 0;
     if (text.isEmpty())
         return blankAllowed ? NumberProblem::None : NumberProblem::Blank;
+    // Digits, with a sign at most; a blank is no digit (the conversion would skip it).
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        const bool sign = i == 0 && (c == QLatin1Char('-') || c == QLatin1Char('+'));
+        if (!sign && (c < QLatin1Char('0') || c > QLatin1Char('9')))
+            return NumberProblem::NotNumber;
+    }
     bool ok = false;
     const int n = text.toInt(&ok);
     if (!ok)

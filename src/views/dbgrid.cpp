@@ -71,6 +71,20 @@ public:
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
                const QModelIndex& index) const override
     {
+        paintCell(painter, option, index);
+        // The current cell stands out from its highlighted row: typing goes there.
+        if (!m_grid->isReadOnly() && index == m_grid->currentIndex()) {
+            painter->save();
+            painter->setPen(QPen(option.palette.color(QPalette::WindowText), 2));
+            painter->setBrush(Qt::NoBrush);
+            painter->drawRect(QRectF(option.rect).adjusted(1, 1, -1, -1));
+            painter->restore();
+        }
+    }
+
+    void paintCell(QPainter* painter, const QStyleOptionViewItem& option,
+                   const QModelIndex& index) const
+    {
         const auto* model = qobject_cast<const TableModel*>(index.model());
         if (!model || !model->column(index.column()).checkBox) {
             QStyledItemDelegate::paint(painter, option, index);
@@ -428,6 +442,8 @@ void DBGrid::syncFromTable()
 void DBGrid::currentChanged(const QModelIndex& current, const QModelIndex& previous)
 {
     QTableView::currentChanged(current, previous);
+    viewport()->update(visualRect(previous));
+    viewport()->update(visualRect(current));
     if (m_syncing || !current.isValid())
         return;
     Table* t = table();
@@ -559,6 +575,19 @@ void DBGrid::closeOpenEditors()
         if (QWidget* editor = indexWidget(m_model->index(row, c))) {
             clearEditorChanged(editor);
             QTableView::closeEditor(editor, QAbstractItemDelegate::RevertModelCache);
+        }
+    }
+}
+
+void DBGrid::goToFirstEditableColumn()
+{
+    const int row = std::max(table()->currentRow(), 0);
+    for (int c = 0; c < m_model->columnCount(); ++c) {
+        const QModelIndex index = m_model->index(row, c);
+        if (m_model->flags(index) & (Qt::ItemIsEditable | Qt::ItemIsUserCheckable)) {
+            setCurrentIndex(index);
+            static_cast<QAbstractItemView*>(this)->scrollTo(index);
+            return;
         }
     }
 }

@@ -37,6 +37,8 @@ public:
     void deleteCurrentRow();
     // Sizes the columns from their widths in characters.
     void applyColumnWidths();
+    // The current row's first column the clerk can edit becomes the current cell.
+    void goToFirstEditableColumn();
 
     // Items of a drop-down column: the text shown and the value written.
     std::function<QList<QPair<QString, QVariant>>(int column)> comboItems;

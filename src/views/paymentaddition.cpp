@@ -6,6 +6,7 @@
 
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QEvent>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -13,6 +14,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace bankprep {
@@ -70,8 +72,10 @@ TPaymentAdditionDlg::TPaymentAdditionDlg(TDataModule2& dm, QWidget* parent)
 {
     setObjectName(QStringLiteral("PaymentAdditionDlg"));
     setWindowTitle(QStringLiteral("附加信息"));
+    // A tool window of the main window: above the program's own windows, never above
+    // other programs, and below the dialogs the program opens later.
     setWindowFlags(Qt::Tool | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
-                   Qt::WindowStaysOnTopHint | Qt::MSWindowsFixedSizeDialogHint);
+                   Qt::MSWindowsFixedSizeDialogHint);
     setModal(false);
     setFixedSize(516, 367);
 
@@ -125,6 +129,7 @@ TPaymentAdditionDlg::TPaymentAdditionDlg(TDataModule2& dm, QWidget* parent)
     GroupBox2 = new QGroupBox(QStringLiteral("款项及用途"), this);
     DBEdit7 = new QLineEdit(GroupBox2);
     DBEdit7->setObjectName(QStringLiteral("DBEdit7"));
+    DBEdit7->installEventFilter(this);
     LookupComboPurpose = new TableComboBox(GroupBox2);
     LookupComboPurpose->setEditable(true);
     LookupComboPurpose->setInsertPolicy(QComboBox::NoInsert);
@@ -253,6 +258,28 @@ bool TPaymentAdditionDlg::commitField(QLineEdit* edit)
     return true;
 }
 
+QString TPaymentAdditionDlg::amountText() const
+{
+    // The currency format to read; the plain number while the clerk is in the field.
+    const QVariant v = m_dm.ATPayment->value(u"金额");
+    if (DBEdit7->hasFocus() || v.metaType() != QMetaType::fromType<Money>())
+        return m_dm.ATPayment->text(u"金额");
+    return v.value<Money>().toDisplayString();
+}
+
+bool TPaymentAdditionDlg::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == DBEdit7 && !DBEdit7->isModified() &&
+        (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut)) {
+        // Shown the other way as the clerk enters or leaves the field.
+        QTimer::singleShot(0, this, [this] {
+            if (!DBEdit7->isModified() && m_dm.ATPayment->isOpen())
+                refresh(false);
+        });
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
 void TPaymentAdditionDlg::fieldLeft(QLineEdit* edit)
 {
     if (m_refreshing || m_committing || !edit->isModified())
@@ -260,6 +287,8 @@ void TPaymentAdditionDlg::fieldLeft(QLineEdit* edit)
     m_committing = true;
     const bool ok = commitField(edit);
     m_committing = false;
+    if (ok)
+        refresh(false);
     // A typed account that the payee book holds fills the payee's details.
     if (ok && edit == LookupComboAccount->lineEdit())
         LookupComboAccountCloseUp(false);
@@ -296,7 +325,7 @@ void TPaymentAdditionDlg::refresh(bool anotherRow)
             b.edit->setModified(false);
         else if (b.edit->isModified())
             continue; // what the clerk is typing stays
-        const QString t = p.text(QStringView(b.field));
+        const QString t = b.edit == DBEdit7 ? amountText() : p.text(QStringView(b.field));
         if (b.edit->text() != t)
             b.edit->setText(t);
     }
@@ -460,17 +489,14 @@ void TPaymentAdditionDlg::closeEvent(QCloseEvent* event)
 {
     FormClose();
     event->accept(); // hidden, not destroyed
+    // Only a close releases the main window's toggle: hiding with the toggle, or with
+    // the main window when it is minimised, does not.
+    emit closed();
 }
 
 void TPaymentAdditionDlg::reject()
 {
     close(); // Esc is "关闭"
-}
-
-void TPaymentAdditionDlg::hideEvent(QHideEvent* event)
-{
-    QDialog::hideEvent(event);
-    emit closed();
 }
 
 } // namespace bankprep

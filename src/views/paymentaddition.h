@@ -88,7 +88,7 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
-    void hideEvent(QHideEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     struct BoundField
@@ -97,6 +97,7 @@ private:
         const char16_t* field;
     };
     void writeTypedFields(); // throws DbError
+    QString amountText() const;
     bool commitField(QLineEdit* edit);
     void fieldLeft(QLineEdit* edit);
     bool goToPayee(QComboBox* combo, int index);

@@ -3,6 +3,7 @@
 #include "data/datamodule.h"
 #include "views/dbgrid.h"
 
+#include <QEvent>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QPushButton>
@@ -15,7 +16,7 @@ TSelCompanyType::TSelCompanyType(TDataModule2& dm, QWidget* parent) : QDialog(pa
     setObjectName(QStringLiteral("SelCompanyType"));
     setWindowTitle(QStringLiteral("账号分类过滤"));
     setWindowFlags(Qt::Tool | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
-                   Qt::WindowStaysOnTopHint | Qt::MSWindowsFixedSizeDialogHint);
+                   Qt::MSWindowsFixedSizeDialogHint);
     setFixedSize(168, 204);
 
     DBGrid1 = new DBGrid(dm.DSCompanyType,
@@ -48,7 +49,18 @@ TSelCompanyType::TSelCompanyType(TDataModule2& dm, QWidget* parent) : QDialog(pa
 
     connect(BitBtn2, &QPushButton::clicked, this, [this] { done(1); });
     connect(BitBtn3, &QPushButton::clicked, this, [this] { done(2); });
-    connect(DBGrid1, &QAbstractItemView::doubleClicked, this, [this] { DBGrid1DblClick(); });
+    // A double-click anywhere in the list chooses, an empty list or below the last row
+    // included (the caller then finds no current row).
+    DBGrid1->viewport()->installEventFilter(this);
+}
+
+bool TSelCompanyType::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == DBGrid1->viewport() && event->type() == QEvent::MouseButtonDblClick) {
+        DBGrid1DblClick();
+        return true;
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 void TSelCompanyType::DBGrid1DblClick()

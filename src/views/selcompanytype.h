@@ -26,6 +26,9 @@ public:
 
     void DBGrid1DblClick();
     void reject() override; // closes with result 2
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 };
 
 } // namespace bankprep

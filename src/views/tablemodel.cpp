@@ -77,10 +77,17 @@ QVariant TableModel::data(const QModelIndex& index, int role) const
     if (field < 0)
         return {};
     switch (role) {
-    case Qt::DisplayRole:
+    case Qt::DisplayRole: {
         if (col.checkBox)
             return {};
+        // Amounts in the currency format; their editor shows the plain number.
+        if (m_table->field(field).column.kind == ColumnKind::Money) {
+            const QVariant v = m_table->valueAt(index.row(), field);
+            if (v.metaType() == QMetaType::fromType<Money>())
+                return v.value<Money>().toDisplayString();
+        }
         return m_table->textAt(index.row(), field);
+    }
     case Qt::EditRole:
         return m_table->textAt(index.row(), field);
     case Qt::CheckStateRole:
