@@ -12,6 +12,7 @@
 
 #include <QAbstractItemView>
 #include <QComboBox>
+#include <QCompleter>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QtTest>
@@ -257,6 +258,31 @@ private slots:
         QCOMPARE(pay().text(u"收款帐号"), QStringLiteral("C3"));
         QCOMPARE(pay().text(u"收款单位"), QStringLiteral("丙公司"));
         QCOMPARE(pay().text(u"收款银行"), QStringLiteral("建行"));
+        pay().cancel();
+    }
+
+    // The detail window's account list opens as the clerk types, at the matching
+    // accounts; choosing one fills the payee.
+    void detailAccountListOpensWhileTyping()
+    {
+        form().ShowAddition1->setChecked(true);
+        form().ShowAddition1Execute();
+        TPaymentAdditionDlg& w = *in->PaymentAdditionDlg;
+        QApplication::setActiveWindow(&w);
+        pay().first();
+        QLineEdit* account = w.LookupComboAccount->lineEdit();
+        account->setFocus();
+        QTRY_VERIFY(account->hasFocus());
+        QCOMPARE(w.LookupComboAccount->count(), 2); // filled before its button is pressed
+        account->selectAll();
+        type(QStringLiteral("c"));
+        QCompleter* completer = account->completer();
+        QVERIFY(completer && completer->popup()->isVisible());
+        QCOMPARE(completer->completionCount(), 1);
+        QTest::keyClick(completer->popup(), Qt::Key_Down);
+        QTest::keyClick(completer->popup(), Qt::Key_Return);
+        QCOMPARE(pay().text(u"收款帐号"), QStringLiteral("C3"));
+        QCOMPARE(pay().text(u"收款单位"), QStringLiteral("丙公司"));
         pay().cancel();
     }
 

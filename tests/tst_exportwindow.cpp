@@ -8,6 +8,7 @@
 #include "export/exportcommand.h"
 #include "export/exportdialogs.h"
 #include "testutil.h"
+#include "views/lookupcombo.h"
 
 #include <QAction>
 #include <QComboBox>

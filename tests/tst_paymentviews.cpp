@@ -7,6 +7,7 @@
 #include "app/messagebox.h"
 #include "testutil.h"
 #include "views/dbgrid.h"
+#include "views/lookupcombo.h"
 #include "views/lookupdlg.h"
 #include "views/paymentaddition.h"
 #include "views/selcompany.h"
@@ -15,6 +16,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCompleter>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -235,8 +237,44 @@ private slots:
                      .toString(),
                  QString());
         const auto items = in->AppForm->DBGridCompany->comboItems(col);
-        QCOMPARE(items.size(), 3);
-        QCOMPARE(items.at(2).second.toString(), QStringLiteral("2"));
+        QCOMPARE(items.size(), 2);
+        QCOMPARE(items.at(1).cells, (QStringList{"2", "客户"}));
+        QCOMPARE(items.at(1).value.toString(), QStringLiteral("2"));
+
+        // By keys, as the clerk uses it: typing the name finds it; the clear key empties.
+        DBGrid* grid = in->AppForm->DBGridCompany;
+        in->AppForm->show();
+        QApplication::setActiveWindow(in->AppForm.get());
+        grid->setFocus();
+        company().moveTo(4);
+        grid->setCurrentIndex(model->index(4, col));
+        QTest::keyClick(grid, Qt::Key_F2);
+        auto* combo = qobject_cast<LookupCombo*>(QApplication::focusWidget());
+        QVERIFY(combo);
+        QCOMPARE(combo->view()->model()->columnCount(), 2);
+        QCOMPARE(combo->view()->model()->headerData(1, Qt::Horizontal).toString(),
+                 QStringLiteral("类型"));
+        QTest::sendKeyEvent(QTest::Click, combo, Qt::Key_unknown, QStringLiteral("客"),
+                            Qt::NoModifier);
+        QCOMPARE(combo->currentText(), QStringLiteral("客户"));
+        QTest::keyClick(combo, Qt::Key_Return);
+        company().post();
+        QCOMPARE(querySingle(ws->path(),
+                             QStringLiteral("select 账号分类 from Company where 收款帐号 = 'E5'"))
+                     .toString(),
+                 QStringLiteral("2"));
+        grid->setCurrentIndex(model->index(4, col));
+        QTest::keyClick(grid, Qt::Key_F2);
+        combo = qobject_cast<LookupCombo*>(QApplication::focusWidget());
+        QVERIFY(combo);
+        QTest::keyClick(combo, Qt::Key_Delete);
+        QTest::keyClick(combo, Qt::Key_Return);
+        company().post();
+        QCOMPARE(
+            querySingle(ws->path(), QStringLiteral("select count(*) from Company where 收款帐号 "
+                                                   "= 'E5' and 账号分类 = ''"))
+                .toInt(),
+            1);
         // The purpose drop-down lists the purposes.
         execSql(ws->path(), QStringLiteral("insert into Use(用途) values ('差旅费')"));
         dm().ATUse->requery();
@@ -394,7 +432,12 @@ private slots:
         account->setFocus();
         account->selectAll();
         QTest::keyClicks(account, QStringLiteral("C3"));
-        QTest::keyClick(account, Qt::Key_Tab); // leaving the field closes it up
+        // Leaving the field closes it up. The list that opened while typing has the
+        // keyboard then, as it would on the screen.
+        QWidget* keys = account->completer() && account->completer()->popup()->isVisible()
+                            ? account->completer()->popup()
+                            : static_cast<QWidget*>(account);
+        QTest::keyClick(keys, Qt::Key_Tab);
         QCOMPARE(pay().text(u"收款帐号"), QStringLiteral("C3"));
         QCOMPARE(pay().text(u"收款单位"), QStringLiteral("丙公司"));
         QCOMPARE(pay().text(u"收款银行"), QStringLiteral("建行"));

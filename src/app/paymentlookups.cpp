@@ -48,32 +48,38 @@ void TAppForm::buildLookups()
     setEditor(payment, account, GridColumn::Editor::Lookup);
     setEditor(payment, name, GridColumn::Editor::Lookup);
     setEditor(payment, purpose, GridColumn::Editor::Combo);
+    const_cast<GridColumn&>(payment->column(purpose)).comboTitles = {QStringLiteral("用途")};
     DBGridPayment->comboItems = [this](int) {
-        QList<QPair<QString, QVariant>> items;
+        QList<LookupCombo::Row> items;
         Table& use = *m_dm.ATUse;
         const int f = use.fieldIndex(u"用途");
         for (int r = 0; use.isOpen() && r < use.rowCount(); ++r) {
             if (!use.isNewRow(r))
-                items.append({use.textAt(r, f), use.textAt(r, f)});
+                items.append({{use.textAt(r, f)}, use.textAt(r, f)});
         }
         return items;
     };
     connect(DBGridPayment, &DBGrid::lookupRequested, this,
             [this, account](int column) { runPaymentLookup(column == account); });
 
-    // The classification drop-down of the payee book stores the classification's id.
+    // The classification drop-down of the payee book: the classifications by number and
+    // name, searched by the name as the clerk types; it stores the classification's id,
+    // and the clear key empties it.
     TableModel* company = DBGridCompany->tableModel();
-    setEditor(company, company->columnOfField(u"CompanyType"), GridColumn::Editor::Combo,
-              QStringLiteral("账号分类"));
+    const int typeColumn = company->columnOfField(u"CompanyType");
+    setEditor(company, typeColumn, GridColumn::Editor::Combo, QStringLiteral("账号分类"));
+    auto& typeCol = const_cast<GridColumn&>(company->column(typeColumn));
+    typeCol.comboTitles = {QStringLiteral("编号"), QStringLiteral("类型")};
+    typeCol.comboSearchColumn = 1;
+    typeCol.comboClearable = true;
     DBGridCompany->comboItems = [this](int) {
-        QList<QPair<QString, QVariant>> items{{QString(), QString()}}; // empties the classification
+        QList<LookupCombo::Row> items;
         Table& types = *m_dm.ATCompanyType;
         const int id = types.fieldIndex(u"type_id");
         const int type = types.fieldIndex(u"type");
         for (int r = 0; types.isOpen() && r < types.rowCount(); ++r) {
             if (!types.isNewRow(r))
-                items.append({types.textAt(r, id) + QStringLiteral("  ") + types.textAt(r, type),
-                              types.textAt(r, id)});
+                items.append({{types.textAt(r, id), types.textAt(r, type)}, types.textAt(r, id)});
         }
         return items;
     };

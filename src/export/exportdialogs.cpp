@@ -2,6 +2,7 @@
 
 #include "app/messagebox.h"
 #include "data/datamodule.h"
+#include "views/lookupcombo.h"
 
 #include <QComboBox>
 #include <QGridLayout>
@@ -37,7 +38,8 @@ TSelectPaymentDlg::TSelectPaymentDlg(TDataModule2& dm, QWidget* parent) : QDialo
     DBText1 = new QLabel(this);
     DBText1->setObjectName(QStringLiteral("DBText1"));
     Label1 = new QLabel(QStringLiteral("请选择支付帐号"), this);
-    DBLookupComboDrawee = new QComboBox(this);
+    DBLookupComboDrawee = new LookupCombo(this);
+    DBLookupComboDrawee->setOpensOnTyping(true); // typing opens the list at the first match
     DBLookupComboDrawee->setObjectName(QStringLiteral("DBLookupComboDrawee"));
     DBLookupComboDrawee->setEditable(false);
     DBLookupComboDrawee->setMinimumWidth(260);
@@ -61,15 +63,16 @@ TSelectPaymentDlg::TSelectPaymentDlg(TDataModule2& dm, QWidget* parent) : QDialo
 void TSelectPaymentDlg::refresh()
 {
     const QString last = DBLookupComboDrawee->currentText();
-    DBLookupComboDrawee->clear();
+    QList<LookupCombo::Row> rows;
     Table& d = *m_dm.ATDrawee;
     if (d.isOpen()) {
         const int f = d.fieldIndex(u"付款帐号");
         for (int r = 0; r < d.rowCount(); ++r) {
             if (!d.isNewRow(r))
-                DBLookupComboDrawee->addItem(d.textAt(r, f));
+                rows.append({{d.textAt(r, f)}, d.textAt(r, f)});
         }
     }
+    DBLookupComboDrawee->setRows({QStringLiteral("付款帐号")}, rows, 0);
     // The last choice stays selected; at the first export nothing is.
     DBLookupComboDrawee->setCurrentIndex(last.isEmpty() ? -1 : DBLookupComboDrawee->findText(last));
     Table& p = *m_dm.ATPayment;

@@ -9,6 +9,7 @@ class QPushButton;
 
 namespace bankprep {
 
+class LookupCombo;
 class TDataModule2;
 
 // The payer-account choice before the payment export.
@@ -21,7 +22,7 @@ public:
     QLabel* Label2;
     QLabel* DBText1;
     QLabel* Label1;
-    QComboBox* DBLookupComboDrawee;
+    LookupCombo* DBLookupComboDrawee;
     QPushButton* BitBtn1;
     QPushButton* BitBtn2;
 

@@ -53,6 +53,8 @@ namespace {
 // The value an editor holds for the model.
 QVariant editorValue(QWidget* editor)
 {
+    if (auto* combo = qobject_cast<LookupCombo*>(editor))
+        return combo->isEditable() ? QVariant(combo->currentText()) : combo->currentValue();
     if (auto* combo = qobject_cast<QComboBox*>(editor))
         return combo->isEditable() ? QVariant(combo->currentText()) : combo->currentData();
     if (QLineEdit* e = editorLine(editor))
@@ -168,14 +170,14 @@ public:
             return box;
         }
         if (col.editor == GridColumn::Editor::Combo) {
-            auto* combo = new QComboBox(parent);
+            auto* combo = new LookupCombo(parent);
             combo->setEditable(col.editField.isEmpty());
             if (combo->isEditable())
                 combo->setInsertPolicy(QComboBox::NoInsert);
-            if (m_grid->comboItems) {
-                for (const auto& [text, value] : m_grid->comboItems(index.column()))
-                    combo->addItem(text, value);
-            }
+            combo->setClearable(col.comboClearable);
+            if (m_grid->comboItems)
+                combo->setRows(col.comboTitles, m_grid->comboItems(index.column()),
+                               col.comboSearchColumn);
             m_grid->watchEditor(combo, index);
             return combo;
         }
@@ -195,7 +197,7 @@ public:
             edit->setText(index.data(Qt::EditRole).toString());
             return;
         }
-        if (auto* combo = qobject_cast<QComboBox*>(editor)) {
+        if (auto* combo = qobject_cast<LookupCombo*>(editor)) {
             const auto* model = qobject_cast<const TableModel*>(index.model());
             const GridColumn& col = model->column(index.column());
             if (combo->isEditable()) {
@@ -203,7 +205,7 @@ public:
             } else {
                 const QString stored =
                     model->table()->textAt(index.row(), model->table()->fieldIndex(col.editField));
-                combo->setCurrentIndex(std::max(0, combo->findData(stored)));
+                combo->setCurrentIndex(stored.isEmpty() ? -1 : combo->findValue(stored));
             }
             return;
         }

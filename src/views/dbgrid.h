@@ -1,5 +1,6 @@
 #pragma once
 
+#include "views/lookupcombo.h"
 #include "views/tablemodel.h"
 
 #include <QPointer>
@@ -40,8 +41,8 @@ public:
     // The current row's first column the clerk can edit becomes the current cell.
     void goToFirstEditableColumn();
 
-    // Items of a drop-down column: the text shown and the value written.
-    std::function<QList<QPair<QString, QVariant>>(int column)> comboItems;
+    // Rows of a drop-down column: the texts of its list columns and the value written.
+    std::function<QList<LookupCombo::Row>(int column)> comboItems;
 
     enum class LastKey
     {

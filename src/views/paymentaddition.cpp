@@ -6,6 +6,7 @@
 
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QCompleter>
 #include <QEvent>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -14,6 +15,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStringListModel>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -101,6 +103,22 @@ TPaymentAdditionDlg::TPaymentAdditionDlg(TDataModule2& dm, QWidget* parent)
     LookupComboAccount->setMaxVisibleItems(6);
     LookupComboAccount->setInsertPolicy(QComboBox::NoInsert);
     LookupComboAccount->items = [this] { return columnTexts(*m_dm.ATCompany, u"收款帐号"); };
+    // The account list opens by itself as the clerk types (6 rows), at the accounts that
+    // begin with what is typed.
+    m_accountCompleter = new QCompleter(new QStringListModel(this), this);
+    m_accountCompleter->setCompletionMode(QCompleter::PopupCompletion);
+    m_accountCompleter->setCaseSensitivity(Qt::CaseInsensitive);
+    m_accountCompleter->setMaxVisibleItems(6);
+    // On the edit itself: the box would take a choice for a row of its own list.
+    LookupComboAccount->lineEdit()->setCompleter(m_accountCompleter);
+    LookupComboAccount->installEventFilter(this); // the box has the focus for its edit
+    LookupComboAccount->lineEdit()->installEventFilter(this);
+    Table* payees = m_dm.ATCompany.get();
+    const auto stale = [this] { m_accountsStale = true; };
+    connect(payees, &Table::wasReset, this, stale);
+    connect(payees, &Table::rowInserted, this, stale);
+    connect(payees, &Table::rowRemoved, this, stale);
+    connect(payees, &Table::rowChanged, this, stale);
     DBCheckBox1 = new QCheckBox(QStringLiteral("是否溯枫银行帐号"), GroupBox1);
     LookupComboName = new TableComboBox(GroupBox1);
     LookupComboName->setObjectName(QStringLiteral("LookupComboName"));
@@ -194,6 +212,14 @@ TPaymentAdditionDlg::TPaymentAdditionDlg(TDataModule2& dm, QWidget* parent)
         if (goToPayee(LookupComboAccount, index))
             LookupComboAccountCloseUp(modified);
     });
+    connect(m_accountCompleter, qOverload<const QString&>(&QCompleter::activated), this,
+            [this](const QString& account) {
+                // Chosen from the list that opened while typing: the account and its payee.
+                if (!writeField(u"收款帐号", account))
+                    return;
+                LookupComboAccount->lineEdit()->setModified(false);
+                LookupComboAccountCloseUp(false);
+            });
     connect(LookupComboName, &QComboBox::activated, this, [this](int index) {
         const bool modified = LookupComboName->itemText(index) != m_dm.ATPayment->text(u"收款单位");
         if (goToPayee(LookupComboName, index))
@@ -228,6 +254,14 @@ TPaymentAdditionDlg::TPaymentAdditionDlg(TDataModule2& dm, QWidget* parent)
 TPaymentAdditionDlg::~TPaymentAdditionDlg()
 {
     m_dm.ATPayment->removeRecordUpdaters(this);
+    // The fields lose their focus as they go: nothing of theirs may reach this window's
+    // handlers once it is being destroyed.
+    for (QObject* child : findChildren<QObject*>()) {
+        child->removeEventFilter(this);
+        child->disconnect(this);
+    }
+    m_dm.ATPayment->disconnect(this);
+    m_dm.ATCompany->disconnect(this);
 }
 
 void TPaymentAdditionDlg::writeTypedFields()
@@ -258,6 +292,16 @@ bool TPaymentAdditionDlg::commitField(QLineEdit* edit)
     return true;
 }
 
+void TPaymentAdditionDlg::fillAccountLists()
+{
+    m_accountsStale = false;
+    LookupComboAccount->refill();
+    QStringList accounts;
+    for (const auto& item : columnTexts(*m_dm.ATCompany, u"收款帐号"))
+        accounts << item.first;
+    static_cast<QStringListModel*>(m_accountCompleter->model())->setStringList(accounts);
+}
+
 QString TPaymentAdditionDlg::amountText() const
 {
     // The currency format to read; the plain number while the clerk is in the field.
@@ -269,6 +313,12 @@ QString TPaymentAdditionDlg::amountText() const
 
 bool TPaymentAdditionDlg::eventFilter(QObject* watched, QEvent* event)
 {
+    // The account lists are ready before the first key reaches the edit (filled again
+    // only after the payee book changed: a list the clerk is choosing from stays).
+    if (m_accountsStale &&
+        ((watched == LookupComboAccount && event->type() == QEvent::FocusIn) ||
+         (watched == LookupComboAccount->lineEdit() && event->type() == QEvent::KeyPress)))
+        fillAccountLists();
     if (watched == DBEdit7 && !DBEdit7->isModified() &&
         (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut)) {
         // Shown the other way as the clerk enters or leaves the field.

@@ -7,6 +7,7 @@
 #include <functional>
 
 class QCheckBox;
+class QCompleter;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -98,6 +99,7 @@ private:
     };
     void writeTypedFields(); // throws DbError
     QString amountText() const;
+    void fillAccountLists();
     bool commitField(QLineEdit* edit);
     void fieldLeft(QLineEdit* edit);
     bool goToPayee(QComboBox* combo, int index);
@@ -109,6 +111,8 @@ private:
     TFrmSelCompany* m_picker = nullptr;
     bool m_refreshing = false;
     bool m_committing = false;
+    QCompleter* m_accountCompleter = nullptr;
+    bool m_accountsStale = true;
     QList<BoundField> m_fields;
 };
 

@@ -27,6 +27,11 @@ struct GridColumn
     };
     Editor editor = Editor::Text;
     QString editField; // the stored field an edit of this column writes (default: field)
+    // A drop-down's list: its column titles, the column shown and searched, and whether
+    // the clear key empties the cell.
+    QStringList comboTitles;
+    int comboSearchColumn = 0;
+    bool comboClearable = false;
 };
 
 // An item model over a table object. Every view built on it shares the table's current
