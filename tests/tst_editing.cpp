@@ -9,6 +9,7 @@
 #include "views/dbgrid.h"
 #include "views/dbnavigator.h"
 #include "views/paymentaddition.h"
+#include "views/selcompanytype.h"
 
 #include <QAbstractItemView>
 #include <QComboBox>
@@ -284,6 +285,30 @@ private slots:
         QCOMPARE(pay().text(u"收款帐号"), QStringLiteral("C3"));
         QCOMPARE(pay().text(u"收款单位"), QStringLiteral("丙公司"));
         pay().cancel();
+    }
+
+    // Small things a clerk trips over.
+    void windowDetails()
+    {
+        // After login the current cell is the first that takes input.
+        DBGrid* grid = form().DBGridPayment;
+        QCOMPARE(grid->currentIndex().column(), grid->tableModel()->columnOfField(u"同城交易"));
+        // Hiding the detail window (with the main window, say) is not closing it.
+        form().ShowAddition1->setChecked(true);
+        form().ShowAddition1Execute();
+        in->PaymentAdditionDlg->hide();
+        QVERIFY(form().ShowAddition1->isChecked());
+        in->PaymentAdditionDlg->show();
+        in->PaymentAdditionDlg->close();
+        QVERIFY(!form().ShowAddition1->isChecked());
+        QVERIFY(!form().ShowAddition1->isIconVisibleInMenu()); // its check mark shows
+        // A double-click anywhere in the classification picker's list chooses.
+        TSelCompanyType& picker = *in->SelCompanyType;
+        picker.show();
+        QWidget* list = picker.DBGrid1->viewport();
+        QTest::mouseDClick(list, Qt::LeftButton, {}, QPoint(5, list->height() - 5));
+        QCOMPARE(picker.result(), 1);
+        QVERIFY(picker.isHidden());
     }
 
     // Closing with a row the rules refuse: store (try again), discard, or stay.
