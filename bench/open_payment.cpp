@@ -1,7 +1,7 @@
 // Opens the Payment table object of a database the way the program does at start-up
 // (read whole into memory, filter applied, first row current) and prints the time.
-#include "data/connection.h"
-#include "data/table.h"
+#include "core/data/connection.h"
+#include "core/data/table.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -1,9 +1,9 @@
 // libFuzzer target for the spreadsheet readers: the first byte picks the reader (.xls
 // from memory, .xlsx through an in-memory archive, or delimited text), the rest is the
 // file. Build and run: see fuzz/README.md.
-#include "import/spreadsheet.h"
-#include "import/xlsreader.h"
-#include "import/xlsxreader.h"
+#include "core/import/spreadsheet.h"
+#include "core/import/xlsreader.h"
+#include "core/import/xlsxreader.h"
 
 #include <QBuffer>
 #include <QCoreApplication>

@@ -6,13 +6,13 @@
 // Standard input takes commands, one per line: "rows N" types and stores N more
 // instructions and answers "stored"; "quit" closes the main window. After start-up and
 // the first 3 instructions it prints "ready".
-#include "app/application.h"
-#include "app/logindlg.h"
-#include "app/mainwindow.h"
-#include "app/messagebox.h"
-#include "export/exportcommand.h"
-#include "import/importwindows.h"
-#include "views/dbgrid.h"
+#include "controls/dbgrid.h"
+#include "controls/messagebox.h"
+#include "windows/application.h"
+#include "windows/exportcommand.h"
+#include "windows/importwindows.h"
+#include "windows/logindlg.h"
+#include "windows/mainwindow.h"
 
 #include <QFileDialog>
 #include <QSocketNotifier>

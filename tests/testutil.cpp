@@ -1,7 +1,7 @@
 #include "testutil.h"
 
-#include "data/gbk.h"
-#include "data/passwordhash.h"
+#include "core/data/gbk.h"
+#include "core/data/passwordhash.h"
 
 #include <QFile>
 

@@ -1,8 +1,8 @@
 // bankprep-cli as other tools call it: exit statuses, messages on standard error and
 // the files it writes.
-#include "data/connection.h"
-#include "data/gbk.h"
-#include "data/passwordhash.h"
+#include "core/data/connection.h"
+#include "core/data/gbk.h"
+#include "core/data/passwordhash.h"
 #include "testutil.h"
 
 #include <QFile>

@@ -1,10 +1,10 @@
 // The database file: creation with the schema, refusals of unusable files, enforcement
 // of widths and exact amounts in the file itself, and the single-copy lock.
-#include "data/connection.h"
-#include "data/instancelock.h"
-#include "data/money.h"
-#include "data/passwordhash.h"
-#include "data/schema.h"
+#include "core/data/connection.h"
+#include "core/data/instancelock.h"
+#include "core/data/money.h"
+#include "core/data/passwordhash.h"
+#include "core/data/schema.h"
 #include "testutil.h"
 
 #include <QDir>

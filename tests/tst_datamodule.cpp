@@ -1,6 +1,6 @@
 // The data module: creation, the not-logged-in filters, the schema upgrade of older
 // payment tables, the looked-up classification names and the row number.
-#include "data/datamodule.h"
+#include "core/data/datamodule.h"
 #include "testutil.h"
 
 #include <QFile>

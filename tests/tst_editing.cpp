@@ -1,15 +1,15 @@
 // What the clerk types reaches the database, through real key and mouse events into the
 // real editors, with every window of the program created as at start-up (the hidden
 // lookup lists and pickers over the same tables included).
-#include "app/application.h"
-#include "app/logindlg.h"
-#include "app/mainwindow.h"
-#include "app/messagebox.h"
+#include "controls/dbgrid.h"
+#include "controls/dbnavigator.h"
+#include "controls/messagebox.h"
 #include "testutil.h"
-#include "views/dbgrid.h"
-#include "views/dbnavigator.h"
-#include "views/paymentaddition.h"
-#include "views/selcompanytype.h"
+#include "windows/application.h"
+#include "windows/logindlg.h"
+#include "windows/mainwindow.h"
+#include "windows/paymentaddition.h"
+#include "windows/selcompanytype.h"
 
 #include <QAbstractItemView>
 #include <QComboBox>

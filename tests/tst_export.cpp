@@ -1,10 +1,10 @@
 // The bank files, byte for byte: the worked examples, empty lists, amounts at the
 // extremes, payroll splitting, values the bank's encoding cannot hold, and writes that
 // fail without damaging an earlier file.
-#include "data/datamodule.h"
-#include "data/gbk.h"
-#include "data/users.h"
-#include "export/bankfiles.h"
+#include "core/data/datamodule.h"
+#include "core/data/gbk.h"
+#include "core/data/users.h"
+#include "core/export/bankfiles.h"
 #include "testutil.h"
 
 #include <QBuffer>

@@ -2,7 +2,7 @@
 // limit, with targets that are FIFOs, device nodes, symlinks and the database itself
 // (all made by the test in its own folder), many pieces under a small open-file limit,
 // and the leftovers of an export that crashed.
-#include "data/connection.h"
+#include "core/data/connection.h"
 #include "testutil.h"
 
 #include <QDir>

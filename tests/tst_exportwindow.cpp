@@ -1,14 +1,14 @@
 // The export command in the desktop program: its dispatch, the payer-account and split
 // dialogs with their checks, and the shared save dialog.
-#include "app/application.h"
-#include "app/logindlg.h"
-#include "app/mainwindow.h"
-#include "app/messagebox.h"
-#include "data/gbk.h"
-#include "export/exportcommand.h"
-#include "export/exportdialogs.h"
+#include "controls/lookupcombo.h"
+#include "controls/messagebox.h"
+#include "core/data/gbk.h"
 #include "testutil.h"
-#include "views/lookupcombo.h"
+#include "windows/application.h"
+#include "windows/exportcommand.h"
+#include "windows/exportdialogs.h"
+#include "windows/logindlg.h"
+#include "windows/mainwindow.h"
 
 #include <QAction>
 #include <QComboBox>

@@ -1,5 +1,5 @@
-#include "data/filterexpr.h"
-#include "data/rowstore.h"
+#include "core/data/filterexpr.h"
+#include "core/data/rowstore.h"
 
 #include <QTest>
 #include <vector>

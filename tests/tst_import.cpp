@@ -1,11 +1,11 @@
 // The delimited-text import: field extraction, notation, number checks, reading with
 // every line end and encoding, the settings checks in order, the two passes and the
 // round trips with the exported files.
-#include "data/datamodule.h"
-#include "data/gbk.h"
-#include "data/users.h"
-#include "export/bankfiles.h"
-#include "import/textimport.h"
+#include "core/data/datamodule.h"
+#include "core/data/gbk.h"
+#include "core/data/users.h"
+#include "core/export/bankfiles.h"
+#include "core/import/textimport.h"
 #include "testutil.h"
 
 #include <QFile>

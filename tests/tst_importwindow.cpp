@@ -1,13 +1,13 @@
 // The two import windows: their controls and defaults, the checks with their messages
 // and focus, a run from start to end, and the payee window's progress.
-#include "app/application.h"
-#include "app/logindlg.h"
-#include "app/mainwindow.h"
-#include "app/messagebox.h"
-#include "data/gbk.h"
-#include "export/importdlg.h"
-#include "import/importwindows.h"
+#include "controls/messagebox.h"
+#include "core/data/gbk.h"
 #include "testutil.h"
+#include "windows/application.h"
+#include "windows/importwindows.h"
+#include "windows/logindlg.h"
+#include "windows/mainwindow.h"
+#include "windows/salaryimportdlg.h"
 
 #include <QAction>
 #include <QComboBox>

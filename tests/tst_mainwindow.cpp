@@ -1,19 +1,19 @@
 // The desktop program's shell, driven offscreen with pre-answered dialogs: login and
 // user scoping, the clear commands, the page rules, grid editing and the password
 // change.
-#include "app/about.h"
-#include "app/application.h"
-#include "app/chgpwd.h"
-#include "app/logindlg.h"
-#include "app/mainwindow.h"
-#include "app/messagebox.h"
-#include "data/passwordhash.h"
-#include "data/users.h"
+#include "controls/dbgrid.h"
+#include "controls/dbnavigator.h"
+#include "controls/messagebox.h"
+#include "core/data/passwordhash.h"
+#include "core/data/users.h"
 #include "testutil.h"
-#include "views/dbgrid.h"
-#include "views/dbnavigator.h"
-#include "views/paymentaddition.h"
-#include "views/selcompanytype.h"
+#include "windows/about.h"
+#include "windows/application.h"
+#include "windows/chgpwd.h"
+#include "windows/logindlg.h"
+#include "windows/mainwindow.h"
+#include "windows/paymentaddition.h"
+#include "windows/selcompanytype.h"
 
 #include <QAction>
 #include <QLineEdit>

@@ -1,4 +1,4 @@
-#include "data/money.h"
+#include "core/data/money.h"
 
 #include <QTest>
 #include <limits>

@@ -1,17 +1,17 @@
 // The payment editing views: the payee lookups of the payment grid, title-click
 // sorting, the payee picker and the payment detail window, all sharing the tables'
 // current rows, filter and sort.
-#include "app/application.h"
-#include "app/logindlg.h"
-#include "app/mainwindow.h"
-#include "app/messagebox.h"
+#include "controls/dbgrid.h"
+#include "controls/lookupcombo.h"
+#include "controls/lookupdlg.h"
+#include "controls/messagebox.h"
 #include "testutil.h"
-#include "views/dbgrid.h"
-#include "views/lookupcombo.h"
-#include "views/lookupdlg.h"
-#include "views/paymentaddition.h"
-#include "views/selcompany.h"
-#include "views/selcompanytype.h"
+#include "windows/application.h"
+#include "windows/logindlg.h"
+#include "windows/mainwindow.h"
+#include "windows/paymentaddition.h"
+#include "windows/selcompany.h"
+#include "windows/selcompanytype.h"
 
 #include <QAction>
 #include <QCheckBox>

@@ -2,10 +2,10 @@
 // Chinese workbooks) imported as the command-line tool imports them, each compared with
 // the result independent readers give. The files live outside the repository, in
 // ../shared/payroll-corpus from the project root (see its README).
-#include "data/datamodule.h"
-#include "data/users.h"
-#include "import/salaryimport.h"
-#include "import/spreadsheet.h"
+#include "core/data/datamodule.h"
+#include "core/data/users.h"
+#include "core/import/salaryimport.h"
+#include "core/import/spreadsheet.h"
 #include "testutil.h"
 
 #include <QDir>

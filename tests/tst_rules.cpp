@@ -1,7 +1,7 @@
 // The record rules, driven through the table objects: the payment checks and their
 // order, learning of purposes and payees, the automatic new instruction, the
 // classification delete and the duplicate classification name.
-#include "data/datamodule.h"
+#include "core/data/datamodule.h"
 #include "testutil.h"
 
 #include <QQueue>

@@ -2,9 +2,9 @@
 // while the clerk types, then a normal exit or a kill. Every row of both must be in the
 // file, the file must be sound, and the desktop program's WAL must never be deleted
 // under it. Also the second-copy guard through a symlink and a hard link.
-#include "data/connection.h"
-#include "data/gbk.h"
-#include "data/instancelock.h"
+#include "core/data/connection.h"
+#include "core/data/gbk.h"
+#include "core/data/instancelock.h"
 #include "testutil.h"
 
 #include <QDir>

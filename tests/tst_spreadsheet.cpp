@@ -1,9 +1,9 @@
 // The payroll import from spreadsheets: the readers of .xls, .xlsx and .csv (active
 // sheet, cells as text, lost digits, dates, damaged files) and the import itself.
-#include "data/datamodule.h"
-#include "data/users.h"
-#include "import/salaryimport.h"
-#include "import/spreadsheet.h"
+#include "core/data/datamodule.h"
+#include "core/data/users.h"
+#include "core/import/salaryimport.h"
+#include "core/import/spreadsheet.h"
 #include "testutil.h"
 
 #include <QFile>

@@ -1,8 +1,8 @@
-#include "data/connection.h"
-#include "data/dberror.h"
-#include "data/money.h"
-#include "data/schema.h"
-#include "data/table.h"
+#include "core/data/connection.h"
+#include "core/data/dberror.h"
+#include "core/data/money.h"
+#include "core/data/schema.h"
+#include "core/data/table.h"
 #include "testutil.h"
 
 #include <QSignalSpy>

@@ -1,6 +1,6 @@
 // The desktop program: one main window over the database data.db in the working
 // directory.
-#include "app/application.h"
+#include "windows/application.h"
 
 using namespace bankprep;
 

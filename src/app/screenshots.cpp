@@ -1,0 +1,124 @@
+// Takes the README's screenshots: the main window with sample rows, the login window
+// and the password window, on a scratch database. Run under xvfb-run by
+// scripts/screenshots.sh.
+#include "controls/dbgrid.h"
+#include "controls/lookupdlg.h"
+#include "controls/messagebox.h"
+#include "core/data/money.h"
+#include "windows/about.h"
+#include "windows/application.h"
+#include "windows/chgpwd.h"
+#include "windows/importwindows.h"
+#include "windows/logindlg.h"
+#include "windows/mainwindow.h"
+#include "windows/paymentaddition.h"
+
+#include <QDir>
+#include <QLineEdit>
+#include <QPixmap>
+#include <QTemporaryDir>
+#include <QTest>
+#include <cstdio>
+
+using namespace bankprep;
+
+namespace {
+
+bool save(QWidget* w, const QString& path)
+{
+    w->show();
+    w->raise();
+    QTest::qWait(300);
+    const bool ok = w->grab().save(path);
+    std::printf("%s %s\n", ok ? "wrote" : "could not write", qPrintable(path));
+    return ok;
+}
+
+void addPayment(Table& t, const char* same, const char* acct, const char* name, const char* bank,
+                const char* place, const char* amount, const char* purpose)
+{
+    t.append();
+    t.setValue(u"同城交易", QString::fromUtf8(same));
+    t.setValue(u"收款帐号", QString::fromUtf8(acct));
+    t.setValue(u"溯枫帐号", QStringLiteral("否"));
+    t.setValue(u"收款单位", QString::fromUtf8(name));
+    t.setValue(u"收款银行", QString::fromUtf8(bank));
+    t.setValue(u"汇入地点", QString::fromUtf8(place));
+    t.setValue(u"金额", QString::fromUtf8(amount));
+    t.setValue(u"大额实时", QStringLiteral("否"));
+    t.setValue(u"用途", QString::fromUtf8(purpose));
+    t.setValue(u"用户编号", QStringLiteral("1"));
+    t.post();
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    BankprepApplication app(argc, argv);
+    const QString outDir =
+        argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("docs/screenshots");
+    QDir().mkpath(outDir);
+    QTemporaryDir scratch;
+    Instances in;
+    try {
+        in.create(scratch.filePath(QStringLiteral("data.db")));
+    } catch (const DbError& e) {
+        std::fprintf(stderr, "%s\n", qPrintable(e.message()));
+        return 1;
+    }
+    in.AppForm->setLoginOnFirstShow(false);
+
+    bool ok = save(in.PasswordDlg, outDir + QStringLiteral("/login.png"));
+    in.PasswordDlg->hide();
+
+    Modal::setNextHandler([](QDialog* d) {
+        auto* dlg = static_cast<TPasswordDlg*>(d);
+        dlg->Password->setText(QString());
+        dlg->OKBtnClick();
+        return dlg->result();
+    });
+    in.AppForm->LoginClick();
+
+    Table& p = *in.DataModule2.ATPayment;
+    try {
+        addPayment(p, "是", "6222020200112233445", "北京某某科技有限公司", "", "", "15000.5",
+                   "货款");
+        addPayment(p, "否", "4367420011223344", "上海某某贸易有限公司", "建设银行上海分行", "上海",
+                   "2380", "服务费");
+        addPayment(p, "是", "6228480010987654321", "某某物业管理有限公司", "", "", "864.25",
+                   "物业费");
+        p.first();
+    } catch (const DbError& e) {
+        std::fprintf(stderr, "%s\n", qPrintable(e.message()));
+        return 1;
+    }
+    ok = save(in.AppForm.get(), outDir + QStringLiteral("/main.png")) && ok;
+
+    // The detail window beside the grid, and the account lookup dialog.
+    p.moveTo(1);
+    ok = save(in.PaymentAdditionDlg, outDir + QStringLiteral("/detail.png")) && ok;
+    in.PaymentAdditionDlg->hide();
+    {
+        Table& c = *in.DataModule2.ATCompany;
+        for (const auto& [acct, name] : {std::pair{"6222020200112233445", "北京某某科技有限公司"},
+                                         std::pair{"4367420011223344", "上海某某贸易有限公司"}}) {
+            c.append();
+            c.setValue(u"收款帐号", QString::fromUtf8(acct));
+            c.setValue(u"收款单位", QString::fromUtf8(name));
+            c.setValue(u"溯枫帐号", QStringLiteral("否"));
+            c.post();
+        }
+    }
+    ok = save(in.AppForm->LookupDlgAccount, outDir + QStringLiteral("/lookup.png")) && ok;
+    in.AppForm->LookupDlgAccount->hide();
+
+    ok = save(in.FrmImportCompany, outDir + QStringLiteral("/import-payees.png")) && ok;
+    in.FrmImportCompany->hide();
+
+    in.ChgPwdDlg->OldPwd->setText(QStringLiteral("old"));
+    ok = save(in.ChgPwdDlg, outDir + QStringLiteral("/password.png")) && ok;
+    in.ChgPwdDlg->hide();
+    ok = save(in.AboutBox, outDir + QStringLiteral("/about.png")) && ok;
+    return ok ? 0 : 1;
+}

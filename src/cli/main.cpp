@@ -1,0 +1,356 @@
+// bankprep-cli: the desktop program's jobs from a shell, for clerks who automate their
+// daily batch. It logs in as user "1" and writes exactly what the desktop program
+// writes for that user. Exit status: 0 done, 1 refused, 2 usage or login error.
+#include "core/data/datamodule.h"
+#include "core/data/fileguard.h"
+#include "core/data/users.h"
+#include "core/export/bankfiles.h"
+#include "core/import/salaryimport.h"
+#include "core/import/spreadsheet.h"
+#include "core/import/textimport.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QTextStream>
+#include <csignal>
+#include <cstdio>
+#include <optional>
+#include <termios.h>
+#include <unistd.h>
+
+using namespace bankprep;
+
+namespace {
+
+constexpr int kOk = 0;
+constexpr int kRefused = 1;
+constexpr int kUsage = 2;
+
+const char* const kHelp =
+    "用法：bankprep-cli [--db 文件] 命令 [选项]\n"
+    "\n"
+    "以用户“1”登录（密码取自环境变量 BANKPREP_PASSWORD；未设置且在终端中运行时会提示输入），\n"
+    "生成与桌面程序完全相同的银行文件。\n"
+    "\n"
+    "全局选项：\n"
+    "  --db 文件                 数据库文件，默认为当前目录下的 data.db（必须已存在）\n"
+    "  --help                    显示本说明\n"
+    "\n"
+    "命令：\n"
+    "  export-payments --payer 帐号 -o 文件\n"
+    "                            导出支付指令文件；帐号必须是当前用户的付款帐号\n"
+    "  export-salary -o 文件 [--rows-per-file N]\n"
+    "                            导出工资文件；N 为每文件记录数，超过时拆分为 文件.1、文件.2 ……\n"
+    "  export-payees -o 文件      导出往来账号文件（全部往来帐户）\n"
+    "  import-payments 文件 [--sep S] [--start N] [--yesno T] [--col 名称=N]...\n"
+    "                            导入支付指令；名称为 sfb skzh skdw skyh hrdd je dess yt bz，\n"
+    "                            默认分隔符“|”、起始行 2、标志“是/否”、列 2 至 "
+    "10（与导入窗口相同）；\n"
+    "                            --sep tab 表示制表符\n"
+    "  import-payees 文件 [--sep S] [--start N] [--yesno T] --col account=N --col unit=N --col "
+    "bank=N\n"
+    "                [--col place=N] [--col memo=N] [--col type=N] [--col sf=N] [--col no=N]\n"
+    "                            导入往来账号；默认分隔符“|”、起始行 1、标志“是/否”\n"
+    "  import-salary 文件 [--col 编号=N] [--col 姓名=N] [--col 卡号=N] [--col 实发工资=N]\n"
+    "                            从 .xls、.xlsx 或 .csv 文件导入工资表；N 为列号（从 1 起，默认 "
+    "1）\n"
+    "\n"
+    "退出状态：0 成功；1 操作被拒绝（原因见标准错误输出）；2 用法错误或登录失败。\n";
+
+struct Failure
+{
+    int status;
+    QString message;
+};
+
+QTextStream& err()
+{
+    static QTextStream s(stderr);
+    return s;
+}
+
+// Options of one command: "--name value" pairs (and "-o value").
+class Options
+{
+public:
+    Options(const QStringList& args, const QStringList& known)
+    {
+        for (qsizetype i = 0; i < args.size(); ++i) {
+            const QString& a = args.at(i);
+            if (!known.contains(a))
+                throw Failure{kUsage, QStringLiteral("未知的选项：%1").arg(a)};
+            if (i + 1 >= args.size())
+                throw Failure{kUsage, QStringLiteral("选项 %1 缺少值").arg(a)};
+            m_values.append({a, args.at(i + 1)});
+            ++i;
+        }
+    }
+    std::optional<QString> value(const QString& name) const
+    {
+        std::optional<QString> v;
+        for (const auto& [k, val] : m_values) {
+            if (k == name)
+                v = val;
+        }
+        return v;
+    }
+    QStringList values(const QString& name) const
+    {
+        QStringList out;
+        for (const auto& [k, val] : m_values) {
+            if (k == name)
+                out << val;
+        }
+        return out;
+    }
+    QString required(const QString& name) const
+    {
+        const auto v = value(name);
+        if (!v || v->isEmpty())
+            throw Failure{kUsage, QStringLiteral("缺少选项 %1").arg(name)};
+        return *v;
+    }
+
+private:
+    QList<QPair<QString, QString>> m_values;
+};
+
+QString readPasswordFromTerminal()
+{
+    std::fputs("密码：", stderr);
+    std::fflush(stderr);
+    termios old{};
+    const bool tty = tcgetattr(STDIN_FILENO, &old) == 0;
+    if (tty) {
+        termios quiet = old;
+        quiet.c_lflag &= ~tcflag_t(ECHO);
+        tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
+    }
+    QTextStream in(stdin);
+    const QString line = in.readLine();
+    if (tty)
+        tcsetattr(STDIN_FILENO, TCSAFLUSH, &old);
+    std::fputs("\n", stderr);
+    return line;
+}
+
+QString password()
+{
+    if (qEnvironmentVariableIsSet("BANKPREP_PASSWORD"))
+        return qEnvironmentVariable("BANKPREP_PASSWORD");
+    if (isatty(STDIN_FILENO))
+        return readPasswordFromTerminal();
+    throw Failure{kUsage, QStringLiteral("需要登录密码：请设置环境变量 BANKPREP_PASSWORD。")};
+}
+
+// Opens the database and logs in as user "1", as the desktop program's login does.
+void login(TDataModule2& dm, const QString& dbPath)
+{
+    if (!QFileInfo::exists(dbPath))
+        throw Failure{kRefused, QStringLiteral("数据库文件“%1”不存在。").arg(dbPath)};
+    dm.create(dbPath, false);
+    if (!checkUserPassword(dm, QStringLiteral("1"), password()))
+        throw Failure{kUsage, QStringLiteral("密码错误")};
+    applyLogin(dm, QStringLiteral("1"));
+}
+
+int exportPayments(const QString& db, const QStringList& args)
+{
+    const Options o(args, {QStringLiteral("--payer"), QStringLiteral("-o")});
+    const QString payer = o.required(QStringLiteral("--payer"));
+    const QString out = o.required(QStringLiteral("-o"));
+    TDataModule2 dm;
+    login(dm, db);
+    // Only one of the current user's payer accounts may open the lines.
+    Table& drawee = *dm.ATDrawee;
+    const int field = drawee.fieldIndex(u"付款帐号");
+    bool known = false;
+    for (int r = 0; r < drawee.rowCount() && !known; ++r)
+        known = !drawee.isNewRow(r) && drawee.textAt(r, field) == payer;
+    if (!known || payer.trimmed().isEmpty())
+        throw Failure{kUsage, QStringLiteral("请选择支付帐号")};
+    writeFilesAtomically({out}, {buildPaymentFile(*dm.ATPayment, payer)});
+    return kOk;
+}
+
+int exportSalary(const QString& db, const QStringList& args)
+{
+    const Options o(args, {QStringLiteral("-o"), QStringLiteral("--rows-per-file")});
+    const QString out = o.required(QStringLiteral("-o"));
+    int rowsPerFile = 0;
+    if (const auto n = o.value(QStringLiteral("--rows-per-file"))) {
+        const QString t = n->trimmed();
+        if (t.isEmpty())
+            throw Failure{kUsage, QStringLiteral("请输入文件记录数")};
+        bool ok = false;
+        rowsPerFile = t.toInt(&ok);
+        if (!ok)
+            throw Failure{kUsage, QStringLiteral("请输入有效记录数")};
+    }
+    TDataModule2 dm;
+    login(dm, db);
+    const QList<QByteArray> files = buildSalaryFiles(*dm.ATSalary, rowsPerFile);
+    const QStringList names =
+        files.size() > 1 ? pieceNames(out, int(files.size())) : QStringList{out};
+    writeFilesAtomically(names, files);
+    return kOk;
+}
+
+int exportPayees(const QString& db, const QStringList& args)
+{
+    const Options o(args, {QStringLiteral("-o")});
+    const QString out = o.required(QStringLiteral("-o"));
+    TDataModule2 dm;
+    login(dm, db);
+    writeFilesAtomically({out}, {buildPayeeFile(*dm.ATCompany)});
+    return kOk;
+}
+
+// The import commands take the window's settings from their options and report as the
+// window does: the success message on standard output, refusals on standard error.
+int runImport(const QString& db, QStringList args, bool payments)
+{
+    if (args.isEmpty() || args.first().startsWith(QLatin1Char('-')))
+        throw Failure{kUsage, QStringLiteral("缺少要导入的文件")};
+    const QString file = args.takeFirst();
+    const Options o(args, {QStringLiteral("--sep"), QStringLiteral("--start"),
+                           QStringLiteral("--yesno"), QStringLiteral("--col")});
+    ImportForm form;
+    const QString sep = o.value(QStringLiteral("--sep")).value_or(QStringLiteral("|"));
+    form.separatorText = sep == QLatin1String("tab") ? TextImport::tabItem() : sep;
+    form.file = file;
+    form.startText = o.value(QStringLiteral("--start"))
+                         .value_or(payments ? QStringLiteral("2") : QStringLiteral("1"));
+    form.yesNoText = o.value(QStringLiteral("--yesno")).value_or(QStringLiteral("是/否"));
+    const ImportRules rules = payments ? paymentImportRules() : payeeImportRules();
+    static const QMap<QString, QString> payeeNames = {
+        {QStringLiteral("account"), QStringLiteral("EditAccount")},
+        {QStringLiteral("unit"), QStringLiteral("EditUnit")},
+        {QStringLiteral("bank"), QStringLiteral("EditBank")},
+        {QStringLiteral("place"), QStringLiteral("EditPlace")},
+        {QStringLiteral("memo"), QStringLiteral("EditMemo")},
+        {QStringLiteral("type"), QStringLiteral("EditCompanyType")},
+        {QStringLiteral("sf"), QStringLiteral("EditSf")},
+        {QStringLiteral("no"), QStringLiteral("EditNo")},
+    };
+    for (const ImportColumn& c : rules.checkOrder)
+        form.columnTexts.insert(c.name, payments ? QString::number(c.number) : QString());
+    for (const QString& col : o.values(QStringLiteral("--col"))) {
+        const qsizetype eq = col.indexOf(QLatin1Char('='));
+        const QString name = col.left(eq);
+        const QString edit = payments ? name : payeeNames.value(name);
+        if (eq <= 0 || !form.columnTexts.contains(edit))
+            throw Failure{kUsage, QStringLiteral("未知的列：%1").arg(col)};
+        form.columnTexts.insert(edit, col.mid(eq + 1));
+    }
+    const ImportCheck check = checkImportForm(form, rules);
+    if (!check.ok)
+        throw Failure{kRefused, check.message};
+
+    TDataModule2 dm;
+    login(dm, db);
+    const QByteArray bytes = FileGuard::readInputFile(file);
+    const ImportOutcome outcome = payments ? importPayments(dm, bytes, check.settings)
+                                           : importPayees(dm, bytes, check.settings);
+    if (outcome.kind == ImportOutcome::Success) {
+        QTextStream out(stdout);
+        for (const QString& m : outcome.messages)
+            out << m << "\n";
+        return kOk;
+    }
+    for (const QString& m : outcome.messages)
+        err() << m << "\n";
+    return kRefused;
+}
+
+int importSalaryCommand(const QString& db, QStringList args)
+{
+    if (args.isEmpty() || args.first().startsWith(QLatin1Char('-')))
+        throw Failure{kUsage, QStringLiteral("缺少要导入的文件")};
+    const QString file = args.takeFirst();
+    const Options o(args, {QStringLiteral("--col")});
+    SalaryColumns columns;
+    QMap<QString, int*> targets = {{QStringLiteral("编号"), &columns.number},
+                                   {QStringLiteral("姓名"), &columns.name},
+                                   {QStringLiteral("卡号"), &columns.card},
+                                   {QStringLiteral("实发工资"), &columns.amount}};
+    for (const QString& col : o.values(QStringLiteral("--col"))) {
+        const qsizetype eq = col.indexOf(QLatin1Char('='));
+        bool ok = false;
+        const int n = col.mid(eq + 1).toInt(&ok);
+        if (eq <= 0 || !targets.contains(col.left(eq)) || !ok || n < 1)
+            throw Failure{kUsage, QStringLiteral("列的写法不正确：%1").arg(col)};
+        *targets.value(col.left(eq)) = n;
+    }
+    TDataModule2 dm;
+    login(dm, db);
+    const SalaryFile opened = openSalaryFile(file);
+    if (!opened.problem.isEmpty())
+        throw Failure{kRefused, opened.problem};
+    for (int n : {columns.number, columns.name, columns.card, columns.amount}) {
+        if (n > opened.titles.size())
+            throw Failure{kUsage, QStringLiteral("列号%1超出了文件的列标题数（%2列）")
+                                      .arg(n)
+                                      .arg(opened.titles.size())};
+    }
+    const Spreadsheet& sheet = *opened.sheet;
+    const SalaryImportResult result = importSalary(dm, sheet, columns);
+    if (!result.ok)
+        throw Failure{kRefused, result.message};
+    QTextStream(stdout) << result.message << "\n";
+    return kOk;
+}
+
+int run(QStringList args)
+{
+    if (args.contains(QStringLiteral("--help")) || args.contains(QStringLiteral("-h"))) {
+        QTextStream(stdout) << QString::fromUtf8(kHelp);
+        return kOk;
+    }
+    QString db = QStringLiteral("data.db");
+    if (args.size() >= 2 && args.first() == QStringLiteral("--db")) {
+        db = args.at(1);
+        args = args.mid(2);
+    }
+    if (args.isEmpty())
+        throw Failure{kUsage, QStringLiteral("缺少命令。使用 --help 查看用法。")};
+    const QString command = args.takeFirst();
+    if (command == QLatin1String("export-payments"))
+        return exportPayments(db, args);
+    if (command == QLatin1String("export-salary"))
+        return exportSalary(db, args);
+    if (command == QLatin1String("export-payees"))
+        return exportPayees(db, args);
+    if (command == QLatin1String("import-payments"))
+        return runImport(db, args, true);
+    if (command == QLatin1String("import-payees"))
+        return runImport(db, args, false);
+    if (command == QLatin1String("import-salary"))
+        return importSalaryCommand(db, args);
+    throw Failure{kUsage, QStringLiteral("未知的命令：%1。使用 --help 查看用法。").arg(command)};
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    // A file-size limit makes a write fail (and the export report it) instead of
+    // killing the process half-way.
+    std::signal(SIGXFSZ, SIG_IGN);
+    try {
+        return run(QCoreApplication::arguments().mid(1));
+    } catch (const Failure& f) {
+        err() << f.message << "\n";
+        return f.status;
+    } catch (const DbError& e) {
+        err() << e.message() << "\n";
+        return kRefused;
+    } catch (const AbortError&) {
+        return kRefused;
+    } catch (const std::exception& e) {
+        err() << describeError(e) << "\n";
+        return kRefused;
+    }
+}

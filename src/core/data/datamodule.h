@@ -1,0 +1,94 @@
+#pragma once
+
+#include "core/data/connection.h"
+#include "core/data/interaction.h"
+#include "core/data/table.h"
+
+#include <QObject>
+#include <QString>
+#include <memory>
+
+namespace bankprep {
+
+// Binds views to a table object; several views of one data source share its current
+// row, filter and sort.
+class DataSource : public QObject
+{
+    Q_OBJECT
+public:
+    DataSource(Table* table, const QString& name, QObject* parent = nullptr)
+        : QObject(parent), m_table(table)
+    {
+        setObjectName(name);
+    }
+    Table* dataSet() const { return m_table; }
+
+private:
+    Table* m_table;
+};
+
+// The data module: the one owner of the connection and of one table object per table.
+// Windows bind to its data sources and never open a connection of their own.
+class TDataModule2 : public QObject
+{
+    Q_OBJECT
+public:
+    explicit TDataModule2(QObject* parent = nullptr);
+    ~TDataModule2() override;
+
+    // Connects to the database file (created with the schema on first use), opens the
+    // seven tables in order and sets the not-logged-in filters. Throws DbError with a
+    // Chinese message naming the file and the reason.
+    void create(const QString& databasePath = QStringLiteral("data.db"),
+                bool createIfMissing = true);
+
+    Connection ADOConn;
+    std::unique_ptr<Table> ATPayment;
+    std::unique_ptr<Table> ATCompany;
+    std::unique_ptr<Table> ATSalary;
+    std::unique_ptr<Table> ATDrawee;
+    std::unique_ptr<Table> ATUser;
+    std::unique_ptr<Table> ATCompanyType;
+    std::unique_ptr<Table> ATUse;
+    DataSource* DataSource1 = nullptr;
+    DataSource* DSCompany = nullptr;
+    DataSource* DSSalary = nullptr;
+    DataSource* DSDrawee = nullptr;
+    DataSource* DSCompanyType = nullptr;
+    DataSource* DSUse = nullptr;
+    std::unique_ptr<Command> ACmd;
+
+    QString CurrentUser; // "0" until login
+    QString LastUse;     // the purpose of the last stored payment instruction
+
+    // Who answers the rules' questions, and the detail window's buttons (both may be
+    // null: questions are then answered No, pickers cancelled).
+    void setInteraction(RuleInteraction* interaction) { m_interaction = interaction; }
+    void setPaymentButtons(PaymentButtons* buttons) { m_paymentButtons = buttons; }
+
+    // Table event handlers: the record rules.
+    void ATPaymentBeforeOpen(Table& table);
+    void ATPaymentNewRecord(Table& table);
+    void ATPaymentBeforePost(Table& table);
+    void ATPaymentAfterPost(Table& table);
+    void ATPaymentAfterScroll(Table& table);
+    void ATDraweeBeforePost(Table& table);
+    void ATCompanyTypeBeforeDelete(Table& table);
+    void ATCompanyTypeBeforePost(Table& table);
+    Table::PostErrorAction ATCompanyTypePostError(Table& table, const DbError& error);
+    void DataModuleCreate();
+
+    // Name of the classification with the given key text, cut to what the payee book's
+    // column shows (10 bytes of GBK); empty when there is none.
+    QString companyTypeName(const QString& typeId) const;
+
+private:
+    void declareFields();
+    bool ask(const QString& text);
+    void notice(const QString& text);
+
+    RuleInteraction* m_interaction = nullptr;
+    PaymentButtons* m_paymentButtons = nullptr;
+};
+
+} // namespace bankprep

@@ -1,0 +1,366 @@
+#include "core/import/spreadsheet.h"
+
+#include "core/data/fileguard.h"
+
+#include "core/data/dberror.h"
+#include "core/data/gbk.h"
+#include "core/import/xlsreader.h"
+#include "core/import/xlsxreader.h"
+
+#include <QDate>
+#include <QFile>
+#include <QFileInfo>
+#include <QLocale>
+#include <QStringDecoder>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+namespace bankprep {
+
+// ---------------------------------------------------------------------------
+// Cells
+
+QString Spreadsheet::cellName(int row, int column)
+{
+    QString letters;
+    for (int c = column; c > 0; c = (c - 1) / 26)
+        letters.prepend(QChar(u'A' + (c - 1) % 26));
+    return letters + QString::number(row);
+}
+
+void Spreadsheet::set(int row, int column, const Cell& cell)
+{
+    if (row < 1 || column < 1)
+        return;
+    const quint64 key = (quint64(row) << 32) | quint32(column);
+    // A cell written twice holds what was written last, an empty value included.
+    if (cell.text.isEmpty()) {
+        m_cells.remove(key);
+        return;
+    }
+    m_cells.insert(key, cell);
+    m_rows = std::max(m_rows, row);
+}
+
+QString Spreadsheet::cell(int row, int column) const
+{
+    const auto it = m_cells.constFind((quint64(row) << 32) | quint32(column));
+    if (it == m_cells.cend())
+        return QString();
+    if (it->lostDigits) {
+        throw DbError(
+            QStringLiteral("单元格%1中的数字“%"
+                           "2”超过15位有效数字，文件中已丢失了数位（卡号等应以文本格式保存）。")
+                .arg(cellName(row, column), it->text));
+    }
+    return it->text;
+}
+
+QString numberCellText(double value, bool* lost)
+{
+    *lost = false;
+    if (!std::isfinite(value))
+        return QString();
+    if (value == 0)
+        return QStringLiteral("0");
+    if (std::fabs(value) >= 1e15)
+        *lost = true;
+    // The 15 significant digits and the exponent, then written out without exponent.
+    char buffer[40];
+    std::snprintf(buffer, sizeof buffer, "%.14e", value);
+    const char* p = buffer;
+    QString out;
+    if (*p == '-') {
+        out += QLatin1Char('-');
+        ++p;
+    }
+    QByteArray digits;
+    for (; *p && *p != 'e'; ++p) {
+        if (*p >= '0' && *p <= '9')
+            digits += *p;
+    }
+    const int exponent = *p == 'e' ? std::atoi(p + 1) : 0;
+    while (digits.size() > 1 && digits.endsWith('0'))
+        digits.chop(1);
+    // digits d1 d2 ... stand for d1.d2... x 10^exponent.
+    const int pointAfter = exponent + 1; // digits before the decimal point
+    if (pointAfter <= 0) {
+        out += QStringLiteral("0.") + QString(-pointAfter, QLatin1Char('0')) +
+               QString::fromLatin1(digits);
+    } else if (pointAfter >= digits.size()) {
+        out += QString::fromLatin1(digits) + QString(pointAfter - digits.size(), QLatin1Char('0'));
+    } else {
+        out += QString::fromLatin1(digits.left(pointAfter)) + QLatin1Char('.') +
+               QString::fromLatin1(digits.mid(pointAfter));
+    }
+    return out;
+}
+
+NumberFormat classifyNumberFormat(int id, const QString& code)
+{
+    if (code.isEmpty()) {
+        // The built-in formats (the Chinese ones among 27 to 58 included).
+        if (id == 22)
+            return NumberFormat::DateTime;
+        if ((id >= 14 && id <= 17) || (id >= 27 && id <= 31) || id == 36 ||
+            (id >= 50 && id <= 54) || id == 57 || id == 58)
+            return NumberFormat::Date;
+        if ((id >= 18 && id <= 21) || (id >= 32 && id <= 35) || (id >= 45 && id <= 47) ||
+            id == 55 || id == 56)
+            return NumberFormat::Time;
+        return NumberFormat::Number;
+    }
+    // A custom format: its first section, without quoted texts, escaped characters,
+    // colours and locale tags; elapsed-time brackets ([h], [mm]) count as time.
+    bool date = false;
+    bool time = false;
+    bool month = false;
+    QString plain;
+    for (qsizetype i = 0; i < code.size(); ++i) {
+        const QChar ch = code.at(i);
+        if (ch == QLatin1Char(';'))
+            break;
+        if (ch == QLatin1Char('"')) {
+            while (++i < code.size() && code.at(i) != QLatin1Char('"')) {
+            }
+            continue;
+        }
+        if (ch == QLatin1Char('\\') || ch == QLatin1Char('_') || ch == QLatin1Char('*')) {
+            ++i;
+            continue;
+        }
+        if (ch == QLatin1Char('[')) {
+            const qsizetype end = code.indexOf(QLatin1Char(']'), i);
+            const QString inside = code.mid(i + 1, end < 0 ? -1 : end - i - 1).toLower();
+            if (!inside.isEmpty() &&
+                (inside.at(0) == QLatin1Char('h') || inside.at(0) == QLatin1Char('m') ||
+                 inside.at(0) == QLatin1Char('s')))
+                time = true;
+            if (end < 0)
+                break;
+            i = end;
+            continue;
+        }
+        plain += ch.toLower();
+    }
+    plain.remove(QStringLiteral("general"));
+    for (const QChar ch : plain) {
+        if (ch == QLatin1Char('y') || ch == QLatin1Char('d'))
+            date = true;
+        else if (ch == QLatin1Char('h') || ch == QLatin1Char('s'))
+            time = true;
+        else if (ch == QLatin1Char('m'))
+            month = true;
+    }
+    if (month && !time)
+        date = true; // "mm" beside hours or seconds is minutes
+    if (date && time)
+        return NumberFormat::DateTime;
+    if (date)
+        return NumberFormat::Date;
+    if (time)
+        return NumberFormat::Time;
+    return NumberFormat::Number;
+}
+
+QString formattedNumberText(double value, NumberFormat format, bool date1904, bool* lost)
+{
+    *lost = false;
+    // The application's dates run from 1900-01-00 (1904-01-01) to 9999-12-31.
+    const double last = date1904 ? 2957003 : 2958465;
+    if (format == NumberFormat::Number || !std::isfinite(value) || value < 0 || value >= last + 1)
+        return numberCellText(value, lost);
+    qint64 days = qint64(std::floor(value));
+    qint64 seconds = qint64(std::llround((value - double(days)) * 86400.0));
+    if (seconds >= 86400) {
+        ++days;
+        seconds -= 86400;
+    }
+    const QString clock = QStringLiteral("%1:%2:%3")
+                              .arg(seconds / 3600, 2, 10, QLatin1Char('0'))
+                              .arg(seconds / 60 % 60, 2, 10, QLatin1Char('0'))
+                              .arg(seconds % 60, 2, 10, QLatin1Char('0'));
+    if (format == NumberFormat::Time) {
+        if (days == 0)
+            return clock;
+        // More than a day in a time format: elapsed hours, as [h]:mm:ss shows them.
+        return QStringLiteral("%1:%2:%3")
+            .arg(days * 24 + seconds / 3600)
+            .arg(seconds / 60 % 60, 2, 10, QLatin1Char('0'))
+            .arg(seconds % 60, 2, 10, QLatin1Char('0'));
+    }
+    QString date;
+    if (date1904) {
+        date = QDate(1904, 1, 1).addDays(days).toString(QStringLiteral("yyyy-MM-dd"));
+    } else if (days == 0) {
+        date = QStringLiteral("1900-01-00");
+    } else if (days == 60) {
+        date = QStringLiteral("1900-02-29"); // the day the application's calendar has
+    } else {
+        date = QDate(1899, 12, days < 60 ? 31 : 30)
+                   .addDays(days)
+                   .toString(QStringLiteral("yyyy-MM-dd"));
+    }
+    return seconds == 0 ? date : date + QLatin1Char(' ') + clock;
+}
+
+QString booleanCellText(bool value)
+{
+    return value ? QStringLiteral("TRUE") : QStringLiteral("FALSE");
+}
+
+QString errorCellText(int biffCode)
+{
+    switch (biffCode) {
+    case 0x00:
+        return QStringLiteral("#NULL!");
+    case 0x07:
+        return QStringLiteral("#DIV/0!");
+    case 0x0F:
+        return QStringLiteral("#VALUE!");
+    case 0x17:
+        return QStringLiteral("#REF!");
+    case 0x1D:
+        return QStringLiteral("#NAME?");
+    case 0x24:
+        return QStringLiteral("#NUM!");
+    case 0x2A:
+        return QStringLiteral("#N/A");
+    case 0x2B:
+        return QStringLiteral("#GETTING_DATA");
+    default:
+        return QStringLiteral("#N/A");
+    }
+}
+
+// ---------------------------------------------------------------------------
+// CSV
+
+void parseCsv(const QString& text, Spreadsheet* sheet)
+{
+    int row = 1;
+    int col = 1;
+    QString field;
+    bool quoted = false;
+    bool any = false;
+    auto endField = [&] {
+        if (!field.isEmpty())
+            sheet->set(row, col, {field, false});
+        field.clear();
+        ++col;
+    };
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const QChar c = text.at(i);
+        any = true;
+        if (quoted) {
+            if (c == QLatin1Char('"')) {
+                if (i + 1 < n && text.at(i + 1) == QLatin1Char('"')) {
+                    field += c;
+                    ++i;
+                } else {
+                    quoted = false;
+                }
+            } else {
+                field += c;
+            }
+            continue;
+        }
+        if (c == QLatin1Char('"') && field.isEmpty()) {
+            quoted = true;
+        } else if (c == QLatin1Char(',')) {
+            endField();
+        } else if (c == QLatin1Char('\r') || c == QLatin1Char('\n')) {
+            endField();
+            if (c == QLatin1Char('\r') && i + 1 < n && text.at(i + 1) == QLatin1Char('\n'))
+                ++i;
+            ++row;
+            col = 1;
+            any = false;
+        } else {
+            field += c;
+        }
+    }
+    if (any)
+        endField();
+}
+
+namespace {
+
+std::unique_ptr<Spreadsheet> openCsv(const QString& path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return nullptr;
+    QByteArray bytes = f.readAll();
+    if (f.error() != QFileDevice::NoError)
+        return nullptr;
+    QString text;
+    if (bytes.startsWith("\xEF\xBB\xBF")) {
+        QStringDecoder dec(QStringDecoder::Utf8, QStringConverter::Flag::Stateless);
+        text = dec.decode(QByteArrayView(bytes).sliced(3));
+        if (dec.hasError())
+            return nullptr;
+    } else if (!GbkEncoder::instance().decode(bytes.constData(), bytes.size(), text)) {
+        return nullptr;
+    }
+    auto sheet = std::make_unique<Spreadsheet>();
+    sheet->setDelimitedText(true);
+    parseCsv(text, sheet.get());
+    return sheet;
+}
+
+// ---------------------------------------------------------------------------
+// XLS
+
+std::unique_ptr<Spreadsheet> openXls(const QString& path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return nullptr;
+    const QByteArray bytes = f.readAll();
+    if (f.error() != QFileDevice::NoError)
+        return nullptr;
+    return readXls(bytes);
+}
+
+} // namespace
+
+std::unique_ptr<Spreadsheet> openSpreadsheet(const QString& path, QString* error)
+{
+    std::unique_ptr<Spreadsheet> sheet;
+    QString why;
+    const QString problem = FileGuard::inputProblem(path);
+    if (problem.isEmpty()) {
+        const QFileInfo info(path);
+        const QString suffix = info.suffix().toLower();
+        if (suffix == QLatin1String("xls")) {
+            sheet = openXls(path);
+        } else if (suffix == QLatin1String("xlsx")) {
+            sheet = readXlsx(path, &why);
+        } else if (suffix == QLatin1String("csv")) {
+            sheet = openCsv(path);
+        } else {
+            // Another name: try what the content may be.
+            QFile f(path);
+            if (f.open(QIODevice::ReadOnly)) {
+                const QByteArray head = f.read(8);
+                f.close();
+                if (head.startsWith("\xD0\xCF\x11\xE0"))
+                    sheet = openXls(path);
+                else if (head.startsWith("PK"))
+                    sheet = readXlsx(path, &why);
+                else
+                    sheet = openCsv(path);
+            }
+        }
+    }
+    if (!sheet && error)
+        *error = !problem.isEmpty() ? problem
+                 : !why.isEmpty()   ? why
+                                    : QStringLiteral("文件打开失败。");
+    return sheet;
+}
+
+} // namespace bankprep

@@ -1,0 +1,468 @@
+#include "core/import/xlsxreader.h"
+
+#include "core/import/spreadsheet.h"
+
+#include <QDateTime>
+#include <QHash>
+#include <QLocale>
+#include <QXmlStreamReader>
+#include <quazip/quazip.h>
+#include <quazip/quazipfile.h>
+
+namespace bankprep {
+
+namespace {
+
+// What a workbook may hold before its import is refused (the archive's own size fields
+// are not trusted: reading stops at these).
+constexpr qint64 kMaxPartBytes = 512LL << 20; // one uncompressed part
+constexpr qint64 kMaxSmallPart = 32LL << 20;  // relationships, workbook, styles
+constexpr int kMaxCells = 4'000'000;
+constexpr int kMaxRow = 1048576;
+constexpr int kMaxColumn = 16384;
+
+const QString kOpenFailed = QStringLiteral("文件打开失败。");
+
+struct Failure
+{
+    QString message;
+};
+
+[[noreturn]] void fail(const QString& message = kOpenFailed)
+{
+    throw Failure{message};
+}
+
+// Part names as the packaging rules compare them: "/" separators, no leading "/", ".."
+// resolved, letter case ignored.
+QString normalName(QString name)
+{
+    name.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    QStringList out;
+    for (const QString& seg : name.split(QLatin1Char('/'), Qt::SkipEmptyParts)) {
+        if (seg == QLatin1String("."))
+            continue;
+        if (seg == QLatin1String("..")) {
+            if (!out.isEmpty())
+                out.removeLast();
+            continue;
+        }
+        out << seg;
+    }
+    return out.join(QLatin1Char('/')).toLower();
+}
+
+QString folderOf(const QString& part)
+{
+    const qsizetype slash = part.lastIndexOf(QLatin1Char('/'));
+    return slash < 0 ? QString() : part.left(slash);
+}
+
+struct Relationship
+{
+    QString type;   // the last segment of its type ("officeDocument", "worksheet", ...)
+    QString target; // normalised part name
+};
+
+class Package
+{
+public:
+    explicit Package(const QString& path) : m_zip(path) {}
+    explicit Package(QIODevice* archive) : m_zip(archive) {}
+
+    void open()
+    {
+        if (!m_zip.open(QuaZip::mdUnzip))
+            fail();
+        for (const QString& name : m_zip.getFileNameList())
+            m_names.insert(normalName(name), name);
+        if (m_names.isEmpty())
+            fail();
+    }
+    bool has(const QString& part) const { return m_names.contains(part); }
+
+    QByteArray read(const QString& part, qint64 cap = kMaxSmallPart)
+    {
+        QByteArray out;
+        stream(part, [&](QuaZipFile& f) {
+            char buffer[1 << 16];
+            for (;;) {
+                const qint64 n = f.read(buffer, sizeof buffer);
+                if (n < 0)
+                    fail();
+                if (n == 0)
+                    break;
+                if (out.size() + n > cap)
+                    fail(QStringLiteral("文件打开失败：其中的“%1”太大，无法导入。").arg(part));
+                out.append(buffer, n);
+            }
+        });
+        return out;
+    }
+
+    // Opens the part and hands it to `use` as a device; checks the archive's checksum
+    // after it.
+    template <typename F> void stream(const QString& part, F use)
+    {
+        const auto it = m_names.constFind(part);
+        if (it == m_names.cend() || !m_zip.setCurrentFile(*it))
+            fail();
+        QuaZipFile file(&m_zip);
+        if (!file.open(QIODevice::ReadOnly))
+            fail();
+        use(file);
+        file.close();
+        if (file.getZipError() != UNZ_OK)
+            fail();
+    }
+
+    QList<Relationship> relationships(const QString& part)
+    {
+        const QString folder = folderOf(part);
+        const QString relsPart =
+            (folder.isEmpty() ? QString() : folder + QLatin1Char('/')) + QStringLiteral("_rels/") +
+            part.mid(folder.isEmpty() ? 0 : folder.size() + 1) + QStringLiteral(".rels");
+        QList<Relationship> out;
+        if (!has(relsPart))
+            return out;
+        QXmlStreamReader x(read(relsPart));
+        while (!x.atEnd() && !x.hasError()) {
+            x.readNext();
+            if (!x.isStartElement() || x.name() != QLatin1String("Relationship"))
+                continue;
+            const auto a = x.attributes();
+            if (a.value(QLatin1String("TargetMode")) == QLatin1String("External"))
+                continue;
+            Relationship r;
+            const QString type = a.value(QLatin1String("Type")).toString();
+            r.type = type.mid(type.lastIndexOf(QLatin1Char('/')) + 1);
+            const QString target = a.value(QLatin1String("Target")).toString();
+            r.target = normalName(target.startsWith(QLatin1Char('/')) ||
+                                          target.startsWith(QLatin1Char('\\'))
+                                      ? target
+                                      : folder + QLatin1Char('/') + target);
+            r.type += QLatin1Char('#') + a.value(QLatin1String("Id")).toString();
+            out << r;
+        }
+        if (x.hasError())
+            fail();
+        return out;
+    }
+
+private:
+    QuaZip m_zip;
+    QHash<QString, QString> m_names;
+};
+
+QString relationshipType(const Relationship& r)
+{
+    return r.type.left(r.type.indexOf(QLatin1Char('#')));
+}
+QString relationshipId(const Relationship& r)
+{
+    return r.type.mid(r.type.indexOf(QLatin1Char('#')) + 1);
+}
+
+// "AB12": row 12, column 28; false beyond the sheet's limits or for anything else.
+bool parseRef(QStringView ref, int* row, int* col)
+{
+    qint64 c = 0;
+    qsizetype i = 0;
+    while (i < ref.size() && ref.at(i).isLetter()) {
+        const char16_t u = ref.at(i).toUpper().unicode();
+        if (u < u'A' || u > u'Z')
+            return false;
+        c = c * 26 + (u - u'A' + 1);
+        if (c > kMaxColumn)
+            return false;
+        ++i;
+    }
+    bool ok = false;
+    const qint64 r = ref.mid(i).toLongLong(&ok);
+    if (!ok || c == 0 || r < 1 || r > kMaxRow)
+        return false;
+    *row = int(r);
+    *col = int(c);
+    return true;
+}
+
+// The text of an <si> or <is> element: its <t> texts, phonetic runs (<rPh>) left out.
+QString stringItem(QXmlStreamReader& x)
+{
+    const QStringView end = x.name();
+    const QString endName = end.toString();
+    QString text;
+    int phonetic = 0;
+    while (!x.atEnd() && !x.hasError()) {
+        x.readNext();
+        if (x.isStartElement()) {
+            if (x.name() == QLatin1String("rPh"))
+                ++phonetic;
+            else if (x.name() == QLatin1String("t") && phonetic == 0)
+                text += x.readElementText(QXmlStreamReader::IncludeChildElements);
+        } else if (x.isEndElement()) {
+            if (x.name() == QLatin1String("rPh"))
+                --phonetic;
+            else if (x.name() == endName)
+                break;
+        }
+    }
+    return text;
+}
+
+class XlsxWorkbook
+{
+public:
+    template <typename Source> explicit XlsxWorkbook(Source source) : m_package(source) {}
+    std::unique_ptr<Spreadsheet> read();
+
+private:
+    QString workbookPart();
+    void readStrings(const QString& part);
+    void readStyles(const QString& part);
+    void readSheet(const QString& part, Spreadsheet* sheet);
+    void readCell(QXmlStreamReader& x, int row, int* nextCol, Spreadsheet* sheet);
+
+    Package m_package;
+    bool m_date1904 = false;
+    QStringList m_strings;
+    QList<NumberFormat> m_styles;
+    int m_cells = 0;
+};
+
+QString XlsxWorkbook::workbookPart()
+{
+    for (const Relationship& r : m_package.relationships(QString())) {
+        if (relationshipType(r) == QLatin1String("officeDocument") && m_package.has(r.target))
+            return r.target;
+    }
+    if (m_package.has(QStringLiteral("xl/workbook.xml")))
+        return QStringLiteral("xl/workbook.xml");
+    fail();
+}
+
+void XlsxWorkbook::readStrings(const QString& part)
+{
+    m_package.stream(part, [&](QuaZipFile& f) {
+        QXmlStreamReader x(&f);
+        while (!x.atEnd() && !x.hasError()) {
+            x.readNext();
+            if (f.pos() > kMaxPartBytes)
+                fail(QStringLiteral("文件打开失败：其中的字符串表太大，无法导入。"));
+            if (x.isStartElement() && x.name() == QLatin1String("si"))
+                m_strings << stringItem(x);
+        }
+        if (x.hasError())
+            fail();
+    });
+}
+
+void XlsxWorkbook::readStyles(const QString& part)
+{
+    QHash<int, QString> formats;
+    QXmlStreamReader x(m_package.read(part));
+    bool inCellXfs = false;
+    while (!x.atEnd() && !x.hasError()) {
+        x.readNext();
+        if (x.isStartElement() && x.name() == QLatin1String("numFmt")) {
+            formats.insert(x.attributes().value(QLatin1String("numFmtId")).toInt(),
+                           x.attributes().value(QLatin1String("formatCode")).toString());
+        } else if (x.isStartElement() && x.name() == QLatin1String("cellXfs")) {
+            inCellXfs = true;
+        } else if (x.isEndElement() && x.name() == QLatin1String("cellXfs")) {
+            inCellXfs = false;
+        } else if (inCellXfs && x.isStartElement() && x.name() == QLatin1String("xf")) {
+            const int id = x.attributes().value(QLatin1String("numFmtId")).toInt();
+            m_styles << classifyNumberFormat(id, formats.value(id));
+        }
+    }
+}
+
+void XlsxWorkbook::readCell(QXmlStreamReader& x, int row, int* nextCol, Spreadsheet* sheet)
+{
+    int r = row;
+    int c = *nextCol;
+    const auto attributes = x.attributes();
+    const QStringView ref = attributes.value(QLatin1String("r"));
+    if (!ref.isEmpty() && !parseRef(ref, &r, &c))
+        fail(QStringLiteral("文件打开失败：单元格位置“%1”超出了表格的范围。").arg(ref.toString()));
+    if (c > kMaxColumn)
+        fail();
+    *nextCol = c + 1;
+    const QString type = attributes.value(QLatin1String("t")).toString();
+    const int style = attributes.value(QLatin1String("s")).toInt();
+    QString value;
+    QString inlineText;
+    bool hasInline = false;
+    while (!x.atEnd() && !x.hasError()) {
+        x.readNext();
+        if (x.isEndElement() && x.name() == QLatin1String("c"))
+            break;
+        if (!x.isStartElement())
+            continue;
+        if (x.name() == QLatin1String("v")) {
+            value = x.readElementText();
+        } else if (x.name() == QLatin1String("is")) {
+            inlineText += stringItem(x);
+            hasInline = true;
+        }
+    }
+    Spreadsheet::Cell cell;
+    if (type == QLatin1String("inlineStr")) {
+        cell.text = hasInline ? inlineText : value;
+    } else if (value.isEmpty()) {
+        // No cached value (a formula written without one): an empty cell.
+    } else if (type == QLatin1String("s")) {
+        bool ok = false;
+        const int k = value.toInt(&ok);
+        if (!ok || k < 0 || k >= m_strings.size())
+            fail();
+        cell.text = m_strings.at(k);
+    } else if (type == QLatin1String("str") || type == QLatin1String("e")) {
+        cell.text = value;
+    } else if (type == QLatin1String("b")) {
+        cell.text = booleanCellText(value == QLatin1String("1") || value == QLatin1String("true"));
+    } else if (type == QLatin1String("d")) {
+        QDateTime when = QDateTime::fromString(value, Qt::ISODateWithMs);
+        if (!when.isValid())
+            when = QDateTime(QDate::fromString(value, Qt::ISODate), QTime(0, 0));
+        if (!when.isValid())
+            fail();
+        cell.text = when.time() == QTime(0, 0)
+                        ? when.date().toString(QStringLiteral("yyyy-MM-dd"))
+                        : when.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    } else {
+        bool ok = false;
+        const double d = QLocale::c().toDouble(value.trimmed(), &ok);
+        if (!ok)
+            fail();
+        const NumberFormat format =
+            style >= 0 && style < m_styles.size() ? m_styles.at(style) : NumberFormat::Number;
+        cell.text = formattedNumberText(d, format, m_date1904, &cell.lostDigits);
+    }
+    if (!cell.text.isEmpty() && ++m_cells > kMaxCells)
+        fail(QStringLiteral("文件打开失败：工作表中的数据超过%1个单元格，无法导入。")
+                 .arg(kMaxCells));
+    sheet->set(r, c, cell);
+}
+
+void XlsxWorkbook::readSheet(const QString& part, Spreadsheet* sheet)
+{
+    m_package.stream(part, [&](QuaZipFile& f) {
+        QXmlStreamReader x(&f);
+        int row = 0;
+        int nextCol = 1;
+        while (!x.atEnd() && !x.hasError()) {
+            x.readNext();
+            if (f.pos() > kMaxPartBytes)
+                fail(QStringLiteral("文件打开失败：工作表太大，无法导入。"));
+            if (!x.isStartElement())
+                continue;
+            if (x.name() == QLatin1String("row")) {
+                bool ok = false;
+                const qint64 r = x.attributes().value(QLatin1String("r")).toLongLong(&ok);
+                row = ok ? int(std::clamp<qint64>(r, 0, kMaxRow + 1)) : row + 1;
+                if (row < 1 || row > kMaxRow)
+                    fail(QStringLiteral("文件打开失败：行号超出了表格的范围。"));
+                nextCol = 1;
+            } else if (x.name() == QLatin1String("c")) {
+                readCell(x, std::max(row, 1), &nextCol, sheet);
+            }
+        }
+        if (x.hasError())
+            fail();
+    });
+}
+
+std::unique_ptr<Spreadsheet> XlsxWorkbook::read()
+{
+    m_package.open();
+    const QString workbook = workbookPart();
+    QStringList sheetIds;
+    int activeTab = 0;
+    bool viewSeen = false;
+    bool propertiesSeen = false;
+    {
+        QXmlStreamReader x(m_package.read(workbook));
+        while (!x.atEnd() && !x.hasError()) {
+            x.readNext();
+            if (!x.isStartElement())
+                continue;
+            const auto a = x.attributes();
+            if (x.name() == QLatin1String("workbookPr") && !propertiesSeen) {
+                // The first one counts (an alternate-content copy may follow).
+                const QStringView v = a.value(QLatin1String("date1904"));
+                m_date1904 = v == QLatin1String("1") || v == QLatin1String("true");
+                propertiesSeen = true;
+            } else if (x.name() == QLatin1String("workbookView") && !viewSeen) {
+                activeTab = a.value(QLatin1String("activeTab")).toInt();
+                viewSeen = true;
+            } else if (x.name() == QLatin1String("sheet")) {
+                QString id;
+                for (const QXmlStreamAttribute& attr : a) {
+                    if ((attr.name() == QLatin1String("id") && !attr.namespaceUri().isEmpty()) ||
+                        attr.qualifiedName().endsWith(QLatin1String(":id")))
+                        id = attr.value().toString();
+                }
+                sheetIds << id;
+            }
+        }
+        if (x.hasError() || sheetIds.isEmpty())
+            fail();
+    }
+    if (activeTab < 0 || activeTab >= sheetIds.size())
+        activeTab = 0;
+    QString sheetPart;
+    bool worksheet = false;
+    for (const Relationship& r : m_package.relationships(workbook)) {
+        const QString type = relationshipType(r);
+        if (type == QLatin1String("sharedStrings") && m_package.has(r.target))
+            readStrings(r.target);
+        else if (type == QLatin1String("styles") && m_package.has(r.target))
+            readStyles(r.target);
+        if (relationshipId(r) == sheetIds.at(activeTab)) {
+            sheetPart = r.target;
+            worksheet = type == QLatin1String("worksheet");
+        }
+    }
+    auto sheet = std::make_unique<Spreadsheet>();
+    if (sheetPart.isEmpty())
+        fail();
+    // A chart sheet (or a dialog or macro sheet) has no cells to import.
+    if (worksheet)
+        readSheet(sheetPart, sheet.get());
+    return sheet;
+}
+
+} // namespace
+
+namespace {
+
+template <typename Source> std::unique_ptr<Spreadsheet> readWorkbook(Source source, QString* error)
+{
+    try {
+        XlsxWorkbook book(source);
+        return book.read();
+    } catch (const Failure& f) {
+        if (error)
+            *error = f.message;
+    } catch (const std::bad_alloc&) {
+        if (error)
+            *error = QStringLiteral("文件打开失败：内存不足，无法读入这个表格。");
+    }
+    return nullptr;
+}
+
+} // namespace
+
+std::unique_ptr<Spreadsheet> readXlsx(const QString& path, QString* error)
+{
+    return readWorkbook(path, error);
+}
+
+std::unique_ptr<Spreadsheet> readXlsx(QIODevice* archive, QString* error)
+{
+    return readWorkbook(archive, error);
+}
+
+} // namespace bankprep

@@ -1,0 +1,294 @@
+#include "windows/importwindows.h"
+
+#include "controls/filedialog.h"
+#include "controls/messagebox.h"
+#include "core/data/datamodule.h"
+#include "core/data/fileguard.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFormLayout>
+#include <QFrame>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace bankprep {
+
+TextImportWindow::TextImportWindow(TDataModule2& dm, const QString& title, QWidget* parent)
+    : QDialog(parent), m_dm(dm)
+{
+    setWindowTitle(title);
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    ComboSeparator = new QComboBox(this);
+    ComboSeparator->setObjectName(QStringLiteral("ComboSeparator"));
+    ComboSeparator->setEditable(true);
+    ComboSeparator->addItems({QStringLiteral("|"), QStringLiteral(","), TextImport::tabItem()});
+    ComboSeparator->setCurrentIndex(0);
+    EditFile = new QLineEdit(this);
+    EditFile->setObjectName(QStringLiteral("EditFile"));
+    BtnBrowse = new QPushButton(QStringLiteral("浏览..."), this);
+    OpenDialogBrowse = createFileDialog(this, QStringLiteral("OpenDialogBrowse"));
+    OpenDialogBrowse->setFileMode(QFileDialog::ExistingFile);
+    OpenDialogBrowse->setNameFilters(
+        {QStringLiteral("TXT文件(*.txt)"), QStringLiteral("所有文件(*.*)")});
+    OpenDialogBrowse->setDefaultSuffix(QStringLiteral("txt"));
+    StartEdit = new QLineEdit(this);
+    FieldOrder = new QGroupBox(QStringLiteral("字段顺序"), this);
+    ComboYesNo = new QComboBox(this);
+    ComboYesNo->setObjectName(QStringLiteral("ComboYesNo"));
+    ComboYesNo->setEditable(true);
+    ComboYesNo->addItems({QStringLiteral("是/否"), QStringLiteral("Y/N"), QStringLiteral("1/0")});
+    ComboYesNo->setCurrentIndex(0);
+    StatusLabel = new QLabel(this);
+    BtnStart = new QPushButton(QStringLiteral("开始"), this);
+    BtnStart->setDefault(true);
+    BtnClose = new QPushButton(QStringLiteral("关闭"), this);
+    connect(BtnBrowse, &QPushButton::clicked, this, &TextImportWindow::BtnBrowseClick);
+    connect(BtnStart, &QPushButton::clicked, this, &TextImportWindow::BtnStartClick);
+    connect(BtnClose, &QPushButton::clicked, this, &QDialog::accept);
+}
+
+void TextImportWindow::build(const ImportRules& rules,
+                             const QList<QPair<QString, QString>>& screenLabels,
+                             const QMap<QString, QString>& defaults, const QString& startDefault,
+                             const QString& yesNoLabel, const QString& yesNoBeside)
+{
+    m_rules = rules;
+    StartEdit->setText(startDefault);
+
+    auto* fields = new QGridLayout(FieldOrder);
+    int row = 0;
+    int col = 0;
+    auto nextRow = [&] {
+        if (col > 0) {
+            ++row;
+            col = 0;
+        }
+    };
+    for (const auto& [name, label] : screenLabels) {
+        auto* edit = new QLineEdit(defaults.value(name), FieldOrder);
+        edit->setObjectName(name);
+        edit->setMaximumWidth(60);
+        columnEdits.insert(name, edit);
+        if (name == yesNoBeside) {
+            // One framed row: the flag's column and the notation that reads it.
+            nextRow();
+            auto* frame = new QFrame(FieldOrder);
+            frame->setFrameShape(QFrame::StyledPanel);
+            auto* line = new QHBoxLayout(frame);
+            line->setContentsMargins(4, 2, 4, 2);
+            edit->setParent(frame);
+            line->addWidget(new QLabel(label, frame));
+            line->addWidget(edit);
+            line->addSpacing(12);
+            line->addWidget(new QLabel(yesNoLabel, frame));
+            ComboYesNo->setParent(frame);
+            line->addWidget(ComboYesNo, 1);
+            fields->addWidget(frame, row++, 0, 1, 4);
+            continue;
+        }
+        fields->addWidget(new QLabel(label, FieldOrder), row, col * 2);
+        fields->addWidget(edit, row, col * 2 + 1);
+        if (++col == 2)
+            nextRow();
+    }
+    if (yesNoBeside.isEmpty()) {
+        nextRow();
+        fields->addWidget(new QLabel(yesNoLabel, FieldOrder), row, 0);
+        fields->addWidget(ComboYesNo, row, 1, 1, 3);
+    }
+
+    auto* top = new QGridLayout;
+    top->addWidget(new QLabel(QStringLiteral("字段分隔符："), this), 0, 0);
+    top->addWidget(ComboSeparator, 0, 1);
+    top->addWidget(new QLabel(QStringLiteral("（请注意全角半角）"), this), 0, 2);
+    top->addWidget(new QLabel(QStringLiteral("导入文件："), this), 1, 0);
+    top->addWidget(EditFile, 1, 1, 1, 2);
+    top->addWidget(BtnBrowse, 1, 3);
+    top->addWidget(new QLabel(QStringLiteral("起始导入行号："), this), 2, 0);
+    top->addWidget(StartEdit, 2, 1);
+    auto* statusRow = new QHBoxLayout;
+    statusRow->addWidget(new QLabel(QStringLiteral("状态："), this));
+    statusRow->addWidget(StatusLabel, 1);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(BtnStart);
+    buttons->addWidget(BtnClose);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(top);
+    layout->addWidget(FieldOrder);
+    layout->addLayout(statusRow);
+    layout->setObjectName(QStringLiteral("mainLayout"));
+    layout->addLayout(buttons);
+}
+
+void TextImportWindow::message(const QString& text, QWidget* focus)
+{
+    MessageBox::notice(this, text);
+    if (focus)
+        focus->setFocus();
+}
+
+void TextImportWindow::reject()
+{
+    // Esc: a run under way goes to its end first.
+    if (!m_running)
+        QDialog::reject();
+}
+
+void TextImportWindow::closeEvent(QCloseEvent* event)
+{
+    if (m_running) {
+        event->ignore(); // the title bar's close box waits for the run too
+        return;
+    }
+    QDialog::closeEvent(event);
+}
+
+void TextImportWindow::status(const QString& text)
+{
+    StatusLabel->setText(text);
+}
+
+void TextImportWindow::processEvents()
+{
+    QApplication::processEvents();
+}
+
+void TextImportWindow::BtnBrowseClick()
+{
+    if (Modal::exec(OpenDialogBrowse) != QDialog::Accepted)
+        return;
+    const QStringList files = OpenDialogBrowse->selectedFiles();
+    if (!files.isEmpty())
+        EditFile->setText(QDir::toNativeSeparators(files.first()));
+}
+
+void TextImportWindow::BtnStartClick()
+{
+    if (m_running)
+        return; // one run at a time
+    ImportForm form;
+    form.separatorText = ComboSeparator->currentText();
+    form.file = EditFile->text();
+    form.startText = StartEdit->text();
+    for (auto it = columnEdits.cbegin(); it != columnEdits.cend(); ++it)
+        form.columnTexts.insert(it.key(), it.value()->text());
+    form.yesNoText = ComboYesNo->currentText();
+    const ImportCheck check = checkImportForm(form, m_rules);
+    if (!check.ok) {
+        QWidget* focus =
+            check.focus == QLatin1String("ComboSeparator") ? static_cast<QWidget*>(ComboSeparator)
+            : check.focus == QLatin1String("EditFile")     ? static_cast<QWidget*>(EditFile)
+            : check.focus == QLatin1String("start")        ? static_cast<QWidget*>(StartEdit)
+            : check.focus == QLatin1String("ComboYesNo")   ? static_cast<QWidget*>(ComboYesNo)
+                                                           : columnEdits.value(check.focus);
+        message(check.message, focus);
+        return;
+    }
+    const ImportSettings& s = check.settings;
+    const QString path = form.file;
+    // 6. Reading, 7. analysis, 8. import, 9. end.
+    m_running = true;
+    BtnClose->setEnabled(false);
+    BtnStart->setEnabled(false);
+    status(QStringLiteral("读取文件..."));
+    QByteArray bytes;
+    if (guarded(this, [&] { bytes = FileGuard::readInputFile(path); })) {
+        const ImportOutcome outcome = runImport(bytes, s);
+        for (const QString& m : outcome.messages) {
+            if (outcome.kind == ImportOutcome::Failed)
+                MessageBox::error(this, m);
+            else
+                message(m, nullptr);
+        }
+    }
+    BtnClose->setEnabled(true);
+    BtnStart->setEnabled(true);
+    m_running = false;
+}
+
+// ---------------------------------------------------------------------------
+
+Timptransfer::Timptransfer(TDataModule2& dm, QWidget* parent)
+    : TextImportWindow(dm, QStringLiteral("导入支付指令数据"), parent)
+{
+    setObjectName(QStringLiteral("imptransfer"));
+    StartEdit->setObjectName(QStringLiteral("start"));
+    StatusLabel->setObjectName(QStringLiteral("status"));
+    QMap<QString, QString> defaults;
+    for (const ImportColumn& c : paymentImportColumns())
+        defaults.insert(c.name, QString::number(c.number));
+    build(paymentImportRules(),
+          {{QStringLiteral("sfb"), QStringLiteral("是否溯枫银行账号：")},
+           {QStringLiteral("skzh"), QStringLiteral("收款账号（必填）：")},
+           {QStringLiteral("skdw"), QStringLiteral("收款单位（必填）：")},
+           {QStringLiteral("skyh"), QStringLiteral("收款银行（必填）：")},
+           {QStringLiteral("hrdd"), QStringLiteral("汇入地点：")},
+           {QStringLiteral("je"), QStringLiteral("金额：")},
+           {QStringLiteral("dess"), QStringLiteral("大额实时：")},
+           {QStringLiteral("yt"), QStringLiteral("用途：")},
+           {QStringLiteral("bz"), QStringLiteral("备注：")}},
+          defaults, QStringLiteral("2"), QStringLiteral("是否溯枫银行（大额实时）标志："));
+}
+
+ImportOutcome Timptransfer::runImport(const QByteArray& bytes, const ImportSettings& settings)
+{
+    ImportOutcome out = importPayments(m_dm, bytes, settings, this);
+    // After success the payment grid shows the rows now stored for the clerk.
+    if (out.kind == ImportOutcome::Success)
+        guarded(this, [this] { m_dm.ATPayment->requery(); });
+    return out;
+}
+
+TFrmImportCompany::TFrmImportCompany(TDataModule2& dm, QWidget* parent)
+    : TextImportWindow(dm, QStringLiteral("导入往来账号"), parent)
+{
+    setObjectName(QStringLiteral("FrmImportCompany"));
+    StartEdit->setObjectName(QStringLiteral("EditStart"));
+    StatusLabel->setObjectName(QStringLiteral("LabelStatus"));
+    ProgressBar1 = new QProgressBar(this);
+    ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
+    ProgressBar1->setRange(0, 100);
+    ProgressBar1->setValue(0);
+    build(payeeImportRules(),
+          {{QStringLiteral("EditAccount"), QStringLiteral("收款账号（必填）：")},
+           {QStringLiteral("EditUnit"), QStringLiteral("收款单位（必填）：")},
+           {QStringLiteral("EditBank"), QStringLiteral("收款银行（必填）：")},
+           {QStringLiteral("EditPlace"), QStringLiteral("汇入地点：")},
+           {QStringLiteral("EditMemo"), QStringLiteral("备注：")},
+           {QStringLiteral("EditCompanyType"), QStringLiteral("账号分类：")},
+           {QStringLiteral("EditSf"), QStringLiteral("是否溯枫银行账号：")},
+           {QStringLiteral("EditNo"), QStringLiteral("自定编号：")}},
+          {}, QStringLiteral("1"), QStringLiteral("是/否标志："), QStringLiteral("EditSf"));
+    if (auto* layout = findChild<QVBoxLayout*>(QStringLiteral("mainLayout")))
+        layout->insertWidget(layout->count() - 1, ProgressBar1);
+}
+
+void TFrmImportCompany::progressRange(int maximum)
+{
+    ProgressBar1->setRange(0, std::max(maximum, 0));
+}
+
+void TFrmImportCompany::progress(int value)
+{
+    ProgressBar1->setValue(value);
+    ProgressBar1->repaint();
+}
+
+ImportOutcome TFrmImportCompany::runImport(const QByteArray& bytes, const ImportSettings& settings)
+{
+    return importPayees(m_dm, bytes, settings, this);
+}
+
+} // namespace bankprep

@@ -1,0 +1,96 @@
+#pragma once
+
+#include "core/import/textimport.h"
+
+#include <QDialog>
+#include <QMap>
+
+class QComboBox;
+class QFileDialog;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QProgressBar;
+class QPushButton;
+
+namespace bankprep {
+
+class TDataModule2;
+
+// What both import windows share: separator, file, start line, the column edits, the
+// yes/no notation, the status and the Start / Close buttons. The checks run in the
+// window's order, each failure with its message and the focus on its control.
+class TextImportWindow : public QDialog, public ImportObserver
+{
+    Q_OBJECT
+public:
+    QComboBox* ComboSeparator;
+    QLineEdit* EditFile;
+    QPushButton* BtnBrowse;
+    QFileDialog* OpenDialogBrowse;
+    QLineEdit* StartEdit;
+    QGroupBox* FieldOrder;
+    QComboBox* ComboYesNo;
+    QLabel* StatusLabel;
+    QPushButton* BtnStart;
+    QPushButton* BtnClose;
+    QMap<QString, QLineEdit*> columnEdits;
+
+    void BtnBrowseClick();
+    void BtnStartClick();
+    bool isRunning() const { return m_running; }
+
+    void status(const QString& text) override;
+    void processEvents() override;
+    void reject() override; // not while a run is under way
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    TextImportWindow(TDataModule2& dm, const QString& title, QWidget* parent);
+    // The window's column fields, in the order of the number checks, with the screen
+    // labels; the start line's rules.
+    // Builds the column edits (screen labels in screen order, default texts) and the
+    // layout.
+    // `yesNoBeside`: the edit whose row also holds the yes/no notation (empty: a row of
+    // its own under the columns).
+    void build(const ImportRules& rules, const QList<QPair<QString, QString>>& screenLabels,
+               const QMap<QString, QString>& defaults, const QString& startDefault,
+               const QString& yesNoLabel, const QString& yesNoBeside = QString());
+    virtual ImportOutcome runImport(const QByteArray& bytes, const ImportSettings& settings) = 0;
+
+    TDataModule2& m_dm;
+    ImportRules m_rules;
+
+private:
+    void message(const QString& text, QWidget* focus);
+    bool m_running = false;
+};
+
+// Payment instructions from a delimited file (defaults read the bank file this
+// program writes).
+class Timptransfer : public TextImportWindow
+{
+    Q_OBJECT
+public:
+    explicit Timptransfer(TDataModule2& dm, QWidget* parent = nullptr);
+
+protected:
+    ImportOutcome runImport(const QByteArray& bytes, const ImportSettings& settings) override;
+};
+
+// Payee accounts from a delimited file, classifications found or created by name.
+class TFrmImportCompany : public TextImportWindow
+{
+    Q_OBJECT
+public:
+    explicit TFrmImportCompany(TDataModule2& dm, QWidget* parent = nullptr);
+    QProgressBar* ProgressBar1;
+
+    void progressRange(int maximum) override;
+    void progress(int value) override;
+
+protected:
+    ImportOutcome runImport(const QByteArray& bytes, const ImportSettings& settings) override;
+};
+
+} // namespace bankprep

@@ -1,0 +1,759 @@
+#include "windows/mainwindow.h"
+
+#include "controls/dbgrid.h"
+#include "controls/dbnavigator.h"
+#include "controls/filedialog.h"
+#include "controls/icons.h"
+#include "controls/messagebox.h"
+#include "core/data/datamodule.h"
+#include "core/data/fileguard.h"
+#include "core/data/users.h"
+#include "core/import/salaryimport.h"
+#include "core/import/spreadsheet.h"
+#include "windows/about.h"
+#include "windows/chgpwd.h"
+#include "windows/exportcommand.h"
+#include "windows/logindlg.h"
+#include "windows/paymentaddition.h"
+#include "windows/salaryimportdlg.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QApplication>
+#include <QClipboard>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QFileDialog>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QScreen>
+#include <QStackedWidget>
+#include <QStatusBar>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace bankprep {
+
+namespace {
+
+const QColor kBlue(0x1f, 0x5f, 0xa8);
+const QColor kGreen(0x2e, 0x7d, 0x32);
+const QColor kOrange(0xc8, 0x6a, 0x10);
+const QColor kRed(0xb0, 0x30, 0x30);
+const QColor kGrey(0x55, 0x60, 0x6e);
+
+QFont songti(int pixels, bool bold)
+{
+    QFont f(QStringLiteral("宋体"));
+    f.setPixelSize(pixels);
+    f.setBold(bold);
+    return f;
+}
+
+} // namespace
+
+void installFontSubstitutes()
+{
+    const QStringList cjk = {QStringLiteral("SimSun"), QStringLiteral("WenQuanYi Micro Hei"),
+                             QStringLiteral("Noto Sans CJK SC"), QStringLiteral("Noto Sans SC")};
+    QFont::insertSubstitutions(QStringLiteral("宋体"), cjk);
+    QFont::insertSubstitutions(QStringLiteral("隶书"), QStringList{QStringLiteral("LiSu")} + cjk);
+    QFont::insertSubstitutions(QStringLiteral("LiSu"), cjk);
+    QFont::insertSubstitutions(QStringLiteral("Tahoma"),
+                               QStringList{QStringLiteral("DejaVu Sans")} + cjk);
+}
+
+TAppForm::TAppForm(TDataModule2& dm, QWidget* parent) : QMainWindow(parent), m_dm(dm)
+{
+    setObjectName(QStringLiteral("AppForm"));
+    setWindowTitle(QStringLiteral("网上银行批预处理子系统"));
+    setFont(songti(13, true));
+    resize(800, 476);
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+
+    buildActions();
+    buildMenu();
+    buildToolBar();
+    buildPages();
+    buildLookups();
+    statusBar()->setSizeGripEnabled(true);
+    setLoggedInControls(false);
+    PaymentAdd->setChecked(true);
+    Notebook1->setCurrentIndex(PaymentAddPage);
+    Notebook1PageChanged();
+    connect(Notebook1, &QStackedWidget::currentChanged, this, [this] { Notebook1PageChanged(); });
+}
+
+TAppForm::~TAppForm() = default;
+
+void TAppForm::buildActions()
+{
+    auto make = [this](const QString& text, const char* name, const QKeySequence& key = {}) {
+        auto* a = new QAction(text, this);
+        a->setObjectName(QString::fromLatin1(name));
+        if (!key.isEmpty()) {
+            a->setShortcut(key);
+            a->setShortcutContext(Qt::WindowShortcut);
+        }
+        addAction(a); // the shortcut works even where no control shows the action
+        return a;
+    };
+    FileNew1 = make(QStringLiteral("新建"), "FileNew1", QKeySequence(Qt::CTRL | Qt::Key_N));
+    FileOpen1 =
+        make(QStringLiteral("导入工资文件"), "FileOpen1", QKeySequence(Qt::CTRL | Qt::Key_O));
+    FileSave1 = make(QStringLiteral("导出"), "FileSave1", QKeySequence(Qt::CTRL | Qt::Key_S));
+    FileSaveAs1 = make(QStringLiteral("另存为"), "FileSaveAs1");
+    FileExit1 = make(QStringLiteral("退出"), "FileExit1");
+    EditCut1 = make(QStringLiteral("剪切"), "EditCut1", QKeySequence(Qt::CTRL | Qt::Key_X));
+    EditCopy1 = make(QStringLiteral("复制"), "EditCopy1", QKeySequence(Qt::CTRL | Qt::Key_C));
+    EditPaste1 = make(QStringLiteral("粘贴"), "EditPaste1", QKeySequence(Qt::CTRL | Qt::Key_V));
+    HelpAbout1 = make(QStringLiteral("关于..."), "HelpAbout1");
+    ShowAddition1 = make(QStringLiteral("显示附加窗口"), "ShowAddition1");
+    ShowAddition1->setCheckable(true);
+    // Its check mark shows in the menu (an icon would take its place there).
+    ShowAddition1->setIconVisibleInMenu(false);
+
+    FileOpen1->setIcon(glyphIcon(QStringLiteral("资"), kGreen));
+    FileOpen1->setToolTip(QStringLiteral("导入工资数据文件"));
+    FileOpen1->setStatusTip(QStringLiteral("导入工资表"));
+    FileExit1->setStatusTip(QStringLiteral("退出本程序"));
+    EditCut1->setIcon(glyphIcon(QStringLiteral("剪"), kGrey));
+    EditCopy1->setIcon(glyphIcon(QStringLiteral("复"), kGrey));
+    EditPaste1->setIcon(glyphIcon(QStringLiteral("贴"), kGrey));
+    EditCut1->setStatusTip(QStringLiteral("剪切"));
+    EditCopy1->setStatusTip(QStringLiteral("复制"));
+    EditPaste1->setStatusTip(QStringLiteral("粘贴"));
+    ShowAddition1->setIcon(glyphIcon(QStringLiteral("附"), kBlue));
+    ShowAddition1->setToolTip(QStringLiteral("显示支付指令附加浏览窗口"));
+    ShowAddition1->setStatusTip(QStringLiteral("显示支付指令附加浏览窗口"));
+
+    connect(FileNew1, &QAction::triggered, this, [this] { FileNew1Execute(FileNew1); });
+    connect(FileOpen1, &QAction::triggered, this, [this] { FileOpen1Execute(); });
+    connect(FileSave1, &QAction::triggered, this, [this] { FileSave1Execute(FileSave1); });
+    connect(FileSaveAs1, &QAction::triggered, this, [this] { FileSave1Execute(FileSaveAs1); });
+    connect(FileExit1, &QAction::triggered, this, [this] { FileExit1Execute(); });
+    connect(EditCut1, &QAction::triggered, this, [this] { clipboardCommand(0); });
+    connect(EditCopy1, &QAction::triggered, this, [this] { clipboardCommand(1); });
+    connect(EditPaste1, &QAction::triggered, this, [this] { clipboardCommand(2); });
+    connect(HelpAbout1, &QAction::triggered, this, [this] { HelpAbout1Execute(); });
+    connect(ShowAddition1, &QAction::triggered, this, [this] { ShowAddition1Execute(); });
+}
+
+void TAppForm::buildMenu()
+{
+    QMenuBar* bar = menuBar();
+    auto item = [this](QMenu* menu, const QString& text, const char* name,
+                       const QString& hint = {}) {
+        auto* a = menu->addAction(text);
+        a->setObjectName(QString::fromLatin1(name));
+        if (!hint.isEmpty())
+            a->setStatusTip(hint);
+        Q_UNUSED(this);
+        return a;
+    };
+
+    File1 = bar->addMenu(QStringLiteral("文件"));
+    File1->setObjectName(QStringLiteral("File1"));
+    New = File1->addMenu(glyphIcon(QStringLiteral("清"), kRed), QStringLiteral("新建"));
+    New->setObjectName(QStringLiteral("New"));
+    NewPayment = item(New, QStringLiteral("支付指令"), "NewPayment",
+                      QStringLiteral("清空当前用户支付指令表"));
+    NewSalary =
+        item(New, QStringLiteral("工资表"), "NewSalary", QStringLiteral("清空当前用户工资表"));
+    N3 = item(File1, QStringLiteral("导入支付指令"), "N3");
+    Import = FileOpen1;
+    File1->addAction(Import);
+    ImportCompany = item(File1, QStringLiteral("导入往来账号"), "ImportCompany");
+    Export = File1->addMenu(glyphIcon(QStringLiteral("出"), kOrange), QStringLiteral("导出"));
+    Export->setObjectName(QStringLiteral("Export"));
+    ExportPayment = item(Export, QStringLiteral("支付指令"), "ExportPayment",
+                         QStringLiteral("导出当前用户支付指令到文件"));
+    ExportSalary = item(Export, QStringLiteral("工资表"), "ExportSalary",
+                        QStringLiteral("导出当前用户工资表到文件"));
+    ExportCompany = item(Export, QStringLiteral("往来账号"), "ExportCompany");
+    File1->addSeparator();
+    FileExitItem = FileExit1;
+    File1->addAction(FileExitItem);
+
+    Edit1 = bar->addMenu(QStringLiteral("编辑"));
+    Edit1->setObjectName(QStringLiteral("Edit1"));
+    Edit1->addAction(EditCut1);
+    Edit1->addAction(EditCopy1);
+    Edit1->addAction(EditPaste1);
+    ShowAdditionMenuItem = ShowAddition1;
+    Edit1->addAction(ShowAdditionMenuItem);
+
+    N2 = bar->addMenu(QStringLiteral("管理"));
+    N2->setObjectName(QStringLiteral("N2"));
+    Login = item(N2, QStringLiteral("用户登陆"), "Login", QStringLiteral("用户登陆"));
+    PwdChange = item(N2, QStringLiteral("密码修改"), "PwdChange");
+    N2->addSeparator();
+    m_pageGroup = new QActionGroup(this);
+    m_pageGroup->setExclusive(true);
+    auto page = [&](const QString& text, const char* name, const QString& hint) {
+        QAction* a = item(N2, text, name, hint);
+        a->setCheckable(true);
+        m_pageGroup->addAction(a);
+        return a;
+    };
+    PaymentAdd = page(QStringLiteral("支付指令"), "PaymentAdd", QStringLiteral("编辑支付指令"));
+    CompanyMaintain =
+        page(QStringLiteral("往来帐户表"), "CompanyMaintain", QStringLiteral("编辑往来帐户表"));
+    Salary = page(QStringLiteral("工资表"), "Salary", QStringLiteral("编辑工资表"));
+    Drawee = page(QStringLiteral("付款帐号表"), "Drawee",
+                  QStringLiteral("编辑当前用户可使用付款帐号表"));
+    CompanyType =
+        page(QStringLiteral("账户分类管理"), "CompanyType", QStringLiteral("编辑往来账户分类"));
+    Use = page(QStringLiteral("常见用途管理"), "Use", QStringLiteral("编辑常见用途"));
+
+    Help1 = bar->addMenu(QStringLiteral("帮助"));
+    Help1->setObjectName(QStringLiteral("Help1"));
+    Help1->addAction(HelpAbout1);
+
+    connect(NewPayment, &QAction::triggered, this, [this] { FileNew1Execute(NewPayment); });
+    connect(NewSalary, &QAction::triggered, this, [this] { FileNew1Execute(NewSalary); });
+    connect(N3, &QAction::triggered, this, [this] { N3Click(); });
+    connect(ImportCompany, &QAction::triggered, this, [this] { ImportCompanyClick(); });
+    connect(ExportPayment, &QAction::triggered, this, [this] { FileSave1Execute(ExportPayment); });
+    connect(ExportSalary, &QAction::triggered, this, [this] { FileSave1Execute(ExportSalary); });
+    connect(ExportCompany, &QAction::triggered, this, [this] { FileSave1Execute(ExportCompany); });
+    connect(Login, &QAction::triggered, this, [this] { LoginClick(); });
+    connect(PwdChange, &QAction::triggered, this, [this] { PwdChangeClick(); });
+    connect(PaymentAdd, &QAction::triggered, this, [this] { PaymentAddClick(); });
+    connect(CompanyMaintain, &QAction::triggered, this, [this] { CompanyMaintainClick(); });
+    connect(Salary, &QAction::triggered, this, [this] { SalaryClick(); });
+    connect(Drawee, &QAction::triggered, this, [this] { DraweeClick(); });
+    connect(CompanyType, &QAction::triggered, this, [this] { CompanyTypeClick(); });
+    connect(Use, &QAction::triggered, this, [this] { UseClick(); });
+}
+
+void TAppForm::buildToolBar()
+{
+    ToolBar1 = addToolBar(QStringLiteral("ToolBar1"));
+    ToolBar1->setObjectName(QStringLiteral("ToolBar1"));
+    ToolBar1->setMovable(false);
+    ToolBar1->setIconSize(QSize(20, 20));
+    auto button = [this](const char* name, const QString& tip) {
+        auto* b = new QToolButton(ToolBar1);
+        b->setObjectName(QString::fromLatin1(name));
+        b->setAutoRaise(true);
+        b->setFixedHeight(24 + 6);
+        b->setToolTip(tip);
+        b->setStatusTip(tip);
+        b->setFocusPolicy(Qt::NoFocus);
+        ToolBar1->addWidget(b);
+        return b;
+    };
+    TBNew = button("TBNew", QStringLiteral("清空数据"));
+    TBNew->setIcon(glyphIcon(QStringLiteral("清"), kRed));
+    TBOpen = button("TBOpen", QStringLiteral("导入工资数据文件"));
+    TBOpen->setDefaultAction(FileOpen1);
+    ToolButton1 = button("ToolButton1", QStringLiteral("导入支付指令"));
+    ToolButton1->setIcon(glyphIcon(QStringLiteral("入"), kBlue));
+    TBSave = button("TBSave", QStringLiteral("导出数据文件"));
+    TBSave->setIcon(glyphIcon(QStringLiteral("出"), kOrange));
+    ToolBar1->addSeparator();
+    ToolButton4 = button("ToolButton4", QStringLiteral("剪切"));
+    ToolButton4->setDefaultAction(EditCut1);
+    ToolButton5 = button("ToolButton5", QStringLiteral("复制"));
+    ToolButton5->setDefaultAction(EditCopy1);
+    ToolButton6 = button("ToolButton6", QStringLiteral("粘贴"));
+    ToolButton6->setDefaultAction(EditPaste1);
+    ToolBar1->addSeparator();
+    TBShow = button("TBShow", QStringLiteral("显示支付指令附加浏览窗口"));
+    TBShow->setDefaultAction(ShowAddition1);
+    ToolBar1->addSeparator();
+    // A default action carries its own tooltip; the toolbar's texts win.
+    TBOpen->setToolTip(QStringLiteral("导入工资数据文件"));
+    ToolButton4->setToolTip(QStringLiteral("剪切"));
+    ToolButton5->setToolTip(QStringLiteral("复制"));
+    ToolButton6->setToolTip(QStringLiteral("粘贴"));
+
+    connect(TBNew, &QToolButton::clicked, this, [this] { FileNew1Execute(TBNew); });
+    connect(ToolButton1, &QToolButton::clicked, this, [this] { N3Click(); });
+    connect(TBSave, &QToolButton::clicked, this, [this] { FileSave1Execute(TBSave); });
+}
+
+void TAppForm::buildPages()
+{
+    Notebook1 = new QStackedWidget(this);
+    Notebook1->setObjectName(QStringLiteral("Notebook1"));
+    setCentralWidget(Notebook1);
+
+    auto page = [this](const char* name, DataSource* source, const QList<GridColumn>& cols,
+                       const QString& hint, DBGrid** grid, DBNavigator** nav) {
+        auto* w = new QWidget(Notebook1);
+        w->setObjectName(QString::fromLatin1(name));
+        auto* layout = new QVBoxLayout(w);
+        layout->setContentsMargins(0, 0, 0, 0);
+        layout->setSpacing(0);
+        *grid = new DBGrid(source, cols, w);
+        (*grid)->setStatusTip(hint);
+        (*grid)->setToolTip(QString());
+        *nav = new DBNavigator(source, w);
+        layout->addWidget(*grid, 1);
+        layout->addWidget(*nav);
+        Notebook1->addWidget(w);
+    };
+    auto col = [](const char* field, int width, const char* title, bool check = false) {
+        GridColumn c;
+        c.field = QString::fromUtf8(field);
+        c.widthChars = width;
+        c.title = QString::fromUtf8(title);
+        c.checkBox = check;
+        return c;
+    };
+
+    page("PaymentAdd", m_dm.DataSource1,
+         {col("no", 5, "序号"), col("同城交易", 1, "同城交易", true),
+          col("收款帐号", 10, "收款帐号"), col("溯枫帐号", 1, "溯枫帐号", true),
+          col("收款单位", 10, "收款单位"), col("收款银行", 10, "收款银行"),
+          col("汇入地点", 10, "汇入地点"), col("金额", 8, "金额"),
+          col("大额实时", 1, "大额实时", true), col("用途", 20, "用途"), col("备注", 20, "备注")},
+         QStringLiteral("编辑支付指令"), &DBGridPayment, &DBNavigatorPayment);
+    DBGridPayment->setCellFont(songti(15, false));
+    DBGridPayment->setTitleFont(songti(13, true));
+    DBGridPayment->setFrozenFirstColumn(true);
+    DBNavigatorPayment->setPaymentTooltips();
+    DBNavigatorPayment->setStatusTip(QStringLiteral("编辑支付指令"));
+
+    auto* find = new QWidget(Notebook1);
+    find->setObjectName(QStringLiteral("PaymentFind"));
+    Notebook1->addWidget(find);
+
+    page("CompanyMaintain", m_dm.DSCompany,
+         {col("自定编号", 10, "自定编号"), col("收款帐号", 10, "收款帐号"),
+          col("溯枫帐号", 7, "溯枫帐号", true), col("收款银行", 10, "收款银行"),
+          col("收款单位", 10, "收款单位"), col("汇入地点", 10, "汇入地点"),
+          col("CompanyType", 10, "账号分类"), col("备注", 20, "备注")},
+         QStringLiteral("编辑常用往来帐户"), &DBGridCompany, &DBNavigatorCompany);
+    page("Salary", m_dm.DSSalary,
+         {col("员工编号", 10, "员工编号"), col("姓名", 10, "姓名"), col("卡号", 20, "卡号"),
+          col("金额", 20, "实发工资")},
+         QStringLiteral("编辑代发工资表"), &DBGridSalary, &DBNavigatorSalary);
+    DBNavigatorSalary->setStatusTip(QStringLiteral("编辑工资表"));
+    // Title clicks sort the payee book and the payroll list (one field, ascending).
+    for (DBGrid* grid : {DBGridCompany, DBGridSalary}) {
+        grid->horizontalHeader()->setSectionsClickable(true);
+        connect(grid->horizontalHeader(), &QHeaderView::sectionClicked, this,
+                [this, grid](int section) {
+                    const QString field = grid->tableModel()->column(section).field;
+                    if (grid == DBGridCompany)
+                        DBGridCompanyTitleButtonClick(field);
+                    else
+                        DBGridSalaryTitleButtonClick(field);
+                });
+    }
+    page("Drawee", m_dm.DSDrawee, {col("付款帐号", 50, "付款帐号")},
+         QStringLiteral("编辑有效付款帐号"), &DBGridDrawee, &DBNavigatorDrawee);
+    page("CompanyType", m_dm.DSCompanyType, {col("type_id", 6, "编号"), col("type", 18, "类型")},
+         QString(), &DBGridCompanyType, &DBNavigatorCompanyType);
+    DBGridCompanyType->setFrozenFirstColumn(true);
+    page("Use", m_dm.DSUse, {col("用途", 20, "用途")}, QString(), &DBGridUse, &DBNavigatorUse);
+}
+
+void TAppForm::setPaymentAdditionDlg(TPaymentAdditionDlg* w)
+{
+    PaymentAdditionDlg = w;
+    if (w) {
+        // Closing the detail window releases the toggle.
+        connect(w, &TPaymentAdditionDlg::closed, this,
+                [this] { ShowAddition1->setChecked(false); });
+    }
+}
+
+void TAppForm::setLoggedInControls(bool on)
+{
+    // A grid's navigator edits the same rows: it follows its grid.
+    for (auto [grid, nav] :
+         {std::pair{DBGridPayment, DBNavigatorPayment}, std::pair{DBGridSalary, DBNavigatorSalary},
+          std::pair{DBGridDrawee, DBNavigatorDrawee},
+          std::pair{DBGridCompany, DBNavigatorCompany}}) {
+        grid->setEnabled(on);
+        nav->setEnabled(on);
+    }
+    if (on) {
+        DBGridCompanyType->setEnabled(true);
+        DBNavigatorCompanyType->setEnabled(true);
+    }
+    ShowAddition1->setEnabled(on);
+    TBNew->setEnabled(on);
+    FileOpen1->setEnabled(on);
+    TBSave->setEnabled(on);
+    New->setEnabled(on);
+    New->menuAction()->setEnabled(on);
+    Export->setEnabled(on);
+    Export->menuAction()->setEnabled(on);
+}
+
+int TAppForm::currentPage() const
+{
+    return Notebook1->currentIndex();
+}
+
+void TAppForm::showPage(Page page)
+{
+    Notebook1->setCurrentIndex(page);
+}
+
+void TAppForm::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    if (m_shownOnce)
+        return;
+    m_shownOnce = true;
+    if (m_loginOnFirstShow)
+        QTimer::singleShot(0, this, [this] { LoginClick(); });
+}
+
+bool TAppForm::storePendingRows()
+{
+    static const QMap<QString, QString> lists = {
+        {QStringLiteral("Payment"), QStringLiteral("支付指令")},
+        {QStringLiteral("Company"), QStringLiteral("往来帐户表")},
+        {QStringLiteral("Salary"), QStringLiteral("工资表")},
+        {QStringLiteral("Drawee"), QStringLiteral("付款帐号表")},
+        {QStringLiteral("CompanyType"), QStringLiteral("账户分类")},
+        {QStringLiteral("Use"), QStringLiteral("常见用途")},
+    };
+    // A row still being typed (in a cell or the detail window) is stored before the
+    // program ends; an untouched new row is dropped. A row the rules refuse is not
+    // silently lost, and does not keep the clerk from leaving either: store it after
+    // all (try again), discard it, or stay and correct it.
+    for (Table* t :
+         {m_dm.ATPayment.get(), m_dm.ATCompany.get(), m_dm.ATSalary.get(), m_dm.ATDrawee.get(),
+          m_dm.ATUser.get(), m_dm.ATCompanyType.get(), m_dm.ATUse.get()}) {
+        if (!t->isOpen())
+            continue;
+        for (;;) {
+            QString reason;
+            try {
+                t->checkBrowseMode();
+                break;
+            } catch (const DbError& e) {
+                reason = e.message();
+            } catch (const AbortError&) {
+                // Its own notice was shown.
+            }
+            const QString text =
+                QStringLiteral("“%1”中正在编辑的记录未能保存%2\n\n"
+                               "保存：再试一次保存这条记录；\n"
+                               "放弃：放弃这条记录的修改，然后退出；\n"
+                               "取消：回到程序中修改这条记录。")
+                    .arg(lists.value(t->tableName(), t->tableName()),
+                         reason.isEmpty() ? QStringLiteral("。") : QStringLiteral("：\n") + reason);
+            const auto answer =
+                MessageBox::question(this, applicationTitle(), text,
+                                     QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel,
+                                     QMessageBox::Cancel);
+            if (answer == QMessageBox::Save)
+                continue;
+            if (answer == QMessageBox::Discard && guarded(this, [t] { t->cancel(); }))
+                break;
+            return false;
+        }
+    }
+    return true;
+}
+
+void TAppForm::closeEvent(QCloseEvent* event)
+{
+    if (!storePendingRows()) {
+        event->ignore();
+        return;
+    }
+    QMainWindow::closeEvent(event);
+}
+
+void TAppForm::terminateApplication()
+{
+    m_terminated = true;
+    storePendingRows();
+    if (terminate) {
+        terminate();
+        return;
+    }
+    hide();
+    QTimer::singleShot(0, qApp, [] { QCoreApplication::exit(0); });
+}
+
+// ---------------------------------------------------------------------------
+// Login and password
+
+void TAppForm::LoginClick()
+{
+    if (!PasswordDlg)
+        return;
+    if (Modal::exec(PasswordDlg) != QDialog::Accepted) {
+        terminateApplication();
+        return;
+    }
+    setLoggedInControls(true);
+    guarded(this, [this] { applyLogin(m_dm, PasswordDlg->UserId->text()); });
+    PaymentAddClick();
+    Notebook1PageChanged();
+    // Ready for typing: the first column that takes input, with the focus.
+    DBGridPayment->goToFirstEditableColumn();
+    DBGridPayment->setFocus();
+}
+
+void TAppForm::PwdChangeClick()
+{
+    if (ChgPwdDlg)
+        Modal::exec(ChgPwdDlg);
+}
+
+// ---------------------------------------------------------------------------
+// Pages
+
+void TAppForm::selectPageItem(QAction* item, bool tbNew, Page page)
+{
+    // What is being typed on the page left goes into its row first (a refused value,
+    // such as an amount that is not a number, keeps the clerk on the page).
+    for (Table* t : {m_dm.ATPayment.get(), m_dm.ATCompany.get(), m_dm.ATSalary.get(),
+                     m_dm.ATDrawee.get(), m_dm.ATCompanyType.get(), m_dm.ATUse.get()}) {
+        if (!guarded(this, [t] { t->updateRecord(); })) {
+            // The page items follow the pages, without the unused PaymentFind page.
+            const int shown = currentPage() == PaymentAddPage ? 0 : currentPage() - 1;
+            m_pageGroup->actions().at(shown)->setChecked(true);
+            return;
+        }
+    }
+    item->setChecked(true);
+    TBNew->setEnabled(tbNew);
+    showPage(page);
+}
+
+void TAppForm::PaymentAddClick()
+{
+    selectPageItem(PaymentAdd, true, PaymentAddPage);
+}
+
+void TAppForm::CompanyMaintainClick()
+{
+    // The payee book is read afresh: rows added by statements appear.
+    const bool ok = guarded(this, [this] {
+        m_dm.ATCompany->close();
+        m_dm.ATCompany->open();
+    });
+    if (!ok && !m_dm.ATCompany->isOpen())
+        guarded(this, [this] { m_dm.ATCompany->open(); });
+    selectPageItem(CompanyMaintain, false, CompanyMaintainPage);
+}
+
+void TAppForm::SalaryClick()
+{
+    selectPageItem(Salary, true, SalaryPage);
+}
+
+void TAppForm::DraweeClick()
+{
+    selectPageItem(Drawee, false, DraweePage);
+}
+
+void TAppForm::CompanyTypeClick()
+{
+    selectPageItem(CompanyType, false, CompanyTypePage);
+}
+
+void TAppForm::UseClick()
+{
+    selectPageItem(Use, false, UsePage);
+}
+
+void TAppForm::Notebook1PageChanged()
+{
+    const int page = currentPage();
+    // The toggle belongs to the payment page; an open detail window stays open.
+    const bool loggedIn = DBGridPayment->isEnabled();
+    ShowAddition1->setEnabled(loggedIn && page == PaymentAddPage);
+    if (page == CompanyMaintainPage)
+        guarded(this, [this] { m_dm.ATCompany->setFiltered(false); });
+    TBSave->setEnabled(
+        loggedIn && (page == PaymentAddPage || page == CompanyMaintainPage || page == SalaryPage));
+}
+
+void TAppForm::DBGridCompanyTitleButtonClick(const QString& fieldName)
+{
+    // The classification column sorts by the stored id, as text.
+    const QString field =
+        fieldName == QLatin1String("CompanyType") ? QStringLiteral("账号分类") : fieldName;
+    guarded(this, [&] { m_dm.ATCompany->setSortField(field); });
+}
+
+void TAppForm::DBGridSalaryTitleButtonClick(const QString& fieldName)
+{
+    guarded(this, [&] { m_dm.ATSalary->setSortField(fieldName); });
+}
+
+void TAppForm::ShowAddition1Execute()
+{
+    if (!PaymentAdditionDlg)
+        return;
+    if (ShowAddition1->isChecked())
+        PaymentAdditionDlg->show();
+    else
+        PaymentAdditionDlg->hide();
+}
+
+// ---------------------------------------------------------------------------
+// Clear commands
+
+void TAppForm::FileNew1Execute(QObject* sender)
+{
+    if (sender == TBNew) {
+        if (currentPage() == PaymentAddPage)
+            FileNew1Execute(NewPayment);
+        else if (currentPage() == SalaryPage)
+            FileNew1Execute(NewSalary);
+        return;
+    }
+    const bool payments = sender == NewPayment;
+    if (!payments && sender != NewSalary)
+        return; // Ctrl+N and anything else: nothing
+    const QString question = payments ? QStringLiteral("您确定要清空当前支付指令文件？")
+                                      : QStringLiteral("您确定要清空当前工资文件？");
+    if (MessageBox::question(this, QStringLiteral("提示"), question) == QMessageBox::Yes) {
+        Table* table = payments ? m_dm.ATPayment.get() : m_dm.ATSalary.get();
+        const bool ok = guarded(this, [&] {
+            // An unsaved row of the list being cleared goes with it.
+            if (table->isEditing())
+                table->cancel();
+            m_dm.ACmd->setCommandText(
+                payments ? QStringLiteral("delete from Payment where 用户编号 = :user")
+                         : QStringLiteral("delete from salary where 用户编号 = :user"));
+            m_dm.ACmd->execute({m_dm.CurrentUser});
+            table->requery();
+        });
+        if (!ok)
+            return;
+    }
+    if (payments) {
+        if (PaymentAdditionDlg) {
+            PaymentAdditionDlg->show();
+            ShowAddition1->setChecked(true);
+        }
+        PaymentAddClick();
+    } else {
+        SalaryClick();
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Other commands
+
+void TAppForm::FileOpen1Execute()
+{
+    emit salaryImportRequested();
+    if (!m_importDlg)
+        return;
+    if (!OpenDialog) {
+        OpenDialog = createFileDialog(this, QStringLiteral("OpenDialog"));
+        OpenDialog->setFileMode(QFileDialog::ExistingFile);
+        OpenDialog->setNameFilters(
+            {QStringLiteral("EXCEL数据文件(*.xls *.xlsx *.csv)"), QStringLiteral("所有文件(*.*)")});
+    }
+    OpenDialog->setWindowTitle(QStringLiteral("请选择导入数据文件..."));
+    if (Modal::exec(OpenDialog) != QDialog::Accepted || OpenDialog->selectedFiles().isEmpty())
+        return;
+    const SalaryFile opened = openSalaryFile(OpenDialog->selectedFiles().first());
+    if (!opened.problem.isEmpty()) {
+        MessageBox::warning(this, QStringLiteral("警告"), opened.problem);
+        return;
+    }
+    const QStringList& titles = opened.titles;
+    const Spreadsheet& sheet = *opened.sheet;
+    m_importDlg->setTitles(titles);
+    if (Modal::exec(m_importDlg) != 1)
+        return;
+    SalaryColumns columns;
+    columns.name = m_importDlg->CBName->currentIndex() + 1;
+    columns.number = m_importDlg->CBAccount->currentIndex() + 1;
+    columns.card = m_importDlg->CBCard->currentIndex() + 1;
+    columns.amount = m_importDlg->CBAmount->currentIndex() + 1;
+    const SalaryImportResult result = importSalary(m_dm, sheet, columns);
+    if (result.ok)
+        MessageBox::information(this, QStringLiteral("导入结果"), result.message);
+    else
+        MessageBox::error(this, result.message);
+}
+
+void TAppForm::FileSave1Execute(QObject* sender)
+{
+    emit exportRequested(sender);
+    // The toolbar button, and Ctrl+S / Save As, export what the page shows.
+    if (sender == TBSave || sender == FileSave1 || sender == FileSaveAs1) {
+        switch (currentPage()) {
+        case PaymentAddPage:
+            FileSave1Execute(ExportPayment);
+            break;
+        case CompanyMaintainPage:
+            FileSave1Execute(ExportCompany);
+            break;
+        case SalaryPage:
+            FileSave1Execute(ExportSalary);
+            break;
+        default:
+            break;
+        }
+        return;
+    }
+    if (!m_export)
+        return;
+    if (sender == ExportPayment)
+        m_export->exportPayments();
+    else if (sender == ExportSalary)
+        m_export->exportSalary();
+    else if (sender == ExportCompany)
+        m_export->exportPayees();
+}
+
+void TAppForm::N3Click()
+{
+    emit paymentImportRequested();
+    if (m_paymentImport)
+        Modal::exec(m_paymentImport);
+}
+
+void TAppForm::ImportCompanyClick()
+{
+    emit payeeImportRequested();
+    if (m_payeeImport)
+        Modal::exec(m_payeeImport);
+}
+
+void TAppForm::FileExit1Execute()
+{
+    close();
+}
+
+void TAppForm::HelpAbout1Execute()
+{
+    if (AboutBox)
+        Modal::exec(AboutBox);
+}
+
+void TAppForm::clipboardCommand(int which)
+{
+    QWidget* focus = QApplication::focusWidget();
+    if (auto* edit = qobject_cast<QLineEdit*>(focus)) {
+        if (which == 0)
+            edit->cut();
+        else if (which == 1)
+            edit->copy();
+        else
+            edit->paste();
+        return;
+    }
+    // In a grid outside its editor, copy takes the current cell's text.
+    if (auto* grid = qobject_cast<DBGrid*>(focus);
+        grid && which == 1 && grid->currentIndex().isValid())
+        QGuiApplication::clipboard()->setText(grid->currentIndex().data(Qt::EditRole).toString());
+}
+
+} // namespace bankprep

@@ -1,0 +1,119 @@
+#pragma once
+
+#include "core/data/interaction.h"
+
+#include <QComboBox>
+#include <QDialog>
+#include <functional>
+
+class QCheckBox;
+class QCompleter;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+
+namespace bankprep {
+
+class TDataModule2;
+class TFrmSelCompany;
+
+// A drop-down whose list is read from a table each time it opens.
+class TableComboBox : public QComboBox
+{
+    Q_OBJECT
+public:
+    explicit TableComboBox(QWidget* parent = nullptr) : QComboBox(parent) {}
+    // The texts of the list, each with the key of its row.
+    std::function<QList<QPair<QString, qint64>>()> items;
+    void refill();
+    void showPopup() override;
+};
+
+// The payment detail window: the current payment instruction as a form beside the
+// grid, sharing its current row and its pending edit. Shown modelessly, on top of the
+// other windows; closing it drops the payee book's sort order and a pending edit.
+class TPaymentAdditionDlg : public QDialog, public PaymentButtons
+{
+    Q_OBJECT
+public:
+    explicit TPaymentAdditionDlg(TDataModule2& dm, QWidget* parent = nullptr);
+    ~TPaymentAdditionDlg() override;
+    void setPayeePicker(TFrmSelCompany* picker) { m_picker = picker; }
+
+    void setPreviousEnabled(bool enabled) override;
+    void setNextEnabled(bool enabled) override;
+
+    QLabel* Label5;
+    QPushButton* BtnPrevious;
+    QPushButton* BtnNext;
+    QGroupBox* GroupBox1;
+    QPushButton* BtnSelCompany;
+    QGroupBox* DBRadioGroup1;
+    QRadioButton* RadioSameCity;
+    QRadioButton* RadioOtherCity;
+    TableComboBox* LookupComboAccount;
+    QCheckBox* DBCheckBox1;
+    TableComboBox* LookupComboName;
+    QCheckBox* dess;
+    QLineEdit* DBEdit2;
+    QLabel* Label4;
+    QLineEdit* DBEdit4;
+    QGroupBox* GroupBox2;
+    QLineEdit* DBEdit7;
+    TableComboBox* LookupComboPurpose;
+    QLineEdit* DBEdit9;
+    QPushButton* OKBtn;
+    QPushButton* CancelBtn;
+
+    // Handlers.
+    void DBCheckBox1Click();
+    void DBRadioGroup1Click();
+    void LookupComboAccountCloseUp(bool modified);
+    void LookupComboNameCloseUp(bool modified);
+    void BtnSelCompanyClick();
+    void BtnPreviousClick();
+    void BtnNextClick();
+    void OKBtnClick();
+    void CancelBtnClick();
+    void FormClose();
+    void reject() override; // Esc closes like "关闭"
+
+    // Shows the current row (called whenever the payment table changes). Fields the
+    // clerk is typing in keep their text unless `anotherRow` is shown.
+    void refresh(bool anotherRow = true);
+
+signals:
+    void closed();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    struct BoundField
+    {
+        QLineEdit* edit;
+        const char16_t* field;
+    };
+    void writeTypedFields(); // throws DbError
+    QString amountText() const;
+    void fillAccountLists();
+    bool commitField(QLineEdit* edit);
+    void fieldLeft(QLineEdit* edit);
+    bool goToPayee(QComboBox* combo, int index);
+    bool writeField(const char16_t* field, const QVariant& value);
+    bool ensureEditing();
+    void copyFromPayeeBook(std::initializer_list<const char16_t*> fields);
+
+    TDataModule2& m_dm;
+    TFrmSelCompany* m_picker = nullptr;
+    bool m_refreshing = false;
+    bool m_committing = false;
+    QCompleter* m_accountCompleter = nullptr;
+    bool m_accountsStale = true;
+    QList<BoundField> m_fields;
+};
+
+} // namespace bankprep

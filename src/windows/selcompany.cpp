@@ -1,0 +1,169 @@
+#include "windows/selcompany.h"
+
+#include "controls/dbgrid.h"
+#include "controls/messagebox.h"
+#include "core/data/datamodule.h"
+
+#include <QCollator>
+#include <QComboBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLocale>
+#include <QPushButton>
+#include <QVBoxLayout>
+#include <algorithm>
+
+namespace bankprep {
+
+TFrmSelCompany::TFrmSelCompany(TDataModule2& dm, QWidget* parent) : QDialog(parent), m_dm(dm)
+{
+    setObjectName(QStringLiteral("FrmSelCompany"));
+    setWindowTitle(QStringLiteral("选择收款人"));
+    resize(573, 347);
+    QFont f(QStringLiteral("宋体"));
+    setFont(f);
+    Label1 = new QLabel(QStringLiteral("账户分类："), this);
+    ComboType = new QComboBox(this);
+    ComboType->setObjectName(QStringLiteral("ComboType"));
+    ComboType->setEditable(false);
+    ComboType->setMinimumWidth(160);
+    auto col = [](const char* field, int width, const char* title) {
+        GridColumn c;
+        c.field = QString::fromUtf8(field);
+        c.widthChars = width;
+        c.title = QString::fromUtf8(title);
+        return c;
+    };
+    DBGrid1 = new DBGrid(dm.DSCompany,
+                         {col("收款帐号", 20, "收款帐号"), col("CompanyType", 10, "账号分类"),
+                          col("收款单位", 20, "收款单位"), col("备注", 10, "备注"),
+                          col("溯枫帐号", 4, "溯枫帐号"), col("收款银行", 16, "收款银行"),
+                          col("汇入地点", 10, "汇入地点")},
+                         this);
+    DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
+    DBGrid1->setReadOnly(true);
+    DBGrid1->horizontalHeader()->setSectionsClickable(true);
+    BtnOk = new QPushButton(QStringLiteral("确认"), this);
+    BtnOk->setDefault(true);
+    BtnCancel = new QPushButton(QStringLiteral("取消"), this);
+
+    auto* top = new QHBoxLayout;
+    top->addWidget(Label1);
+    top->addWidget(ComboType);
+    top->addStretch();
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(BtnOk);
+    buttons->addWidget(BtnCancel);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(top);
+    layout->addWidget(DBGrid1, 1);
+    layout->addLayout(buttons);
+
+    connect(ComboType, &QComboBox::currentIndexChanged, this, [this] {
+        if (!m_filling)
+            ComboTypeChange();
+    });
+    connect(DBGrid1->horizontalHeader(), &QHeaderView::sectionClicked, this, [this](int section) {
+        DBGrid1TitleClick(DBGrid1->tableModel()->column(section).field);
+    });
+    connect(DBGrid1, &QAbstractItemView::doubleClicked, this, [this] { DBGrid1DblClick(); });
+    connect(BtnOk, &QPushButton::clicked, this, [this] {
+        BtnOkClick();
+        done(1);
+    });
+    connect(BtnCancel, &QPushButton::clicked, this, &TFrmSelCompany::reject);
+}
+
+int TFrmSelCompany::run()
+{
+    FormShow();
+    return Modal::exec(this);
+}
+
+void TFrmSelCompany::FormShow()
+{
+    m_filling = true;
+    ComboType->clear();
+    TypeIdList.clear();
+    ComboType->addItem(QStringLiteral("全部"));
+    TypeIdList << QStringLiteral("0");
+    ComboType->addItem(QStringLiteral("未归类"));
+    TypeIdList << QString();
+    guarded(this, [this] {
+        Statement q(m_dm.ADOConn, QStringLiteral("select * from CompanyType order by type"));
+        q.exec();
+        QList<QPair<QString, QString>> types; // id, name
+        while (q.next())
+            types.append({q.value(0).toString(), q.value(1).toString()});
+        // In the Chinese order the grids sort by (the database's own order is by code).
+        QCollator collator{QLocale(QLocale::Chinese, QLocale::China)};
+        std::stable_sort(types.begin(), types.end(), [&](const auto& a, const auto& b) {
+            return collator.compare(a.second, b.second) < 0;
+        });
+        for (const auto& [id, name] : types) {
+            TypeIdList << id;
+            ComboType->addItem(name);
+        }
+    });
+    // The classification confirmed last time; one deleted since falls back to "全部".
+    int index = 0;
+    if (!LastTypeId.isEmpty()) {
+        const qsizetype k = TypeIdList.indexOf(LastTypeId);
+        index = k >= 0 ? int(k) : 0;
+    }
+    ComboType->setCurrentIndex(index);
+    m_filling = false;
+    ComboTypeChange();
+}
+
+void TFrmSelCompany::ComboTypeChange()
+{
+    const int i = ComboType->currentIndex();
+    guarded(this, [&] {
+        Table& company = *m_dm.ATCompany;
+        company.setFiltered(false);
+        if (i <= 0)
+            return;
+        const QString id = TypeIdList.value(i);
+        // The quotes make it a text comparison. "未归类" also lists accounts whose
+        // classification holds no value at all.
+        QString filter = QStringLiteral("账号分类='") +
+                         QString(id).replace(QLatin1Char('\''), QLatin1String("''")) +
+                         QLatin1Char('\'');
+        if (id.isEmpty())
+            filter += QStringLiteral(" OR 账号分类 IS NULL");
+        company.setFilterText(filter);
+        company.setFiltered(true);
+    });
+}
+
+void TFrmSelCompany::DBGrid1TitleClick(const QString& fieldName)
+{
+    const QString field =
+        fieldName == QLatin1String("CompanyType") ? QStringLiteral("账号分类") : fieldName;
+    guarded(this, [&] { m_dm.ATCompany->setSortField(field); });
+}
+
+void TFrmSelCompany::DBGrid1DblClick()
+{
+    if (m_dm.ATCompany->recordCount() == 0)
+        return;
+    BtnOkClick();
+    done(1);
+}
+
+void TFrmSelCompany::BtnOkClick()
+{
+    const int i = ComboType->currentIndex();
+    if (i >= 0)
+        LastTypeId = TypeIdList.value(i);
+}
+
+void TFrmSelCompany::reject()
+{
+    done(2);
+}
+
+} // namespace bankprep

@@ -1,0 +1,76 @@
+#include "windows/selcompanytype.h"
+
+#include "controls/dbgrid.h"
+#include "core/data/datamodule.h"
+
+#include <QEvent>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace bankprep {
+
+TSelCompanyType::TSelCompanyType(TDataModule2& dm, QWidget* parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("SelCompanyType"));
+    setWindowTitle(QStringLiteral("账号分类过滤"));
+    setWindowFlags(Qt::Tool | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
+                   Qt::MSWindowsFixedSizeDialogHint);
+    setFixedSize(168, 204);
+
+    DBGrid1 = new DBGrid(dm.DSCompanyType,
+                         {GridColumn{QStringLiteral("type_id"), 4, QStringLiteral("编号")},
+                          GridColumn{QStringLiteral("type"), 10, QStringLiteral("类型")}},
+                         this);
+    DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
+    DBGrid1->setReadOnly(true);
+    DBGrid1->setSelectionMode(QAbstractItemView::SingleSelection);
+    DBGrid1->setColumnWidth(1, 89);
+    DBGrid1->horizontalHeader()->setStretchLastSection(true);
+
+    Panel1 = new QWidget(this);
+    Panel1->setObjectName(QStringLiteral("Panel1"));
+    Panel1->setFixedHeight(28);
+    BitBtn2 = new QPushButton(QStringLiteral("选定"), Panel1);
+    BitBtn2->setObjectName(QStringLiteral("BitBtn2"));
+    BitBtn3 = new QPushButton(QStringLiteral("取消"), Panel1);
+    BitBtn3->setObjectName(QStringLiteral("BitBtn3"));
+    auto* buttons = new QHBoxLayout(Panel1);
+    buttons->setContentsMargins(4, 2, 4, 2);
+    buttons->addWidget(BitBtn2);
+    buttons->addWidget(BitBtn3);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(DBGrid1, 1);
+    layout->addWidget(Panel1);
+
+    connect(BitBtn2, &QPushButton::clicked, this, [this] { done(1); });
+    connect(BitBtn3, &QPushButton::clicked, this, [this] { done(2); });
+    // A double-click anywhere in the list chooses, an empty list or below the last row
+    // included (the caller then finds no current row).
+    DBGrid1->viewport()->installEventFilter(this);
+}
+
+bool TSelCompanyType::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == DBGrid1->viewport() && event->type() == QEvent::MouseButtonDblClick) {
+        DBGrid1DblClick();
+        return true;
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void TSelCompanyType::DBGrid1DblClick()
+{
+    done(1);
+}
+
+void TSelCompanyType::reject()
+{
+    done(2);
+}
+
+} // namespace bankprep
