@@ -5,6 +5,7 @@
 #include "controls/lookupdlg.h"
 #include "controls/messagebox.h"
 #include "core/data/money.h"
+#include "core/data/names.h"
 #include "windows/about.h"
 #include "windows/application.h"
 #include "windows/chgpwd.h"
@@ -38,16 +39,16 @@ void addPayment(Table& t, const char* same, const char* acct, const char* name, 
                 const char* place, const char* amount, const char* purpose)
 {
     t.append();
-    t.setValue(u"同城交易", QString::fromUtf8(same));
-    t.setValue(u"收款帐号", QString::fromUtf8(acct));
-    t.setValue(u"溯枫帐号", QStringLiteral("否"));
-    t.setValue(u"收款单位", QString::fromUtf8(name));
-    t.setValue(u"收款银行", QString::fromUtf8(bank));
-    t.setValue(u"汇入地点", QString::fromUtf8(place));
-    t.setValue(u"金额", QString::fromUtf8(amount));
-    t.setValue(u"大额实时", QStringLiteral("否"));
-    t.setValue(u"用途", QString::fromUtf8(purpose));
-    t.setValue(u"用户编号", QStringLiteral("1"));
+    t.setValue(col::SameCity, QString::fromUtf8(same));
+    t.setValue(col::PayeeAccount, QString::fromUtf8(acct));
+    t.setValue(col::OwnBank, NoText);
+    t.setValue(col::PayeeName, QString::fromUtf8(name));
+    t.setValue(col::PayeeBank, QString::fromUtf8(bank));
+    t.setValue(col::PayeePlace, QString::fromUtf8(place));
+    t.setValue(col::Amount, QString::fromUtf8(amount));
+    t.setValue(col::Urgent, NoText);
+    t.setValue(col::Purpose, QString::fromUtf8(purpose));
+    t.setValue(col::UserId, QStringLiteral("1"));
     t.post();
 }
 
@@ -104,9 +105,9 @@ int main(int argc, char* argv[])
         for (const auto& [acct, name] : {std::pair{"6222020200112233445", "北京某某科技有限公司"},
                                          std::pair{"4367420011223344", "上海某某贸易有限公司"}}) {
             c.append();
-            c.setValue(u"收款帐号", QString::fromUtf8(acct));
-            c.setValue(u"收款单位", QString::fromUtf8(name));
-            c.setValue(u"溯枫帐号", QStringLiteral("否"));
+            c.setValue(col::PayeeAccount, QString::fromUtf8(acct));
+            c.setValue(col::PayeeName, QString::fromUtf8(name));
+            c.setValue(col::OwnBank, NoText);
             c.post();
         }
     }

@@ -3,6 +3,7 @@
 // writes for that user. Exit status: 0 done, 1 refused, 2 usage or login error.
 #include "core/data/datamodule.h"
 #include "core/data/fileguard.h"
+#include "core/data/names.h"
 #include "core/data/users.h"
 #include "core/export/bankfiles.h"
 #include "core/import/salaryimport.h"
@@ -164,7 +165,7 @@ int exportPayments(const QString& db, const QStringList& args)
     login(dm, db);
     // Only one of the current user's payer accounts may open the lines.
     Table& drawee = *dm.ATDrawee;
-    const int field = drawee.fieldIndex(u"付款帐号");
+    const int field = drawee.fieldIndex(col::PayerAccount);
     bool known = false;
     for (int r = 0; r < drawee.rowCount() && !known; ++r)
         known = !drawee.isNewRow(r) && drawee.textAt(r, field) == payer;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/data/names.h"
 #include "core/data/table.h"
 
 #include <QAbstractTableModel>
@@ -61,8 +62,8 @@ public:
     void setReadOnly(bool readOnly) { m_readOnly = readOnly; }
     bool isReadOnly() const { return m_readOnly; }
 
-    static QString yes() { return QStringLiteral("是"); }
-    static QString no() { return QStringLiteral("否"); }
+    static QString yes() { return YesText; }
+    static QString no() { return NoText; }
 
 private:
     void resolveFields();

@@ -1,4 +1,5 @@
 #include "windows/exportdialogs.h"
+#include "core/data/names.h"
 
 #include "controls/lookupcombo.h"
 #include "controls/messagebox.h"
@@ -66,17 +67,17 @@ void TSelectPaymentDlg::refresh()
     QList<LookupCombo::Row> rows;
     Table& d = *m_dm.ATDrawee;
     if (d.isOpen()) {
-        const int f = d.fieldIndex(u"付款帐号");
+        const int f = d.fieldIndex(col::PayerAccount);
         for (int r = 0; r < d.rowCount(); ++r) {
             if (!d.isNewRow(r))
                 rows.append({{d.textAt(r, f)}, d.textAt(r, f)});
         }
     }
-    DBLookupComboDrawee->setRows({QStringLiteral("付款帐号")}, rows, 0);
+    DBLookupComboDrawee->setRows({col::PayerAccount}, rows, 0);
     // The last choice stays selected; at the first export nothing is.
     DBLookupComboDrawee->setCurrentIndex(last.isEmpty() ? -1 : DBLookupComboDrawee->findText(last));
     Table& p = *m_dm.ATPayment;
-    DBText1->setText(p.isOpen() && p.recordCount() > 0 ? p.text(u"用户编号") : QString());
+    DBText1->setText(p.isOpen() && p.recordCount() > 0 ? p.text(col::UserId) : QString());
 }
 
 QString TSelectPaymentDlg::payerAccount() const

@@ -1,4 +1,5 @@
 #include "windows/mainwindow.h"
+#include "core/data/names.h"
 
 #include "controls/dbgrid.h"
 #include "controls/dbnavigator.h"
@@ -300,9 +301,9 @@ void TAppForm::buildPages()
         layout->addWidget(*nav);
         Notebook1->addWidget(w);
     };
-    auto col = [](const char* field, int width, const char* title, bool check = false) {
+    auto column = [](const QString& field, int width, const char* title, bool check = false) {
         GridColumn c;
-        c.field = QString::fromUtf8(field);
+        c.field = field;
         c.widthChars = width;
         c.title = QString::fromUtf8(title);
         c.checkBox = check;
@@ -310,11 +311,12 @@ void TAppForm::buildPages()
     };
 
     page("PaymentAdd", m_dm.DataSource1,
-         {col("no", 5, "序号"), col("同城交易", 1, "同城交易", true),
-          col("收款帐号", 10, "收款帐号"), col("溯枫帐号", 1, "溯枫帐号", true),
-          col("收款单位", 10, "收款单位"), col("收款银行", 10, "收款银行"),
-          col("汇入地点", 10, "汇入地点"), col("金额", 8, "金额"),
-          col("大额实时", 1, "大额实时", true), col("用途", 20, "用途"), col("备注", 20, "备注")},
+         {column(col::RowNo, 5, "序号"), column(col::SameCity, 1, "同城交易", true),
+          column(col::PayeeAccount, 10, "收款帐号"), column(col::OwnBank, 1, "溯枫帐号", true),
+          column(col::PayeeName, 10, "收款单位"), column(col::PayeeBank, 10, "收款银行"),
+          column(col::PayeePlace, 10, "汇入地点"), column(col::Amount, 8, "金额"),
+          column(col::Urgent, 1, "大额实时", true), column(col::Purpose, 20, "用途"),
+          column(col::Remark, 20, "备注")},
          QStringLiteral("编辑支付指令"), &DBGridPayment, &DBNavigatorPayment);
     DBGridPayment->setCellFont(songti(15, false));
     DBGridPayment->setTitleFont(songti(13, true));
@@ -327,14 +329,14 @@ void TAppForm::buildPages()
     Notebook1->addWidget(find);
 
     page("CompanyMaintain", m_dm.DSCompany,
-         {col("自定编号", 10, "自定编号"), col("收款帐号", 10, "收款帐号"),
-          col("溯枫帐号", 7, "溯枫帐号", true), col("收款银行", 10, "收款银行"),
-          col("收款单位", 10, "收款单位"), col("汇入地点", 10, "汇入地点"),
-          col("CompanyType", 10, "账号分类"), col("备注", 20, "备注")},
+         {column(col::CustomNo, 10, "自定编号"), column(col::PayeeAccount, 10, "收款帐号"),
+          column(col::OwnBank, 7, "溯枫帐号", true), column(col::PayeeBank, 10, "收款银行"),
+          column(col::PayeeName, 10, "收款单位"), column(col::PayeePlace, 10, "汇入地点"),
+          column(col::TypeOfPayee, 10, "账号分类"), column(col::Remark, 20, "备注")},
          QStringLiteral("编辑常用往来帐户"), &DBGridCompany, &DBNavigatorCompany);
     page("Salary", m_dm.DSSalary,
-         {col("员工编号", 10, "员工编号"), col("姓名", 10, "姓名"), col("卡号", 20, "卡号"),
-          col("金额", 20, "实发工资")},
+         {column(col::EmployeeNo, 10, "员工编号"), column(col::EmployeeName, 10, "姓名"),
+          column(col::CardNo, 20, "卡号"), column(col::Amount, 20, "实发工资")},
          QStringLiteral("编辑代发工资表"), &DBGridSalary, &DBNavigatorSalary);
     DBNavigatorSalary->setStatusTip(QStringLiteral("编辑工资表"));
     // Title clicks sort the payee book and the payroll list (one field, ascending).
@@ -349,12 +351,14 @@ void TAppForm::buildPages()
                         DBGridSalaryTitleButtonClick(field);
                 });
     }
-    page("Drawee", m_dm.DSDrawee, {col("付款帐号", 50, "付款帐号")},
+    page("Drawee", m_dm.DSDrawee, {column(col::PayerAccount, 50, "付款帐号")},
          QStringLiteral("编辑有效付款帐号"), &DBGridDrawee, &DBNavigatorDrawee);
-    page("CompanyType", m_dm.DSCompanyType, {col("type_id", 6, "编号"), col("type", 18, "类型")},
-         QString(), &DBGridCompanyType, &DBNavigatorCompanyType);
+    page("CompanyType", m_dm.DSCompanyType,
+         {column(col::TypeId, 6, "编号"), column(col::TypeName, 18, "类型")}, QString(),
+         &DBGridCompanyType, &DBNavigatorCompanyType);
     DBGridCompanyType->setFrozenFirstColumn(true);
-    page("Use", m_dm.DSUse, {col("用途", 20, "用途")}, QString(), &DBGridUse, &DBNavigatorUse);
+    page("Use", m_dm.DSUse, {column(col::Purpose, 20, "用途")}, QString(), &DBGridUse,
+         &DBNavigatorUse);
 }
 
 void TAppForm::setPaymentAdditionDlg(TPaymentAdditionDlg* w)
@@ -414,12 +418,12 @@ void TAppForm::showEvent(QShowEvent* event)
 bool TAppForm::storePendingRows()
 {
     static const QMap<QString, QString> lists = {
-        {QStringLiteral("Payment"), QStringLiteral("支付指令")},
-        {QStringLiteral("Company"), QStringLiteral("往来帐户表")},
-        {QStringLiteral("Salary"), QStringLiteral("工资表")},
-        {QStringLiteral("Drawee"), QStringLiteral("付款帐号表")},
-        {QStringLiteral("CompanyType"), QStringLiteral("账户分类")},
-        {QStringLiteral("Use"), QStringLiteral("常见用途")},
+        {tbl::Payment, QStringLiteral("支付指令")},
+        {tbl::Company, QStringLiteral("往来帐户表")},
+        {tbl::Salary, QStringLiteral("工资表")},
+        {tbl::Drawee, QStringLiteral("付款帐号表")},
+        {tbl::CompanyType, QStringLiteral("账户分类")},
+        {tbl::Use, QStringLiteral("常见用途")},
     };
     // A row still being typed (in a cell or the detail window) is stored before the
     // program ends; an untouched new row is dropped. A row the rules refuse is not
@@ -581,8 +585,7 @@ void TAppForm::Notebook1PageChanged()
 void TAppForm::DBGridCompanyTitleButtonClick(const QString& fieldName)
 {
     // The classification column sorts by the stored id, as text.
-    const QString field =
-        fieldName == QLatin1String("CompanyType") ? QStringLiteral("账号分类") : fieldName;
+    const QString field = fieldName == col::TypeOfPayee ? col::Classification : fieldName;
     guarded(this, [&] { m_dm.ATCompany->setSortField(field); });
 }
 

@@ -1,4 +1,5 @@
 #include "windows/paymentaddition.h"
+#include "core/data/names.h"
 
 #include "controls/messagebox.h"
 #include "core/data/datamodule.h"
@@ -23,11 +24,8 @@ namespace bankprep {
 
 namespace {
 
-const QString kYes = QStringLiteral("是");
-const QString kNo = QStringLiteral("否");
-
 // The texts of a column of the stored rows presented, each with its row's key.
-QList<QPair<QString, qint64>> columnTexts(const Table& t, const char16_t* field)
+QList<QPair<QString, qint64>> columnTexts(const Table& t, const QString& field)
 {
     QList<QPair<QString, qint64>> out;
     if (!t.isOpen())
@@ -102,7 +100,7 @@ TPaymentAdditionDlg::TPaymentAdditionDlg(TDataModule2& dm, QWidget* parent)
     LookupComboAccount->setEditable(true);
     LookupComboAccount->setMaxVisibleItems(6);
     LookupComboAccount->setInsertPolicy(QComboBox::NoInsert);
-    LookupComboAccount->items = [this] { return columnTexts(*m_dm.ATCompany, u"收款帐号"); };
+    LookupComboAccount->items = [this] { return columnTexts(*m_dm.ATCompany, col::PayeeAccount); };
     // The account list opens by itself as the clerk types (6 rows), at the accounts that
     // begin with what is typed.
     m_accountCompleter = new QCompleter(new QStringListModel(this), this);
@@ -125,7 +123,7 @@ TPaymentAdditionDlg::TPaymentAdditionDlg(TDataModule2& dm, QWidget* parent)
     LookupComboName->setEditable(true);
     LookupComboName->setMaxVisibleItems(6);
     LookupComboName->setInsertPolicy(QComboBox::NoInsert);
-    LookupComboName->items = [this] { return columnTexts(*m_dm.ATCompany, u"收款单位"); };
+    LookupComboName->items = [this] { return columnTexts(*m_dm.ATCompany, col::PayeeName); };
     dess = new QCheckBox(QStringLiteral("是否大额实时"), GroupBox1);
     DBEdit2 = new QLineEdit(GroupBox1);
     Label4 = new QLabel(QStringLiteral("汇入地点"), GroupBox1);
@@ -151,7 +149,7 @@ TPaymentAdditionDlg::TPaymentAdditionDlg(TDataModule2& dm, QWidget* parent)
     LookupComboPurpose = new TableComboBox(GroupBox2);
     LookupComboPurpose->setEditable(true);
     LookupComboPurpose->setInsertPolicy(QComboBox::NoInsert);
-    LookupComboPurpose->items = [this] { return columnTexts(*m_dm.ATUse, u"用途"); };
+    LookupComboPurpose->items = [this] { return columnTexts(*m_dm.ATUse, col::Purpose); };
     DBEdit9 = new QLineEdit(GroupBox2);
     auto* g2 = new QGridLayout(GroupBox2);
     g2->addWidget(new QLabel(QStringLiteral("金额"), GroupBox2), 0, 0);
@@ -183,13 +181,13 @@ TPaymentAdditionDlg::TPaymentAdditionDlg(TDataModule2& dm, QWidget* parent)
     // A field holds exactly what the clerk types; it goes into the shared row when the
     // field is left, or when anything stores or leaves the row (see the record updater).
     // The first key only begins editing the instruction.
-    m_fields = {{DBEdit2, u"收款银行"},
-                {DBEdit4, u"汇入地点"},
-                {DBEdit7, u"金额"},
-                {DBEdit9, u"备注"},
-                {LookupComboAccount->lineEdit(), u"收款帐号"},
-                {LookupComboName->lineEdit(), u"收款单位"},
-                {LookupComboPurpose->lineEdit(), u"用途"}};
+    m_fields = {{DBEdit2, col::PayeeBank},
+                {DBEdit4, col::PayeePlace},
+                {DBEdit7, col::Amount},
+                {DBEdit9, col::Remark},
+                {LookupComboAccount->lineEdit(), col::PayeeAccount},
+                {LookupComboName->lineEdit(), col::PayeeName},
+                {LookupComboPurpose->lineEdit(), col::Purpose}};
     for (const BoundField& b : m_fields) {
         connect(b.edit, &QLineEdit::textEdited, this, [this] {
             if (!m_refreshing)
@@ -198,35 +196,38 @@ TPaymentAdditionDlg::TPaymentAdditionDlg(TDataModule2& dm, QWidget* parent)
         QLineEdit* edit = b.edit;
         connect(edit, &QLineEdit::editingFinished, this, [this, edit] { fieldLeft(edit); });
     }
-    connect(RadioSameCity, &QRadioButton::clicked, this, [this] { writeField(u"同城交易", kYes); });
-    connect(RadioOtherCity, &QRadioButton::clicked, this, [this] { writeField(u"同城交易", kNo); });
+    connect(RadioSameCity, &QRadioButton::clicked, this,
+            [this] { writeField(col::SameCity, YesText); });
+    connect(RadioOtherCity, &QRadioButton::clicked, this,
+            [this] { writeField(col::SameCity, NoText); });
     connect(DBCheckBox1, &QCheckBox::clicked, this,
-            [this](bool on) { writeField(u"溯枫帐号", on ? kYes : kNo); });
+            [this](bool on) { writeField(col::OwnBank, on ? YesText : NoText); });
     connect(dess, &QCheckBox::clicked, this,
-            [this](bool on) { writeField(u"大额实时", on ? kYes : kNo); });
+            [this](bool on) { writeField(col::Urgent, on ? YesText : NoText); });
     // A row picked from a list is the payee book's row with that key, whatever position
     // it has (a new payee row may be pending in the book).
     connect(LookupComboAccount, &QComboBox::activated, this, [this](int index) {
         const bool modified =
-            LookupComboAccount->itemText(index) != m_dm.ATPayment->text(u"收款帐号");
+            LookupComboAccount->itemText(index) != m_dm.ATPayment->text(col::PayeeAccount);
         if (goToPayee(LookupComboAccount, index))
             LookupComboAccountCloseUp(modified);
     });
     connect(m_accountCompleter, qOverload<const QString&>(&QCompleter::activated), this,
             [this](const QString& account) {
                 // Chosen from the list that opened while typing: the account and its payee.
-                if (!writeField(u"收款帐号", account))
+                if (!writeField(col::PayeeAccount, account))
                     return;
                 LookupComboAccount->lineEdit()->setModified(false);
                 LookupComboAccountCloseUp(false);
             });
     connect(LookupComboName, &QComboBox::activated, this, [this](int index) {
-        const bool modified = LookupComboName->itemText(index) != m_dm.ATPayment->text(u"收款单位");
+        const bool modified =
+            LookupComboName->itemText(index) != m_dm.ATPayment->text(col::PayeeName);
         if (goToPayee(LookupComboName, index))
             LookupComboNameCloseUp(modified);
     });
     connect(LookupComboPurpose, &QComboBox::activated, this, [this](int index) {
-        if (writeField(u"用途", LookupComboPurpose->itemText(index)))
+        if (writeField(col::Purpose, LookupComboPurpose->itemText(index)))
             LookupComboPurpose->lineEdit()->setModified(false);
     });
     connect(BtnSelCompany, &QPushButton::clicked, this, &TPaymentAdditionDlg::BtnSelCompanyClick);
@@ -297,7 +298,7 @@ void TPaymentAdditionDlg::fillAccountLists()
     m_accountsStale = false;
     LookupComboAccount->refill();
     QStringList accounts;
-    for (const auto& item : columnTexts(*m_dm.ATCompany, u"收款帐号"))
+    for (const auto& item : columnTexts(*m_dm.ATCompany, col::PayeeAccount))
         accounts << item.first;
     static_cast<QStringListModel*>(m_accountCompleter->model())->setStringList(accounts);
 }
@@ -305,9 +306,9 @@ void TPaymentAdditionDlg::fillAccountLists()
 QString TPaymentAdditionDlg::amountText() const
 {
     // The currency format to read; the plain number while the clerk is in the field.
-    const QVariant v = m_dm.ATPayment->value(u"金额");
+    const QVariant v = m_dm.ATPayment->value(col::Amount);
     if (DBEdit7->hasFocus() || v.metaType() != QMetaType::fromType<Money>())
-        return m_dm.ATPayment->text(u"金额");
+        return m_dm.ATPayment->text(col::Amount);
     return v.value<Money>().toDisplayString();
 }
 
@@ -379,11 +380,11 @@ void TPaymentAdditionDlg::refresh(bool anotherRow)
         if (b.edit->text() != t)
             b.edit->setText(t);
     }
-    const QString sameCity = p.text(u"同城交易");
-    RadioSameCity->setChecked(sameCity == kYes);
-    RadioOtherCity->setChecked(sameCity != kYes);
-    DBCheckBox1->setChecked(p.text(u"溯枫帐号") == kYes);
-    dess->setChecked(p.text(u"大额实时") == kYes);
+    const QString sameCity = p.text(col::SameCity);
+    RadioSameCity->setChecked(sameCity == YesText);
+    RadioOtherCity->setChecked(sameCity != YesText);
+    DBCheckBox1->setChecked(p.text(col::OwnBank) == YesText);
+    dess->setChecked(p.text(col::Urgent) == YesText);
     DBRadioGroup1Click();
     DBCheckBox1Click();
     m_refreshing = false;
@@ -398,7 +399,7 @@ bool TPaymentAdditionDlg::ensureEditing()
     });
 }
 
-bool TPaymentAdditionDlg::writeField(const char16_t* field, const QVariant& value)
+bool TPaymentAdditionDlg::writeField(const QString& field, const QVariant& value)
 {
     if (m_refreshing)
         return false;
@@ -410,7 +411,7 @@ bool TPaymentAdditionDlg::writeField(const char16_t* field, const QVariant& valu
     });
 }
 
-void TPaymentAdditionDlg::copyFromPayeeBook(std::initializer_list<const char16_t*> fields)
+void TPaymentAdditionDlg::copyFromPayeeBook(std::initializer_list<QString> fields)
 {
     Table& company = *m_dm.ATCompany;
     Table& p = *m_dm.ATPayment;
@@ -418,7 +419,7 @@ void TPaymentAdditionDlg::copyFromPayeeBook(std::initializer_list<const char16_t
     guarded(this, [&] {
         if (!p.isEditing())
             p.edit();
-        for (const char16_t* f : fields)
+        for (const QString& f : fields)
             p.setValue(QStringView(f), hasRow ? company.text(QStringView(f)) : QString());
     });
 }
@@ -440,13 +441,13 @@ void TPaymentAdditionDlg::DBRadioGroup1Click()
 
 void TPaymentAdditionDlg::LookupComboAccountCloseUp(bool modified)
 {
-    static const std::initializer_list<const char16_t*> fields = {u"收款银行", u"收款单位",
-                                                                  u"汇入地点", u"溯枫帐号"};
+    const std::initializer_list<QString> fields = {col::PayeeBank, col::PayeeName, col::PayeePlace,
+                                                   col::OwnBank};
     if (modified) {
         guarded(this, [this] {
             if (!m_dm.ATPayment->isEditing())
                 m_dm.ATPayment->edit();
-            m_dm.ATPayment->setValue(u"收款帐号", m_dm.ATCompany->text(u"收款帐号"));
+            m_dm.ATPayment->setValue(col::PayeeAccount, m_dm.ATCompany->text(col::PayeeAccount));
         });
         copyFromPayeeBook(fields);
         return;
@@ -455,7 +456,7 @@ void TPaymentAdditionDlg::LookupComboAccountCloseUp(bool modified)
     const QString typed = LookupComboAccount->currentText();
     bool found = false;
     guarded(this, [&] {
-        found = !typed.isEmpty() && m_dm.ATCompany->locate(QStringLiteral("收款帐号"), {typed});
+        found = !typed.isEmpty() && m_dm.ATCompany->locate(col::PayeeAccount, {typed});
     });
     if (found)
         copyFromPayeeBook(fields);
@@ -468,9 +469,9 @@ void TPaymentAdditionDlg::LookupComboNameCloseUp(bool modified)
     guarded(this, [this] {
         if (!m_dm.ATPayment->isEditing())
             m_dm.ATPayment->edit();
-        m_dm.ATPayment->setValue(u"收款单位", m_dm.ATCompany->text(u"收款单位"));
+        m_dm.ATPayment->setValue(col::PayeeName, m_dm.ATCompany->text(col::PayeeName));
     });
-    copyFromPayeeBook({u"收款帐号", u"收款银行", u"汇入地点", u"溯枫帐号"});
+    copyFromPayeeBook({col::PayeeAccount, col::PayeeBank, col::PayeePlace, col::OwnBank});
 }
 
 void TPaymentAdditionDlg::BtnSelCompanyClick()
@@ -484,7 +485,8 @@ void TPaymentAdditionDlg::BtnSelCompanyClick()
     }
     if (!ensureEditing())
         return;
-    copyFromPayeeBook({u"收款帐号", u"收款单位", u"溯枫帐号", u"收款银行", u"汇入地点"});
+    copyFromPayeeBook(
+        {col::PayeeAccount, col::PayeeName, col::OwnBank, col::PayeeBank, col::PayeePlace});
     // After the copy: switching the filter off moves the payee book's current row.
     guarded(this, [&] { company.setFiltered(false); });
     DBEdit7->setFocus();

@@ -95,7 +95,7 @@ private:
     struct BoundField
     {
         QLineEdit* edit;
-        const char16_t* field;
+        QString field;
     };
     void writeTypedFields(); // throws DbError
     QString amountText() const;
@@ -103,9 +103,9 @@ private:
     bool commitField(QLineEdit* edit);
     void fieldLeft(QLineEdit* edit);
     bool goToPayee(QComboBox* combo, int index);
-    bool writeField(const char16_t* field, const QVariant& value);
+    bool writeField(const QString& field, const QVariant& value);
     bool ensureEditing();
-    void copyFromPayeeBook(std::initializer_list<const char16_t*> fields);
+    void copyFromPayeeBook(std::initializer_list<QString> fields);
 
     TDataModule2& m_dm;
     TFrmSelCompany* m_picker = nullptr;

@@ -4,6 +4,7 @@
 #include "controls/lookupdlg.h"
 #include "controls/messagebox.h"
 #include "core/data/datamodule.h"
+#include "core/data/names.h"
 #include "windows/mainwindow.h"
 
 #include <QLineEdit>
@@ -12,20 +13,20 @@ namespace bankprep {
 
 void TAppForm::buildLookups()
 {
-    auto col = [](const char* field, int width, const char* title) {
-        return GridColumn(QString::fromUtf8(field), width, QString::fromUtf8(title));
+    auto column = [](const QString& field, int width, const char* title) {
+        return GridColumn(field, width, QString::fromUtf8(title));
     };
-    LookupDlgAccount =
-        new TLookupDlg(m_dm.DSCompany, QStringLiteral("选择收款账号"), QStringLiteral("收款帐号"),
-                       {col("收款帐号", 20, "收款帐号"), col("CompanyType", 10, "账号分类"),
-                        col("收款单位", 20, "收款单位"), col("备注", 10, "备注")},
-                       this);
+    LookupDlgAccount = new TLookupDlg(
+        m_dm.DSCompany, QStringLiteral("选择收款账号"), col::PayeeAccount,
+        {column(col::PayeeAccount, 20, "收款帐号"), column(col::TypeOfPayee, 10, "账号分类"),
+         column(col::PayeeName, 20, "收款单位"), column(col::Remark, 10, "备注")},
+        this);
     LookupDlgAccount->setObjectName(QStringLiteral("LookupDlgAccount"));
-    LookupDlgName =
-        new TLookupDlg(m_dm.DSCompany, QStringLiteral("Lookup"), QStringLiteral("收款单位"),
-                       {col("收款单位", 20, "收款单位"), col("CompanyType", 10, "账号分类"),
-                        col("收款帐号", 20, "收款帐号"), col("备注", 10, "备注")},
-                       this);
+    LookupDlgName = new TLookupDlg(
+        m_dm.DSCompany, QStringLiteral("Lookup"), col::PayeeName,
+        {column(col::PayeeName, 20, "收款单位"), column(col::TypeOfPayee, 10, "账号分类"),
+         column(col::PayeeAccount, 20, "收款帐号"), column(col::Remark, 10, "备注")},
+        this);
     LookupDlgName->setObjectName(QStringLiteral("LookupDlgName"));
     for (TLookupDlg* dlg : {LookupDlgAccount, LookupDlgName}) {
         connect(dlg, &TLookupDlg::userButton1Clicked, this,
@@ -36,9 +37,9 @@ void TAppForm::buildLookups()
 
     // Cell editors of the payment grid.
     TableModel* payment = DBGridPayment->tableModel();
-    const int account = payment->columnOfField(u"收款帐号");
-    const int name = payment->columnOfField(u"收款单位");
-    const int purpose = payment->columnOfField(u"用途");
+    const int account = payment->columnOfField(col::PayeeAccount);
+    const int name = payment->columnOfField(col::PayeeName);
+    const int purpose = payment->columnOfField(col::Purpose);
     auto setEditor = [](TableModel* model, int column, GridColumn::Editor editor,
                         const QString& editField = {}) {
         auto& c = const_cast<GridColumn&>(model->column(column));
@@ -52,7 +53,7 @@ void TAppForm::buildLookups()
     DBGridPayment->comboItems = [this](int) {
         QList<LookupCombo::Row> items;
         Table& use = *m_dm.ATUse;
-        const int f = use.fieldIndex(u"用途");
+        const int f = use.fieldIndex(col::Purpose);
         for (int r = 0; use.isOpen() && r < use.rowCount(); ++r) {
             if (!use.isNewRow(r))
                 items.append({{use.textAt(r, f)}, use.textAt(r, f)});
@@ -66,8 +67,8 @@ void TAppForm::buildLookups()
     // name, searched by the name as the clerk types; it stores the classification's id,
     // and the clear key empties it.
     TableModel* company = DBGridCompany->tableModel();
-    const int typeColumn = company->columnOfField(u"CompanyType");
-    setEditor(company, typeColumn, GridColumn::Editor::Combo, QStringLiteral("账号分类"));
+    const int typeColumn = company->columnOfField(col::TypeOfPayee);
+    setEditor(company, typeColumn, GridColumn::Editor::Combo, col::Classification);
     auto& typeCol = const_cast<GridColumn&>(company->column(typeColumn));
     typeCol.comboTitles = {QStringLiteral("编号"), QStringLiteral("类型")};
     typeCol.comboSearchColumn = 1;
@@ -75,8 +76,8 @@ void TAppForm::buildLookups()
     DBGridCompany->comboItems = [this](int) {
         QList<LookupCombo::Row> items;
         Table& types = *m_dm.ATCompanyType;
-        const int id = types.fieldIndex(u"type_id");
-        const int type = types.fieldIndex(u"type");
+        const int id = types.fieldIndex(col::TypeId);
+        const int type = types.fieldIndex(col::TypeName);
         for (int r = 0; types.isOpen() && r < types.rowCount(); ++r) {
             if (!types.isNewRow(r))
                 items.append({{types.textAt(r, id), types.textAt(r, type)}, types.textAt(r, id)});
@@ -97,8 +98,9 @@ void TAppForm::runPaymentLookup(bool byAccount)
         result == 1 && company.currentRow() >= 0 && !company.isNewRow(company.currentRow());
     QMap<QString, QString> values;
     if (modified) {
-        for (const char16_t* f : {u"收款帐号", u"收款单位", u"收款银行", u"汇入地点", u"溯枫帐号"})
-            values.insert(QString::fromUtf16(f), company.text(QStringView(f)));
+        for (const QString& f :
+             {col::PayeeAccount, col::PayeeName, col::PayeeBank, col::PayeePlace, col::OwnBank})
+            values.insert(f, company.text(f));
     }
     LookupDlgAccountCloseDialog();
     // The editor writes the key, then the close-up copies the payee's details.
@@ -132,16 +134,14 @@ void TAppForm::LookupDlgAccountCloseUp(bool modified, const QMap<QString, QStrin
 {
     if (!modified)
         return; // cancelled: the instruction is unchanged
-    copyChosenPayee(chosen, {QStringLiteral("收款银行"), QStringLiteral("收款单位"),
-                             QStringLiteral("汇入地点"), QStringLiteral("溯枫帐号")});
+    copyChosenPayee(chosen, {col::PayeeBank, col::PayeeName, col::PayeePlace, col::OwnBank});
 }
 
 void TAppForm::LookupDlgNameCloseUp(bool modified, const QMap<QString, QString>& chosen)
 {
     if (!modified)
         return;
-    copyChosenPayee(chosen, {QStringLiteral("收款帐号"), QStringLiteral("收款银行"),
-                             QStringLiteral("汇入地点"), QStringLiteral("溯枫帐号")});
+    copyChosenPayee(chosen, {col::PayeeAccount, col::PayeeBank, col::PayeePlace, col::OwnBank});
 }
 
 void TAppForm::LookupDlgAccountUserButton1Click()
@@ -152,7 +152,7 @@ void TAppForm::LookupDlgAccountUserButton1Click()
     // Without a chosen classification (an empty table) the list stays unfiltered.
     if (types.currentRow() < 0 || types.isNewRow(types.currentRow()))
         return;
-    const QString id = types.text(u"type_id");
+    const QString id = types.text(col::TypeId);
     guarded(this, [&] {
         Table& company = *m_dm.ATCompany;
         company.setFiltered(false);

@@ -1,4 +1,5 @@
 #include "windows/selcompany.h"
+#include "core/data/names.h"
 
 #include "controls/dbgrid.h"
 #include "controls/messagebox.h"
@@ -28,19 +29,20 @@ TFrmSelCompany::TFrmSelCompany(TDataModule2& dm, QWidget* parent) : QDialog(pare
     ComboType->setObjectName(QStringLiteral("ComboType"));
     ComboType->setEditable(false);
     ComboType->setMinimumWidth(160);
-    auto col = [](const char* field, int width, const char* title) {
+    auto column = [](const QString& field, int width, const char* title) {
         GridColumn c;
-        c.field = QString::fromUtf8(field);
+        c.field = field;
         c.widthChars = width;
         c.title = QString::fromUtf8(title);
         return c;
     };
-    DBGrid1 = new DBGrid(dm.DSCompany,
-                         {col("收款帐号", 20, "收款帐号"), col("CompanyType", 10, "账号分类"),
-                          col("收款单位", 20, "收款单位"), col("备注", 10, "备注"),
-                          col("溯枫帐号", 4, "溯枫帐号"), col("收款银行", 16, "收款银行"),
-                          col("汇入地点", 10, "汇入地点")},
-                         this);
+    DBGrid1 = new DBGrid(
+        dm.DSCompany,
+        {column(col::PayeeAccount, 20, "收款帐号"), column(col::TypeOfPayee, 10, "账号分类"),
+         column(col::PayeeName, 20, "收款单位"), column(col::Remark, 10, "备注"),
+         column(col::OwnBank, 4, "溯枫帐号"), column(col::PayeeBank, 16, "收款银行"),
+         column(col::PayeePlace, 10, "汇入地点")},
+        this);
     DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
     DBGrid1->setReadOnly(true);
     DBGrid1->horizontalHeader()->setSectionsClickable(true);
@@ -141,8 +143,7 @@ void TFrmSelCompany::ComboTypeChange()
 
 void TFrmSelCompany::DBGrid1TitleClick(const QString& fieldName)
 {
-    const QString field =
-        fieldName == QLatin1String("CompanyType") ? QStringLiteral("账号分类") : fieldName;
+    const QString field = fieldName == col::TypeOfPayee ? col::Classification : fieldName;
     guarded(this, [&] { m_dm.ATCompany->setSortField(field); });
 }
 

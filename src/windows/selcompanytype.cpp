@@ -1,4 +1,5 @@
 #include "windows/selcompanytype.h"
+#include "core/data/names.h"
 
 #include "controls/dbgrid.h"
 #include "core/data/datamodule.h"
@@ -20,8 +21,8 @@ TSelCompanyType::TSelCompanyType(TDataModule2& dm, QWidget* parent) : QDialog(pa
     setFixedSize(168, 204);
 
     DBGrid1 = new DBGrid(dm.DSCompanyType,
-                         {GridColumn{QStringLiteral("type_id"), 4, QStringLiteral("编号")},
-                          GridColumn{QStringLiteral("type"), 10, QStringLiteral("类型")}},
+                         {GridColumn{col::TypeId, 4, QStringLiteral("编号")},
+                          GridColumn{col::TypeName, 10, QStringLiteral("类型")}},
                          this);
     DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
     DBGrid1->setReadOnly(true);

@@ -1,4 +1,5 @@
 #include "core/data/connection.h"
+#include "core/data/names.h"
 
 #include "core/data/fileguard.h"
 #include "core/data/money.h"
@@ -211,7 +212,7 @@ void Connection::validateSchema()
         ++present;
         for (const ColumnDef& c : t.columns) {
             // Older files lack the large-value real-time flag; opening Payment adds it.
-            if (t.name == QLatin1String("Payment") && c.name == QStringLiteral("大额实时"))
+            if (t.name == tbl::Payment && c.name == col::Urgent)
                 continue;
             if (!hasColumn(found, c.name))
                 throw DbError(QStringLiteral("数据表“%1”中缺少列“%2”。").arg(t.name, c.name));
@@ -251,7 +252,7 @@ void Connection::prepareSchema()
             if (!missing.contains(t.name))
                 continue;
             exec(t.createSql());
-            if (t.name == QLatin1String("User")) {
+            if (t.name == tbl::User) {
                 Statement ins(
                     *this, QStringLiteral(
                                "INSERT INTO \"User\" (\"用户编号\", \"密码\") VALUES (:id, :pwd)"));

@@ -1,4 +1,5 @@
 #include "core/data/datamodule.h"
+#include "core/data/names.h"
 
 #include "core/data/gbk.h"
 
@@ -7,13 +8,13 @@ namespace bankprep {
 TDataModule2::TDataModule2(QObject* parent) : QObject(parent)
 {
     setObjectName(QStringLiteral("DataModule2"));
-    ATPayment = std::make_unique<Table>(ADOConn, QStringLiteral("Payment"));
-    ATCompany = std::make_unique<Table>(ADOConn, QStringLiteral("Company"));
-    ATSalary = std::make_unique<Table>(ADOConn, QStringLiteral("Salary"));
-    ATDrawee = std::make_unique<Table>(ADOConn, QStringLiteral("Drawee"));
-    ATUser = std::make_unique<Table>(ADOConn, QStringLiteral("User"));
-    ATCompanyType = std::make_unique<Table>(ADOConn, QStringLiteral("CompanyType"));
-    ATUse = std::make_unique<Table>(ADOConn, QStringLiteral("Use"));
+    ATPayment = std::make_unique<Table>(ADOConn, tbl::Payment);
+    ATCompany = std::make_unique<Table>(ADOConn, tbl::Company);
+    ATSalary = std::make_unique<Table>(ADOConn, tbl::Salary);
+    ATDrawee = std::make_unique<Table>(ADOConn, tbl::Drawee);
+    ATUser = std::make_unique<Table>(ADOConn, tbl::User);
+    ATCompanyType = std::make_unique<Table>(ADOConn, tbl::CompanyType);
+    ATUse = std::make_unique<Table>(ADOConn, tbl::Use);
     DataSource1 = new DataSource(ATPayment.get(), QStringLiteral("DataSource1"), this);
     DSCompany = new DataSource(ATCompany.get(), QStringLiteral("DSCompany"), this);
     DSSalary = new DataSource(ATSalary.get(), QStringLiteral("DSSalary"), this);
@@ -71,10 +72,10 @@ void TDataModule2::declareFields()
     };
 
     // Payment: the row number comes first.
-    QList<FieldDef> payment = declared(QStringLiteral("Payment"));
+    QList<FieldDef> payment = declared(tbl::Payment);
     FieldDef no;
     no.kind = FieldDef::Kind::Calculated;
-    no.column.name = QStringLiteral("no");
+    no.column.name = col::RowNo;
     no.column.kind = ColumnKind::Integer;
     no.column.label = QStringLiteral("序号");
     no.column.displayWidth = 5;
@@ -86,14 +87,14 @@ void TDataModule2::declareFields()
     ATPayment->setFields(payment);
 
     // Company: the classification's name follows the account.
-    QList<FieldDef> company = declared(QStringLiteral("Company"));
+    QList<FieldDef> company = declared(tbl::Company);
     FieldDef type;
     type.kind = FieldDef::Kind::Calculated;
-    type.column.name = QStringLiteral("CompanyType");
+    type.column.name = col::TypeOfPayee;
     type.column.label = QStringLiteral("账号分类");
     type.column.displayWidth = 10;
     type.calculate = [this](const Table& t, int row) -> QVariant {
-        const int keyField = t.fieldIndex(u"账号分类");
+        const int keyField = t.fieldIndex(col::Classification);
         const QString key = row < 0 ? QString() : t.textAt(row, keyField);
         return companyTypeName(key);
     };
@@ -105,7 +106,7 @@ QString TDataModule2::companyTypeName(const QString& typeId) const
 {
     if (typeId.isEmpty() || !ATCompanyType->isOpen())
         return QString();
-    const QVariant name = ATCompanyType->lookup(u"type_id", typeId, u"type");
+    const QVariant name = ATCompanyType->lookup(col::TypeId, typeId, col::TypeName);
     return truncateToGbkBytes(name.toString(), 10);
 }
 
@@ -143,8 +144,6 @@ void TDataModule2::ATPaymentBeforeOpen(Table&)
 
 namespace {
 
-const QString kYes = QStringLiteral("是");
-const QString kNo = QStringLiteral("否");
 // The empty text, stored as such (not as "no value"), so that a filter such as
 // 账号分类='' finds what a rule emptied.
 const QString kEmpty = QStringLiteral("");
@@ -176,66 +175,65 @@ void TDataModule2::notice(const QString& text)
 
 void TDataModule2::ATPaymentNewRecord(Table& t)
 {
-    t.setValue(u"用户编号", CurrentUser);
-    t.setValue(u"溯枫帐号", kNo);
-    t.setValue(u"同城交易", kYes);
-    t.setValue(u"用途", LastUse);
-    t.setValue(u"大额实时", kNo);
+    t.setValue(col::UserId, CurrentUser);
+    t.setValue(col::OwnBank, NoText);
+    t.setValue(col::SameCity, YesText);
+    t.setValue(col::Purpose, LastUse);
+    t.setValue(col::Urgent, NoText);
 }
 
 void TDataModule2::ATPaymentBeforePost(Table& t)
 {
-    t.setValue(u"用户编号", CurrentUser);
-    const QString sameCity = t.text(u"同城交易");
-    const QString sameBank = t.text(u"溯枫帐号");
+    t.setValue(col::UserId, CurrentUser);
+    const QString sameCity = t.text(col::SameCity);
+    const QString sameBank = t.text(col::OwnBank);
 
     // A same-bank account in another city needs the payee bank.
-    if (sameCity == kNo && sameBank == kYes && t.text(u"收款银行").isEmpty())
+    if (sameCity == NoText && sameBank == YesText && t.text(col::PayeeBank).isEmpty())
         throw DbError(QStringLiteral("异地溯枫银行必需填写收款银行"), 0);
 
-    if (sameCity == kYes || sameBank == kYes) {
-        t.setValue(u"汇入地点", kEmpty);
-    } else if (trimBlanks(t.text(u"汇入地点")).isEmpty() ||
-               trimBlanks(t.text(u"收款银行")).isEmpty()) {
+    if (sameCity == YesText || sameBank == YesText) {
+        t.setValue(col::PayeePlace, kEmpty);
+    } else if (trimBlanks(t.text(col::PayeePlace)).isEmpty() ||
+               trimBlanks(t.text(col::PayeeBank)).isEmpty()) {
         throw DbError(QStringLiteral("非同城交易且非溯枫帐号请输入汇入地点或收款银行"), 0);
     }
 
-    if (sameCity == kYes && sameBank == kYes && t.text(u"收款银行").isEmpty())
-        t.setValue(u"收款银行", QStringLiteral(" "));
+    if (sameCity == YesText && sameBank == YesText && t.text(col::PayeeBank).isEmpty())
+        t.setValue(col::PayeeBank, QStringLiteral(" "));
 
     // A same-bank transfer takes no large-value real-time flag.
-    if (sameBank == kYes && t.text(u"大额实时") == kYes)
+    if (sameBank == YesText && t.text(col::Urgent) == YesText)
         throw DbError(QStringLiteral("溯枫帐号不需选择大额实时"), 0);
 }
 
 void TDataModule2::ATPaymentAfterPost(Table& t)
 {
-    const QString purpose = t.text(u"用途");
+    const QString purpose = t.text(col::Purpose);
     LastUse = purpose;
 
     // Learn the purpose: whole value, letter case counts; blanks are never learned.
-    if (!trimBlanks(purpose).isEmpty() && !ATUse->locate(QStringLiteral("用途"), {purpose})) {
+    if (!trimBlanks(purpose).isEmpty() && !ATUse->locate(col::Purpose, {purpose})) {
         ATUse->append();
-        ATUse->setValue(u"用途", purpose);
+        ATUse->setValue(col::Purpose, purpose);
         ATUse->post();
     }
 
     // Offer a payee account the payee book does not hold yet. The whole book is
     // searched, whatever classification filter a view left on it, so an account is
     // never offered twice; an instruction without an account offers nothing.
-    const QString account = t.text(u"收款帐号");
+    const QString account = t.text(col::PayeeAccount);
     if (!trimBlanks(account).isEmpty() &&
-        ATCompany->lookup(u"收款帐号", account, u"收款帐号").isNull()) {
+        ATCompany->lookup(col::PayeeAccount, account, col::PayeeAccount).isNull()) {
         if (!ask(QStringLiteral("您输入了一个新的账号，是否要将它添加到常用往来账户中？")))
             return;
         ATCompany->append();
-        for (const char16_t* f :
-             {u"收款帐号", u"收款银行", u"收款单位", u"汇入地点", u"溯枫帐号"}) {
-            const QStringView field(f);
+        for (const QString& field :
+             {col::PayeeAccount, col::PayeeBank, col::PayeeName, col::PayeePlace, col::OwnBank}) {
             const QVariant v = t.value(field);
             ATCompany->setValue(field, v.isNull() || !v.isValid() ? QVariant(kEmpty) : v);
         }
-        ATCompany->setValue(u"账号分类", kEmpty); // unclassified
+        ATCompany->setValue(col::Classification, kEmpty); // unclassified
         ATCompany->post();
     }
 
@@ -255,7 +253,7 @@ void TDataModule2::ATPaymentAfterScroll(Table& t)
 void TDataModule2::ATCompanyTypeBeforeDelete(Table& t)
 {
     const Bookmark mark = t.bookmark();
-    const QString oldType = t.text(u"type_id");
+    const QString oldType = t.text(col::TypeId);
     QString newType = kEmpty; // unclassified, unless the accounts move
     if (ask(QStringLiteral("您正要删除一个账户分类，是否要将该分类的账户转移到其它分类中？"))) {
         for (;;) {
@@ -265,7 +263,7 @@ void TDataModule2::ATCompanyTypeBeforeDelete(Table& t)
                 t.gotoBookmark(mark);
                 throw AbortError();
             }
-            const QString chosen = t.text(u"type_id");
+            const QString chosen = t.text(col::TypeId);
             if (chosen == oldType) {
                 notice(QStringLiteral("请选择要转移到的其它分类"));
                 continue;
@@ -292,8 +290,8 @@ void TDataModule2::ATCompanyTypeBeforePost(Table& t)
 {
     // To a clerk "VIP" and "vip" are one classification: refused like the database
     // refuses the same name twice.
-    const QString name = t.text(u"type");
-    const int f = t.fieldIndex(u"type");
+    const QString name = t.text(col::TypeName);
+    const int f = t.fieldIndex(col::TypeName);
     const qint64 self = t.keyAt(t.currentRow());
     for (int r = 0; r < t.rowCount(); ++r) {
         if (t.isNewRow(r) || t.keyAt(r) == self)
@@ -317,7 +315,7 @@ Table::PostErrorAction TDataModule2::ATCompanyTypePostError(Table&, const DbErro
 void TDataModule2::ATDraweeBeforePost(Table& table)
 {
     // A payroll line or payer account belongs to the user who stores it.
-    table.setValue(u"用户编号", CurrentUser);
+    table.setValue(col::UserId, CurrentUser);
 }
 
 void TDataModule2::DataModuleCreate()

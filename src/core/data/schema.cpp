@@ -1,14 +1,15 @@
 #include "core/data/schema.h"
+#include "core/data/names.h"
 
 namespace bankprep {
 
 namespace {
 
-ColumnDef text(const char* name, int width, int displayWidth, bool visible = true,
+ColumnDef text(const QString& name, int width, int displayWidth, bool visible = true,
                const char* label = nullptr)
 {
     ColumnDef c;
-    c.name = QString::fromUtf8(name);
+    c.name = name;
     c.kind = ColumnKind::Text;
     c.width = width;
     c.displayWidth = displayWidth;
@@ -18,10 +19,11 @@ ColumnDef text(const char* name, int width, int displayWidth, bool visible = tru
     return c;
 }
 
-ColumnDef key(const char* name, int displayWidth, const char* label = nullptr, bool visible = false)
+ColumnDef key(const QString& name, int displayWidth, const char* label = nullptr,
+              bool visible = false)
 {
     ColumnDef c;
-    c.name = QString::fromUtf8(name);
+    c.name = name;
     c.kind = ColumnKind::Key;
     c.displayWidth = displayWidth;
     c.visible = visible;
@@ -30,10 +32,10 @@ ColumnDef key(const char* name, int displayWidth, const char* label = nullptr, b
     return c;
 }
 
-ColumnDef money(const char* name, int displayWidth, const char* label = nullptr)
+ColumnDef money(const QString& name, int displayWidth, const char* label = nullptr)
 {
     ColumnDef c;
-    c.name = QString::fromUtf8(name);
+    c.name = name;
     c.kind = ColumnKind::Money;
     c.displayWidth = displayWidth;
     if (label)
@@ -45,51 +47,58 @@ QList<TableDef> buildTables()
 {
     QList<TableDef> t;
 
-    TableDef payment{QStringLiteral("Payment"), {}};
+    TableDef payment{tbl::Payment, {}};
     payment.columns = {
-        text("同城交易", 1, 1),   text("收款帐号", 50, 10),       text("溯枫帐号", 1, 1),
-        text("收款单位", 50, 10), text("收款银行", 50, 10),       text("汇入地点", 50, 10),
-        money("金额", 8),         text("大额实时", 1, 1),         text("用途", 50, 20),
-        text("备注", 100, 20),    text("用户编号", 50, 5, false), key("编号", 10),
+        text(col::SameCity, 1, 1),       text(col::PayeeAccount, 50, 10),
+        text(col::OwnBank, 1, 1),        text(col::PayeeName, 50, 10),
+        text(col::PayeeBank, 50, 10),    text(col::PayeePlace, 50, 10),
+        money(col::Amount, 8),           text(col::Urgent, 1, 1),
+        text(col::Purpose, 50, 20),      text(col::Remark, 100, 20),
+        text(col::UserId, 50, 5, false), key(col::Id, 10),
     };
     payment.columns[7].defaultValue = QStringLiteral("'否'");
     t << payment;
 
-    TableDef company{QStringLiteral("Company"), {}};
+    TableDef company{tbl::Company, {}};
     company.columns = {
-        text("收款帐号", 50, 20),
-        text("收款单位", 50, 20),
-        text("备注", 20, 10),
-        text("溯枫帐号", 1, 1, false),
-        text("收款银行", 50, 10, false),
-        text("汇入地点", 50, 10, false),
-        key("编号", 10),
-        text("账号分类", 10, 10, false),
-        text("自定编号", 50, 20),
+        text(col::PayeeAccount, 50, 20),
+        text(col::PayeeName, 50, 20),
+        text(col::Remark, 20, 10),
+        text(col::OwnBank, 1, 1, false),
+        text(col::PayeeBank, 50, 10, false),
+        text(col::PayeePlace, 50, 10, false),
+        key(col::Id, 10),
+        text(col::Classification, 10, 10, false),
+        text(col::CustomNo, 50, 20),
     };
     t << company;
 
-    TableDef salary{QStringLiteral("Salary"), {}};
+    TableDef salary{tbl::Salary, {}};
     salary.columns = {
-        text("员工编号", 10, 10),      text("姓名", 10, 10), text("卡号", 30, 20),
-        money("金额", 20, "实发工资"), key("编号", 10),      text("用户编号", 50, 10, false),
+        text(col::EmployeeNo, 10, 10),
+        text(col::EmployeeName, 10, 10),
+        text(col::CardNo, 30, 20),
+        money(col::Amount, 20, "实发工资"),
+        key(col::Id, 10),
+        text(col::UserId, 50, 10, false),
     };
     t << salary;
 
-    TableDef drawee{QStringLiteral("Drawee"), {}};
-    drawee.columns = {text("付款帐号", 0, 50), text("用户编号", 0, 10, false)};
+    TableDef drawee{tbl::Drawee, {}};
+    drawee.columns = {text(col::PayerAccount, 0, 50), text(col::UserId, 0, 10, false)};
     t << drawee;
 
-    TableDef user{QStringLiteral("User"), {}};
-    user.columns = {text("用户编号", 0, 10), text("密码", 0, 10)};
+    TableDef user{tbl::User, {}};
+    user.columns = {text(col::UserId, 0, 10), text(col::Password, 0, 10)};
     t << user;
 
-    TableDef companyType{QStringLiteral("CompanyType"), {}};
-    companyType.columns = {key("type_id", 6, "编号", true), text("type", 50, 18, true, "类型")};
+    TableDef companyType{tbl::CompanyType, {}};
+    companyType.columns = {key(col::TypeId, 6, "编号", true),
+                           text(col::TypeName, 50, 18, true, "类型")};
     t << companyType;
 
-    TableDef use{QStringLiteral("Use"), {}};
-    use.columns = {text("用途", 0, 20)};
+    TableDef use{tbl::Use, {}};
+    use.columns = {text(col::Purpose, 0, 20)};
     t << use;
 
     return t;
@@ -167,7 +176,7 @@ QString TableDef::createSql() const
             }
             break;
         }
-        if (name == QLatin1String("CompanyType") && c.name == QLatin1String("type"))
+        if (name == tbl::CompanyType && c.name == col::TypeName)
             def += QStringLiteral(" UNIQUE");
         parts << def;
     }

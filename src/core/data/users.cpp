@@ -1,4 +1,5 @@
 #include "core/data/users.h"
+#include "core/data/names.h"
 
 #include "core/data/datamodule.h"
 #include "core/data/passwordhash.h"
@@ -9,8 +10,8 @@ bool checkUserPassword(TDataModule2& dm, const QString& userId, const QString& t
 {
     Table& users = *dm.ATUser;
     users.checkBrowseMode();
-    const int idField = users.fieldIndex(u"用户编号");
-    const int pwdField = users.fieldIndex(u"密码");
+    const int idField = users.fieldIndex(col::UserId);
+    const int pwdField = users.fieldIndex(col::Password);
     for (int row = 0; row < users.rowCount(); ++row) {
         if (users.textAt(row, idField).compare(userId, Qt::CaseInsensitive) != 0)
             continue;
@@ -42,7 +43,7 @@ void storeUserPassword(TDataModule2& dm, const QString& newPassword)
     Table& users = *dm.ATUser;
     users.edit();
     try {
-        users.setValue(u"密码", hashPassword(newPassword));
+        users.setValue(col::Password, hashPassword(newPassword));
         users.post();
     } catch (...) {
         users.cancel();

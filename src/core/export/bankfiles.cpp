@@ -1,4 +1,5 @@
 #include "core/export/bankfiles.h"
+#include "core/data/names.h"
 
 #include "core/data/dberror.h"
 #include "core/data/gbk.h"
@@ -71,7 +72,7 @@ void appendMoney(QByteArray& out, Money m)
     out += m.toString().toLatin1();
 }
 
-int requireField(const Table& t, const char16_t* name)
+int requireField(const Table& t, const QString& name)
 {
     const int f = t.fieldIndex(QStringView(name));
     if (f < 0)
@@ -102,15 +103,15 @@ QByteArray buildPaymentFile(Table& payments, const QString& payerAccount)
         throw DbError(QStringLiteral("支付帐号“%1”中含有无法用GBK编码写入的字符，未导出任何文件。")
                           .arg(payerAccount));
 
-    const int sameBank = requireField(payments, u"溯枫帐号");
-    const int account = requireField(payments, u"收款帐号");
-    const int unit = requireField(payments, u"收款单位");
-    const int bank = requireField(payments, u"收款银行");
-    const int place = requireField(payments, u"汇入地点");
-    const int amount = requireField(payments, u"金额");
-    const int purpose = requireField(payments, u"用途");
-    const int remark = requireField(payments, u"备注");
-    const int largeValue = requireField(payments, u"大额实时");
+    const int sameBank = requireField(payments, col::OwnBank);
+    const int account = requireField(payments, col::PayeeAccount);
+    const int unit = requireField(payments, col::PayeeName);
+    const int bank = requireField(payments, col::PayeeBank);
+    const int place = requireField(payments, col::PayeePlace);
+    const int amount = requireField(payments, col::Amount);
+    const int purpose = requireField(payments, col::Purpose);
+    const int remark = requireField(payments, col::Remark);
+    const int largeValue = requireField(payments, col::Urgent);
 
     const std::vector<int> rows = presentedRows(payments);
     QByteArray body;
@@ -149,10 +150,10 @@ QByteArray buildPaymentFile(Table& payments, const QString& payerAccount)
 
 QList<QByteArray> buildSalaryFiles(Table& salary, int rowsPerFile)
 {
-    const int number = requireField(salary, u"员工编号");
-    const int name = requireField(salary, u"姓名");
-    const int card = requireField(salary, u"卡号");
-    const int amount = requireField(salary, u"金额");
+    const int number = requireField(salary, col::EmployeeNo);
+    const int name = requireField(salary, col::EmployeeName);
+    const int card = requireField(salary, col::CardNo);
+    const int amount = requireField(salary, col::Amount);
 
     QByteArray header;
     GbkEncoder::instance().append(header, u"编号,姓名,卡号,实发工资");
@@ -187,14 +188,14 @@ QList<QByteArray> buildSalaryFiles(Table& salary, int rowsPerFile)
 
 QByteArray buildPayeeFile(Table& company)
 {
-    const int unit = requireField(company, u"收款单位");
-    const int type = requireField(company, u"CompanyType");
-    const int bank = requireField(company, u"收款银行");
-    const int account = requireField(company, u"收款帐号");
-    const int sameBank = requireField(company, u"溯枫帐号");
-    const int place = requireField(company, u"汇入地点");
-    const int remark = requireField(company, u"备注");
-    const int ownNumber = requireField(company, u"自定编号");
+    const int unit = requireField(company, col::PayeeName);
+    const int type = requireField(company, col::TypeOfPayee);
+    const int bank = requireField(company, col::PayeeBank);
+    const int account = requireField(company, col::PayeeAccount);
+    const int sameBank = requireField(company, col::OwnBank);
+    const int place = requireField(company, col::PayeePlace);
+    const int remark = requireField(company, col::Remark);
+    const int ownNumber = requireField(company, col::CustomNo);
 
     const std::vector<int> rows = presentedRows(company);
     QByteArray file;
@@ -206,7 +207,7 @@ QByteArray buildPayeeFile(Table& company)
         // The classification by its name, as the payee book shows it.
         const QString typeName = company.textAt(r, type);
         if (!GbkEncoder::instance().append(file, typeName))
-            refuseCharacter(position, QStringLiteral("账号分类"), typeName);
+            refuseCharacter(position, col::Classification, typeName);
         for (int f : {bank, account, sameBank, place, remark, ownNumber}) {
             file += '|';
             appendText(file, company, r, f, position);

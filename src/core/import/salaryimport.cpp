@@ -1,4 +1,5 @@
 #include "core/import/salaryimport.h"
+#include "core/data/names.h"
 
 #include "core/data/datamodule.h"
 #include "core/data/fileguard.h"
@@ -102,11 +103,11 @@ SalaryImportResult importSalary(TDataModule2& dm, const Spreadsheet& sheet,
             if (!amount)
                 throw DbError(QStringLiteral("实发工资“%1”不是有效的金额").arg(amountText));
             salary.append();
-            salary.setValue(u"用户编号", dm.CurrentUser);
-            salary.setValue(u"员工编号", number);
-            salary.setValue(u"姓名", name);
-            salary.setValue(u"卡号", card);
-            salary.setValue(u"金额", QVariant::fromValue(*amount));
+            salary.setValue(col::UserId, dm.CurrentUser);
+            salary.setValue(col::EmployeeNo, number);
+            salary.setValue(col::EmployeeName, name);
+            salary.setValue(col::CardNo, card);
+            salary.setValue(col::Amount, QVariant::fromValue(*amount));
             salary.post();
             ++result.stored;
         }

@@ -1,4 +1,5 @@
 #include "core/import/textimport.h"
+#include "core/data/names.h"
 
 #include "core/data/datamodule.h"
 #include "core/data/gbk.h"
@@ -244,8 +245,6 @@ private:
     std::vector<QStringView> m_parts;
 };
 
-const QString kYes = QStringLiteral("是");
-const QString kNo = QStringLiteral("否");
 const QString kSpace = QStringLiteral(" ");
 
 QString lineMessage(int line, const QString& text)
@@ -478,7 +477,7 @@ ImportOutcome importPayments(TDataModule2& dm, const QByteArray& fileBytes, cons
     const int cYt = s.column(QStringLiteral("yt"));
     const int cBz = s.column(QStringLiteral("bz"));
     auto flag = [&](QStringView v) -> QStringView {
-        return v == QStringView(s.yesText) ? kYes : kNo;
+        return v == QStringView(s.yesText) ? YesText : NoText;
     };
     auto orSpace = [&](QStringView v) -> QStringView {
         return v.isEmpty() ? QStringView(kSpace) : v;
@@ -693,7 +692,7 @@ ImportOutcome importPayees(TDataModule2& dm, const QByteArray& fileBytes, const 
         rec.texts[4] = split.field(cMemo);
         rec.texts[5] = split.field(cType);
         rec.texts[6] =
-            split.field(cSf) == QStringView(s.yesText) ? QStringView(kYes) : QStringView(kNo);
+            split.field(cSf) == QStringView(s.yesText) ? QStringView(YesText) : QStringView(NoText);
         rec.texts[7] = split.field(cNo);
         static const struct
         {
