@@ -246,26 +246,21 @@ void Connection::prepareSchema()
     if (missing.isEmpty())
         return;
 
-    beginTransaction();
-    try {
-        for (const TableDef& t : databaseTables()) {
-            if (!missing.contains(t.name))
-                continue;
-            exec(t.createSql());
-            if (t.name == tbl::User) {
-                Statement ins(
-                    *this, QStringLiteral(
-                               "INSERT INTO \"User\" (\"用户编号\", \"密码\") VALUES (:id, :pwd)"));
-                ins.bind(0, QStringLiteral("1"));
-                ins.bind(1, hashPassword(QString()));
-                ins.exec();
-            }
+    Transaction transaction(*this);
+    for (const TableDef& t : databaseTables()) {
+        if (!missing.contains(t.name))
+            continue;
+        exec(t.createSql());
+        if (t.name == tbl::User) {
+            Statement ins(
+                *this,
+                QStringLiteral("INSERT INTO \"User\" (\"用户编号\", \"密码\") VALUES (:id, :pwd)"));
+            ins.bind(0, QStringLiteral("1"));
+            ins.bind(1, hashPassword(QString()));
+            ins.exec();
         }
-        commit();
-    } catch (...) {
-        rollback();
-        throw;
     }
+    transaction.commit();
     m_createdSchema = true;
 }
 
@@ -323,6 +318,29 @@ void Connection::rollback() noexcept
 {
     QSqlQuery q(database());
     q.exec(QStringLiteral("ROLLBACK"));
+}
+
+Transaction::Transaction(Connection& conn) : m_conn(conn)
+{
+    m_conn.beginTransaction();
+    m_open = true;
+}
+
+Transaction::~Transaction()
+{
+    if (m_open)
+        m_conn.rollback();
+}
+
+void Transaction::commit()
+{
+    m_open = false;
+    try {
+        m_conn.commit();
+    } catch (const DbError&) {
+        m_conn.rollback();
+        throw;
+    }
 }
 
 QStringList Connection::tableNames() const

@@ -84,6 +84,26 @@ private:
     int m_nextBind = 0;
 };
 
+// One transaction on a connection, begun when made (BEGIN IMMEDIATE; throws DbError).
+// commit() ends it; a failed COMMIT is rolled back and rethrown, so nothing of it stays.
+// Left without commit() (an exception, an early return) it is rolled back. Imports
+// commit at the end and also when interrupted: what was stored until then stays.
+class Transaction
+{
+public:
+    explicit Transaction(Connection& conn);
+    ~Transaction();
+    Transaction(const Transaction&) = delete;
+    Transaction& operator=(const Transaction&) = delete;
+
+    void commit(); // throws DbError after rolling back
+    bool isOpen() const { return m_open; }
+
+private:
+    Connection& m_conn;
+    bool m_open = false;
+};
+
 // A statement run many times in a bulk pass (an import): prepared once on the SQLite
 // handle, texts bound as UTF-8 without temporary objects. Parameters by position from 0.
 class BulkStatement
