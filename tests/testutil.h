@@ -4,6 +4,8 @@
 #include <QTemporaryDir>
 #include <QVariant>
 
+#include "core/data/dberror.h"
+
 namespace bankprep {
 class Connection;
 }
@@ -32,5 +34,17 @@ QList<QVariantList> queryRows(const QString& dbPath, const QString& sql);
 QByteArray gbk(const char* utf8);
 // A file's bytes, or "<missing>".
 QByteArray readFile(const QString& path);
+
+// The message of the DbError that `fn` throws, or "<no refusal>" when it returns.
+template <typename Fn>
+QString refusalOf(Fn&& fn)
+{
+    try {
+        fn();
+    } catch (const bankprep::DbError& e) {
+        return e.message();
+    }
+    return QStringLiteral("<no refusal>");
+}
 
 } // namespace testutil
