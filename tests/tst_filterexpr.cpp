@@ -1,5 +1,6 @@
 #include "core/data/filterexpr.h"
 #include "core/data/rowstore.h"
+#include "testutil.h"
 
 #include <QTest>
 #include <vector>
@@ -130,10 +131,7 @@ void TestFilterExpr::emptyFilter()
 {
     QFETCH(QString, filter);
 
-    FilterExpr expr;
-    QString error;
-    QVERIFY(FilterExpr::compile(filter, resolveColumn, &expr, &error));
-    QVERIFY(error.isEmpty());
+    const FilterExpr expr = FilterExpr::compile(filter, resolveColumn);
     QVERIFY(expr.isEmpty());
 
     const Row::Ptr allNull = makeRow(1, QList<QVariant>(ColumnCount));
@@ -393,9 +391,7 @@ void TestFilterExpr::singleCell()
     QFETCH(QVariant, cell);
     QFETCH(bool, expected);
 
-    FilterExpr expr;
-    QString error;
-    QVERIFY2(FilterExpr::compile(filter, resolveColumn, &expr, &error), qPrintable(error));
+    const FilterExpr expr = FilterExpr::compile(filter, resolveColumn);
     QVERIFY(!expr.isEmpty());
 
     const Row::Ptr row = makeSingleCellRow(column, cell);
@@ -479,9 +475,7 @@ void TestFilterExpr::severalRows()
     QFETCH(QString, filter);
     QFETCH(QList<qint64>, expected);
 
-    FilterExpr expr;
-    QString error;
-    QVERIFY2(FilterExpr::compile(filter, resolveColumn, &expr, &error), qPrintable(error));
+    const FilterExpr expr = FilterExpr::compile(filter, resolveColumn);
 
     QList<qint64> matched;
     for (const Row::Ptr& row : sampleRows()) {
@@ -541,10 +535,8 @@ void TestFilterExpr::compileErrors()
     QFETCH(QString, filter);
     QFETCH(QString, mentions);
 
-    FilterExpr expr;
-    QString error;
-    QVERIFY(!FilterExpr::compile(filter, resolveColumn, &expr, &error));
-    QVERIFY(!error.isEmpty());
+    const QString error = testutil::refusalOf([&] { FilterExpr::compile(filter, resolveColumn); });
+    QVERIFY(error.startsWith(QStringLiteral("筛选条件“")));
     QVERIFY2(containsChinese(error), qPrintable(error));
     if (!mentions.isEmpty())
         QVERIFY2(error.contains(mentions), qPrintable(error));
@@ -605,21 +597,17 @@ void TestFilterExpr::decimalText()
     QFETCH(bool, ok);
     QFETCH(int, result);
 
-    int r = 42;
-    QCOMPARE(compareDecimalText(a, b, &r), ok);
+    const std::optional<int> r = compareDecimalText(a, b);
+    QCOMPARE(r.has_value(), ok);
     if (!ok)
         return;
-    QCOMPARE(r, result);
+    QCOMPARE(*r, result);
 
     // Swapping the operands flips the result.
-    int swapped = 42;
-    QVERIFY(compareDecimalText(b, a, &swapped));
-    QCOMPARE(swapped, -result);
+    QCOMPARE(compareDecimalText(b, a), std::optional<int>(-result));
 
     // A number equals itself.
-    int self = 42;
-    QVERIFY(compareDecimalText(a, a, &self));
-    QCOMPARE(self, 0);
+    QCOMPARE(compareDecimalText(a, a), std::optional<int>(0));
 }
 
 void TestFilterExpr::like_data()

@@ -1,5 +1,7 @@
 #include "core/data/filterexpr.h"
 
+#include "core/data/dberror.h"
+
 #include <QByteArray>
 #include <QList>
 
@@ -63,114 +65,136 @@ struct Token
     qsizetype pos = 0;
 };
 
+// A mistake in the filter text; FilterExpr::compile turns it into the DbError.
+struct SyntaxError
+{
+    QString message;
+};
+
 class Lexer
 {
 public:
     explicit Lexer(const QString& s) : m_s(s) {}
 
-    bool next(Token* t, QString* error)
+    // The next token; throws SyntaxError.
+    Token next()
     {
         while (m_i < m_s.size() && m_s.at(m_i).isSpace())
             ++m_i;
-        t->pos = m_i;
-        t->text.clear();
-        if (m_i >= m_s.size()) {
-            t->type = Token::End;
-            return true;
-        }
+        Token t;
+        t.pos = m_i;
+        if (m_i >= m_s.size())
+            return t; // End
         const QChar c = m_s.at(m_i);
-        if (c == QLatin1Char('(')) {
+        if (c == QLatin1Char('(') || c == QLatin1Char(')')) {
             ++m_i;
-            t->type = Token::LParen;
-            return true;
+            t.type = c == QLatin1Char('(') ? Token::LParen : Token::RParen;
+            return t;
         }
-        if (c == QLatin1Char(')')) {
-            ++m_i;
-            t->type = Token::RParen;
-            return true;
-        }
-        if (c == QLatin1Char('\'')) {
-            ++m_i;
-            QString text;
-            for (;;) {
-                if (m_i >= m_s.size()) {
-                    *error = QStringLiteral("引号没有结束");
-                    return false;
-                }
-                const QChar d = m_s.at(m_i++);
-                if (d == QLatin1Char('\'')) {
-                    if (m_i < m_s.size() && m_s.at(m_i) == QLatin1Char('\'')) {
-                        text += d;
-                        ++m_i;
-                        continue;
-                    }
-                    break;
-                }
-                text += d;
-            }
-            t->type = Token::String;
-            t->text = text;
-            return true;
-        }
-        if (c == QLatin1Char('[')) {
-            const qsizetype close = m_s.indexOf(QLatin1Char(']'), m_i + 1);
-            if (close < 0) {
-                *error = QStringLiteral("方括号没有结束");
-                return false;
-            }
-            t->type = Token::Ident;
-            t->text = m_s.mid(m_i + 1, close - m_i - 1);
-            m_i = close + 1;
-            return true;
-        }
-        if (c == QLatin1Char('=') || c == QLatin1Char('<') || c == QLatin1Char('>')) {
-            QString op(c);
-            ++m_i;
-            if (m_i < m_s.size()) {
-                const QChar d = m_s.at(m_i);
-                if ((c == QLatin1Char('<') && (d == QLatin1Char('>') || d == QLatin1Char('='))) ||
-                    (c == QLatin1Char('>') && d == QLatin1Char('='))) {
-                    op += d;
-                    ++m_i;
-                }
-            }
-            t->type = Token::Op;
-            t->text = op;
-            return true;
-        }
-        const bool sign = (c == QLatin1Char('-') || c == QLatin1Char('+'));
-        if (c.isDigit() || c == QLatin1Char('.') ||
-            (sign && m_i + 1 < m_s.size() &&
-             (m_s.at(m_i + 1).isDigit() || m_s.at(m_i + 1) == QLatin1Char('.')))) {
-            const qsizetype start = m_i;
-            ++m_i;
-            while (m_i < m_s.size() && (m_s.at(m_i).isDigit() || m_s.at(m_i) == QLatin1Char('.')))
-                ++m_i;
-            t->type = Token::Number;
-            t->text = m_s.mid(start, m_i - start);
-            return true;
-        }
-        if (c.isLetter() || c == QLatin1Char('_')) {
-            const qsizetype start = m_i;
-            while (m_i < m_s.size() &&
-                   (m_s.at(m_i).isLetterOrNumber() || m_s.at(m_i) == QLatin1Char('_')))
-                ++m_i;
-            t->text = m_s.mid(start, m_i - start);
-            static const char* const keywords[] = {"AND", "OR", "NOT", "LIKE", "IS", "NULL"};
-            t->type = Token::Ident;
-            for (const char* k : keywords) {
-                if (t->text.compare(QLatin1String(k), Qt::CaseInsensitive) == 0) {
-                    t->type = Token::Keyword;
-                    t->text = QString::fromLatin1(k);
-                }
-            }
-            return true;
-        }
-        *error = QStringLiteral("无法识别的字符“%1”").arg(c);
-        return false;
+        if (c == QLatin1Char('\''))
+            return quotedText(t);
+        if (c == QLatin1Char('['))
+            return bracketedName(t);
+        if (c == QLatin1Char('=') || c == QLatin1Char('<') || c == QLatin1Char('>'))
+            return comparison(t);
+        if (startsNumber(c))
+            return number(t);
+        if (c.isLetter() || c == QLatin1Char('_'))
+            return word(t);
+        throw SyntaxError{QStringLiteral("无法识别的字符“%1”").arg(c)};
     }
 
 private:
+    // 'text', with '' for a quote inside.
+    Token quotedText(Token t)
+    {
+        ++m_i;
+        for (;;) {
+            if (m_i >= m_s.size())
+                throw SyntaxError{QStringLiteral("引号没有结束")};
+            const QChar d = m_s.at(m_i++);
+            if (d == QLatin1Char('\'')) {
+                if (m_i < m_s.size() && m_s.at(m_i) == QLatin1Char('\'')) {
+                    t.text += d;
+                    ++m_i;
+                    continue;
+                }
+                break;
+            }
+            t.text += d;
+        }
+        t.type = Token::String;
+        return t;
+    }
+
+    // [a column name], which may hold blanks and symbols.
+    Token bracketedName(Token t)
+    {
+        const qsizetype close = m_s.indexOf(QLatin1Char(']'), m_i + 1);
+        if (close < 0)
+            throw SyntaxError{QStringLiteral("方括号没有结束")};
+        t.type = Token::Ident;
+        t.text = m_s.mid(m_i + 1, close - m_i - 1);
+        m_i = close + 1;
+        return t;
+    }
+
+    // = < > <> <= >=
+    Token comparison(Token t)
+    {
+        const QChar c = m_s.at(m_i++);
+        t.text = QString(c);
+        if (m_i < m_s.size()) {
+            const QChar d = m_s.at(m_i);
+            if ((c == QLatin1Char('<') && (d == QLatin1Char('>') || d == QLatin1Char('='))) ||
+                (c == QLatin1Char('>') && d == QLatin1Char('='))) {
+                t.text += d;
+                ++m_i;
+            }
+        }
+        t.type = Token::Op;
+        return t;
+    }
+
+    bool startsNumber(QChar c) const
+    {
+        const bool sign = (c == QLatin1Char('-') || c == QLatin1Char('+'));
+        return c.isDigit() || c == QLatin1Char('.') ||
+               (sign && m_i + 1 < m_s.size() &&
+                (m_s.at(m_i + 1).isDigit() || m_s.at(m_i + 1) == QLatin1Char('.')));
+    }
+
+    // Digits and points after an optional sign; checked as a decimal by the parser.
+    Token number(Token t)
+    {
+        const qsizetype start = m_i;
+        ++m_i;
+        while (m_i < m_s.size() && (m_s.at(m_i).isDigit() || m_s.at(m_i) == QLatin1Char('.')))
+            ++m_i;
+        t.type = Token::Number;
+        t.text = m_s.mid(start, m_i - start);
+        return t;
+    }
+
+    // A column name, or one of the keywords in any letter case.
+    Token word(Token t)
+    {
+        const qsizetype start = m_i;
+        while (m_i < m_s.size() &&
+               (m_s.at(m_i).isLetterOrNumber() || m_s.at(m_i) == QLatin1Char('_')))
+            ++m_i;
+        t.text = m_s.mid(start, m_i - start);
+        static const char* const keywords[] = {"AND", "OR", "NOT", "LIKE", "IS", "NULL"};
+        t.type = Token::Ident;
+        for (const char* k : keywords) {
+            if (t.text.compare(QLatin1String(k), Qt::CaseInsensitive) == 0) {
+                t.type = Token::Keyword;
+                t.text = QString::fromLatin1(k);
+            }
+        }
+        return t;
+    }
+
     const QString& m_s;
     qsizetype m_i = 0;
 };
@@ -178,6 +202,8 @@ private:
 using NodePtr = std::unique_ptr<FilterExpr::Node>;
 using Node = FilterExpr::Node;
 
+// Recursive descent: OR of ANDs of [NOT] (parenthesised or single) comparisons.
+// Throws SyntaxError.
 class Parser
 {
 public:
@@ -186,46 +212,38 @@ public:
     {
     }
 
-    NodePtr parse(QString* error)
+    NodePtr parse()
     {
-        m_error = error;
-        if (!advance())
-            return nullptr;
+        advance();
         NodePtr n = parseOr();
-        if (!n)
-            return nullptr;
         if (m_tok.type != Token::End)
-            return fail(QStringLiteral("多余的内容“%1”").arg(m_tok.text));
+            fail(QStringLiteral("多余的内容“%1”").arg(m_tok.text));
         return n;
     }
 
 private:
-    bool advance() { return m_lex.next(&m_tok, m_error); }
+    void advance() { m_tok = m_lex.next(); }
     bool isKeyword(const char* k) const
     {
         return m_tok.type == Token::Keyword && m_tok.text == QLatin1String(k);
     }
-    NodePtr fail(const QString& message)
+    [[noreturn]] static void fail(const QString& message) { throw SyntaxError{message}; }
+
+    static NodePtr joined(Node::Kind kind, NodePtr left, NodePtr right)
     {
-        if (m_error->isEmpty())
-            *m_error = message;
-        return nullptr;
+        auto n = std::make_unique<Node>();
+        n->kind = kind;
+        n->a = std::move(left);
+        n->b = std::move(right);
+        return n;
     }
 
     NodePtr parseOr()
     {
         NodePtr left = parseAnd();
-        while (left && isKeyword("OR")) {
-            if (!advance())
-                return nullptr;
-            NodePtr right = parseAnd();
-            if (!right)
-                return nullptr;
-            auto n = std::make_unique<Node>();
-            n->kind = Node::Or;
-            n->a = std::move(left);
-            n->b = std::move(right);
-            left = std::move(n);
+        while (isKeyword("OR")) {
+            advance();
+            left = joined(Node::Or, std::move(left), parseAnd());
         }
         return left;
     }
@@ -233,17 +251,9 @@ private:
     NodePtr parseAnd()
     {
         NodePtr left = parseUnary();
-        while (left && isKeyword("AND")) {
-            if (!advance())
-                return nullptr;
-            NodePtr right = parseUnary();
-            if (!right)
-                return nullptr;
-            auto n = std::make_unique<Node>();
-            n->kind = Node::And;
-            n->a = std::move(left);
-            n->b = std::move(right);
-            left = std::move(n);
+        while (isKeyword("AND")) {
+            advance();
+            left = joined(Node::And, std::move(left), parseUnary());
         }
         return left;
     }
@@ -256,124 +266,116 @@ private:
     NodePtr parseUnary()
     {
         if (++m_depth > kMaxDepth)
-            return fail(QStringLiteral("条件中的括号或 NOT 嵌套太深"));
+            fail(QStringLiteral("条件中的括号或 NOT 嵌套太深"));
         struct Leave
         {
             int& depth;
             ~Leave() { --depth; }
         } leave{m_depth};
         if (isKeyword("NOT")) {
-            if (!advance())
-                return nullptr;
-            NodePtr inner = parseUnary();
-            if (!inner)
-                return nullptr;
+            advance();
             auto n = std::make_unique<Node>();
             n->kind = Node::Not;
-            n->a = std::move(inner);
+            n->a = parseUnary();
             return n;
         }
         if (m_tok.type == Token::LParen) {
-            if (!advance())
-                return nullptr;
+            advance();
             NodePtr inner = parseOr();
-            if (!inner)
-                return nullptr;
             if (m_tok.type != Token::RParen)
-                return fail(QStringLiteral("缺少右括号"));
-            if (!advance())
-                return nullptr;
+                fail(QStringLiteral("缺少右括号"));
+            advance();
             return inner;
         }
         return parseComparison();
     }
 
+    // column IS [NOT] NULL, or column op literal.
     NodePtr parseComparison()
     {
         if (++m_comparisons > kMaxComparisons)
-            return fail(QStringLiteral("条件太多（最多%1个）").arg(kMaxComparisons));
+            fail(QStringLiteral("条件太多（最多%1个）").arg(kMaxComparisons));
         if (m_tok.type != Token::Ident)
-            return fail(m_tok.type == Token::End
-                            ? QStringLiteral("条件不完整")
-                            : QStringLiteral("此处应为列名：“%1”").arg(m_tok.text));
+            fail(m_tok.type == Token::End ? QStringLiteral("条件不完整")
+                                          : QStringLiteral("此处应为列名：“%1”").arg(m_tok.text));
         auto n = std::make_unique<Node>();
         n->column = m_resolve(m_tok.text);
         if (n->column.index < 0)
-            return fail(QStringLiteral("没有名为“%1”的列").arg(m_tok.text));
-        if (!advance())
-            return nullptr;
-
+            fail(QStringLiteral("没有名为“%1”的列").arg(m_tok.text));
+        advance();
         if (isKeyword("IS")) {
-            if (!advance())
-                return nullptr;
-            n->kind = Node::IsNull;
-            if (isKeyword("NOT")) {
-                n->negate = true;
-                if (!advance())
-                    return nullptr;
-            }
-            if (!isKeyword("NULL"))
-                return fail(QStringLiteral("IS 后面应为 NULL"));
-            if (!advance())
-                return nullptr;
+            parseIsNull(*n);
             return n;
         }
-
         n->kind = Node::Compare;
-        if (isKeyword("LIKE")) {
-            n->op = Node::Like;
-        } else if (m_tok.type == Token::Op) {
-            static const struct
-            {
-                const char* text;
-                Node::Op op;
-            } ops[] = {
-                {"=", Node::Eq}, {"<>", Node::Ne}, {"<", Node::Lt},
-                {">", Node::Gt}, {"<=", Node::Le}, {">=", Node::Ge},
-            };
-            bool found = false;
-            for (const auto& o : ops) {
-                if (m_tok.text == QLatin1String(o.text)) {
-                    n->op = o.op;
-                    found = true;
-                }
-            }
-            if (!found)
-                return fail(QStringLiteral("无法识别的比较符“%1”").arg(m_tok.text));
-        } else {
-            return fail(QStringLiteral("列名后面应为比较符"));
-        }
-        if (!advance())
-            return nullptr;
-
-        if (m_tok.type == Token::Number) {
-            n->lit = Node::Number;
-            n->litText = m_tok.text;
-            int dummy = 0;
-            if (!compareDecimalText(m_tok.text.toUtf8(), QByteArrayView("0"), &dummy))
-                return fail(QStringLiteral("数字“%1”的写法不正确").arg(m_tok.text));
-        } else if (m_tok.type == Token::String) {
-            n->lit = Node::Text;
-            n->litText = m_tok.text;
-        } else if (isKeyword("NULL")) {
-            n->lit = Node::Null;
-            if (n->op != Node::Eq && n->op != Node::Ne)
-                return fail(QStringLiteral("NULL 只能用 = 或 <> 比较"));
-        } else {
-            return fail(QStringLiteral("比较符后面应为数字或带引号的文字"));
-        }
-        if (n->op == Node::Like && n->lit != Node::Text)
-            return fail(QStringLiteral("LIKE 后面应为带引号的文字"));
-        n->litUtf8 = n->litText.toUtf8();
-        if (!advance())
-            return nullptr;
+        n->op = parseOperator();
+        advance();
+        parseLiteral(*n);
+        advance();
         return n;
+    }
+
+    // After the column: IS [NOT] NULL.
+    void parseIsNull(Node& n)
+    {
+        advance();
+        n.kind = Node::IsNull;
+        if (isKeyword("NOT")) {
+            n.negate = true;
+            advance();
+        }
+        if (!isKeyword("NULL"))
+            fail(QStringLiteral("IS 后面应为 NULL"));
+        advance();
+    }
+
+    Node::Op parseOperator() const
+    {
+        if (isKeyword("LIKE"))
+            return Node::Like;
+        if (m_tok.type != Token::Op)
+            fail(QStringLiteral("列名后面应为比较符"));
+        static const struct
+        {
+            const char* text;
+            Node::Op op;
+        } ops[] = {
+            {"=", Node::Eq}, {"<>", Node::Ne}, {"<", Node::Lt},
+            {">", Node::Gt}, {"<=", Node::Le}, {">=", Node::Ge},
+        };
+        for (const auto& o : ops) {
+            if (m_tok.text == QLatin1String(o.text))
+                return o.op;
+        }
+        fail(QStringLiteral("无法识别的比较符“%1”").arg(m_tok.text));
+    }
+
+    // A number, a quoted text or NULL, as the operator allows.
+    void parseLiteral(Node& n) const
+    {
+        if (m_tok.type == Token::Number) {
+            n.lit = Node::Number;
+            n.litText = m_tok.text;
+            if (!compareDecimalText(m_tok.text.toUtf8(), QByteArrayView("0")))
+                fail(QStringLiteral("数字“%1”的写法不正确").arg(m_tok.text));
+        } else if (m_tok.type == Token::String) {
+            n.lit = Node::Text;
+            n.litText = m_tok.text;
+        } else if (isKeyword("NULL")) {
+            n.lit = Node::Null;
+            if (n.op != Node::Eq && n.op != Node::Ne)
+                fail(QStringLiteral("NULL 只能用 = 或 <> 比较"));
+        } else {
+            fail(QStringLiteral("比较符后面应为数字或带引号的文字"));
+        }
+        if (n.op == Node::Like && n.lit != Node::Text)
+            fail(QStringLiteral("LIKE 后面应为带引号的文字"));
+        n.litUtf8 = n.litText.toUtf8();
     }
 
     Lexer m_lex;
     const FilterExpr::Resolver& m_resolve;
     Token m_tok;
-    QString* m_error = nullptr;
     int m_depth = 0;
     int m_comparisons = 0;
 };
@@ -506,9 +508,8 @@ bool evaluate(const Node& n, const Row& row)
     if (n.op == Node::Like)
         return likeMatch(QString::fromUtf8(bytes), n.litText);
     if (n.lit == Node::Number || n.column.numeric) {
-        int cmp = 0;
-        if (compareDecimalText(bytes, n.litUtf8, &cmp))
-            return applyOp(n.op, cmp);
+        if (const auto cmp = compareDecimalText(bytes, n.litUtf8))
+            return applyOp(n.op, *cmp);
         if (n.lit == Node::Number)
             return false; // a text that is not a number equals no number
     }
@@ -549,16 +550,14 @@ bool likeMatch(QStringView t, QStringView p)
     return pi == p.size();
 }
 
-bool compareDecimalText(QByteArrayView a, QByteArrayView b, int* result)
+std::optional<int> compareDecimalText(QByteArrayView a, QByteArrayView b)
 {
     Decimal x;
     Decimal y;
     if (!parseDecimal(a, &x) || !parseDecimal(b, &y))
-        return false;
-    if (x.negative != y.negative) {
-        *result = x.negative ? -1 : 1;
-        return true;
-    }
+        return std::nullopt;
+    if (x.negative != y.negative)
+        return x.negative ? -1 : 1;
     int mag = 0;
     if (x.whole.size() != y.whole.size())
         mag = x.whole.size() < y.whole.size() ? -1 : 1;
@@ -566,8 +565,7 @@ bool compareDecimalText(QByteArrayView a, QByteArrayView b, int* result)
         mag = c;
     else
         mag = compareBytes(x.frac, y.frac);
-    *result = x.negative ? -mag : mag;
-    return true;
+    return x.negative ? -mag : mag;
 }
 
 FilterExpr::FilterExpr() = default;
@@ -575,22 +573,17 @@ FilterExpr::~FilterExpr() = default;
 FilterExpr::FilterExpr(FilterExpr&&) noexcept = default;
 FilterExpr& FilterExpr::operator=(FilterExpr&&) noexcept = default;
 
-bool FilterExpr::compile(const QString& text, const Resolver& resolve, FilterExpr* out,
-                         QString* error)
+FilterExpr FilterExpr::compile(const QString& text, const Resolver& resolve)
 {
-    error->clear();
-    if (text.trimmed().isEmpty()) {
-        out->m_root.reset();
-        return true;
+    FilterExpr out;
+    if (text.trimmed().isEmpty())
+        return out;
+    try {
+        out.m_root = Parser(text, resolve).parse();
+    } catch (const SyntaxError& e) {
+        throw DbError(QStringLiteral("筛选条件“%1”有误：%2").arg(text, e.message));
     }
-    Parser parser(text, resolve);
-    NodePtr root = parser.parse(error);
-    if (!root) {
-        *error = QStringLiteral("筛选条件“%1”有误：%2").arg(text, *error);
-        return false;
-    }
-    out->m_root = std::move(root);
-    return true;
+    return out;
 }
 
 bool FilterExpr::matches(const Row& row) const

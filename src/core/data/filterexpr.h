@@ -5,6 +5,7 @@
 #include <QString>
 #include <functional>
 #include <memory>
+#include <optional>
 
 namespace bankprep {
 
@@ -33,10 +34,9 @@ public:
     FilterExpr(FilterExpr&&) noexcept;
     FilterExpr& operator=(FilterExpr&&) noexcept;
 
-    // An empty or blank text compiles to "everything matches". On a syntax error or an
-    // unknown column, returns false and sets *error to a Chinese message.
-    static bool compile(const QString& text, const Resolver& resolve, FilterExpr* out,
-                        QString* error);
+    // An empty or blank text compiles to "everything matches". A syntax error or an
+    // unknown column throws DbError ("筛选条件“…”有误：…").
+    static FilterExpr compile(const QString& text, const Resolver& resolve);
 
     bool isEmpty() const { return !m_root; }
     bool matches(const Row& row) const;
@@ -47,9 +47,9 @@ private:
     std::unique_ptr<Node> m_root;
 };
 
-// Compares two decimal numbers given as text ("007" equals "7.0"). Returns false when
-// either is not a plain decimal number; otherwise sets *result to -1, 0 or 1.
-bool compareDecimalText(QByteArrayView a, QByteArrayView b, int* result);
+// Compares two decimal numbers given as text ("007" equals "7.0"): -1, 0 or 1, or
+// nothing when either is not a plain decimal number.
+std::optional<int> compareDecimalText(QByteArrayView a, QByteArrayView b);
 
 // Shell-like match used by LIKE: * and % match any run, _ one character.
 bool likeMatch(QStringView text, QStringView pattern);

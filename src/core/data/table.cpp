@@ -937,8 +937,6 @@ void Table::setFilterText(const QString& text)
     checkNotNotifying();
     if (text == m_filterText)
         return;
-    FilterExpr compiled;
-    QString error;
     const auto resolve = [this](QStringView name) {
         FilterExpr::ColumnInfo info;
         const int f = fieldIndex(name);
@@ -950,8 +948,7 @@ void Table::setFilterText(const QString& text)
         info.money = kind == ColumnKind::Money;
         return info;
     };
-    if (!FilterExpr::compile(text, resolve, &compiled, &error))
-        throw DbError(error);
+    FilterExpr compiled = FilterExpr::compile(text, resolve);
     if (isOpen() && m_filtered)
         leaveRow();
     m_filterText = text;
@@ -1033,9 +1030,8 @@ bool Table::locate(const QString& columns, const QVariantList& values, bool case
             }
             const QString have = valueText(cell);
             if (m_fields[size_t(fields[k])].column.kind != ColumnKind::Text) {
-                int cmp = 0;
-                if (compareDecimalText(have.toUtf8(), wanted[k].toUtf8(), &cmp)) {
-                    all = cmp == 0;
+                if (const auto cmp = compareDecimalText(have.toUtf8(), wanted[k].toUtf8())) {
+                    all = *cmp == 0;
                     continue;
                 }
             }
