@@ -53,8 +53,10 @@ int runDesktopProgram(BankprepApplication& app, const QString& databasePath,
     // Declared first, released last: its descriptor on the database file may only be
     // closed once SQLite has closed the file (closing it drops SQLite's locks).
     InstanceLock lock(databasePath);
-    if (!lock.tryLock()) {
-        MessageBox::error(nullptr, lock.errorMessage());
+    try {
+        lock.lock();
+    } catch (const DbError& e) {
+        MessageBox::error(nullptr, e.message());
         return 1;
     }
     Instances instances;

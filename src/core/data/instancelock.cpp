@@ -1,5 +1,6 @@
 #include "core/data/instancelock.h"
 
+#include "core/data/dberror.h"
 #include "core/data/fileguard.h"
 
 #include <QDir>
@@ -22,11 +23,10 @@ InstanceLock::~InstanceLock()
     unlock();
 }
 
-bool InstanceLock::tryLock()
+void InstanceLock::lock()
 {
     if (m_fd >= 0)
-        return true;
-    m_error.clear();
+        return;
     const QByteArray path = QFile::encodeName(m_path);
     // Read-only is enough for flock, and works on a file the clerk may only read (the
     // connection then says why it cannot be used).
@@ -36,25 +36,21 @@ bool InstanceLock::tryLock()
     if (fd < 0 && errno == EEXIST)
         fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
-        m_error = QStringLiteral("无法打开数据库文件“%1”：%2")
-                      .arg(QDir::toNativeSeparators(m_path), FileGuard::describeErrno(errno));
-        return false;
+        throw DbError(QStringLiteral("无法打开数据库文件“%1”：%2")
+                          .arg(QDir::toNativeSeparators(m_path), FileGuard::describeErrno(errno)));
     }
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
         const int err = errno;
         ::close(fd);
         if (err == EWOULDBLOCK) {
-            m_error = QStringLiteral("本程序已经在运行，并且正在使用数据库“%1”。\n"
-                                     "请切换到已打开的窗口；同一数据库不能同时由两个窗口编辑。")
-                          .arg(QDir::toNativeSeparators(m_path));
-        } else {
-            m_error = QStringLiteral("无法锁定数据库文件“%1”：%2")
-                          .arg(QDir::toNativeSeparators(m_path), FileGuard::describeErrno(err));
+            throw DbError(QStringLiteral("本程序已经在运行，并且正在使用数据库“%1”。\n"
+                                         "请切换到已打开的窗口；同一数据库不能同时由两个窗口编辑。")
+                              .arg(QDir::toNativeSeparators(m_path)));
         }
-        return false;
+        throw DbError(QStringLiteral("无法锁定数据库文件“%1”：%2")
+                          .arg(QDir::toNativeSeparators(m_path), FileGuard::describeErrno(err)));
     }
     m_fd = fd;
-    return true;
 }
 
 void InstanceLock::unlock()

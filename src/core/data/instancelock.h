@@ -19,17 +19,15 @@ public:
     InstanceLock(const InstanceLock&) = delete;
     InstanceLock& operator=(const InstanceLock&) = delete;
 
-    // True when this process now holds the lock. On false, errorMessage() tells why
-    // (another copy runs, or the file cannot be opened).
-    bool tryLock();
+    // Takes the lock, or throws DbError saying why not (another copy runs, or the file
+    // cannot be opened). Taking a lock already held does nothing.
+    void lock();
     // Only after the database connection is closed.
     void unlock();
     bool isLocked() const { return m_fd >= 0; }
-    const QString& errorMessage() const { return m_error; }
 
 private:
     QString m_path;
-    QString m_error;
     int m_fd = -1;
 };
 
