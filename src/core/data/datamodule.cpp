@@ -148,18 +148,6 @@ namespace {
 // 账号分类='' finds what a rule emptied.
 const QString kEmpty = QStringLiteral("");
 
-// Blanks and control characters at both ends removed, as the bank's rules count them.
-QString trimBlanks(const QString& s)
-{
-    qsizetype b = 0;
-    qsizetype e = s.size();
-    while (b < e && isBlank(s.at(b)))
-        ++b;
-    while (e > b && isBlank(s.at(e - 1)))
-        --e;
-    return s.mid(b, e - b);
-}
-
 } // namespace
 
 bool TDataModule2::ask(const QString& text)

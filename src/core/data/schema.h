@@ -3,6 +3,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <QStringView>
 
 namespace bankprep {
 
@@ -55,6 +56,19 @@ QString quoteIdentifier(const QString& identifier);
 inline bool isBlank(QChar c)
 {
     return c.unicode() <= 0x20 || c.unicode() == 0x00A0 || c.unicode() == 0x3000;
+}
+
+// The text without the blanks (isBlank) at either end; the one trimming the rules and the
+// imports use.
+inline QStringView trimBlanks(QStringView s)
+{
+    qsizetype b = 0;
+    qsizetype e = s.size();
+    while (b < e && isBlank(s.at(b)))
+        ++b;
+    while (e > b && isBlank(s.at(e - 1)))
+        --e;
+    return s.sliced(b, e - b);
 }
 
 // Number of characters as the database counts them (code points).
