@@ -154,6 +154,29 @@ private slots:
             QVERIFY2(m.icon != QMessageBox::Critical, qPrintable(m.text)); // nothing refused
     }
 
+    // An account typed as blanks only (spaces, the full-width space of the Chinese input
+    // methods) is stored as typed, but it is no account: the payee book is not offered it.
+    void blankAccountIsNotOfferedToThePayeeBook()
+    {
+        DBGrid* grid = form().DBGridPayment;
+        grid->setFocus();
+        pay().last();
+        QTest::keyClick(grid, Qt::Key_Down); // a new instruction
+        QLineEdit* account = openCell(grid, cell(grid, pay().currentRow(), u"收款帐号"));
+        QVERIFY(account);
+        const QString blanks = QStringLiteral("  \u3000 ");
+        type(blanks);
+        QCOMPARE(account->text(), blanks);
+        key(Qt::Key_Down);
+        QCOMPARE(db(QStringLiteral("select 收款帐号 from Payment where 编号 = 2")).toString(),
+                 blanks);
+        const auto shown = MessageBox::takeShown();
+        QVERIFY2(shown.isEmpty(), shown.isEmpty() ? "" : qPrintable(shown.first().text));
+        QCOMPARE(db(QStringLiteral("select count(*) from Company")).toInt(), 2);
+        QCOMPARE(db(QStringLiteral("select group_concat(收款帐号, ',') from Company")).toString(),
+                 QStringLiteral("A1,C3"));
+    }
+
     // Keys typed at once after a click go into the cell, never to a keyboard search that
     // jumps to a stored row starting with the same letter.
     void typingRightAfterAClick()
