@@ -6,9 +6,8 @@
 #include "controls/messagebox.h"
 #include "core/data/passwordhash.h"
 #include "core/data/users.h"
-#include "testutil.h"
+#include "guifixture.h"
 #include "windows/about.h"
-#include "windows/application.h"
 #include "windows/chgpwd.h"
 #include "windows/logindlg.h"
 #include "windows/mainwindow.h"
@@ -52,25 +51,17 @@ void answerLogin(QStringList passwords)
 
 } // namespace
 
-class TestMainWindow : public QObject
+class TestMainWindow : public QObject, GuiFixture
 {
     Q_OBJECT
 
-    std::unique_ptr<Workspace> ws;
-    std::unique_ptr<Instances> in;
     bool terminated = false;
-
-    TAppForm& form() { return *in->AppForm; }
-    TDataModule2& dm() { return in->DataModule2; }
 
     void start()
     {
         terminated = false;
-        in = std::make_unique<Instances>();
-        in->create(ws->path());
-        form().setLoginOnFirstShow(false);
+        startProgram();
         form().terminate = [this] { terminated = true; };
-        MessageBox::takeShown();
     }
 
     void login(const QString& password = QString())
@@ -84,19 +75,11 @@ class TestMainWindow : public QObject
     int count(const QString& sql) { return querySingle(ws->path(), sql).toInt(); }
 
 private slots:
-    void initTestCase()
-    {
-        MessageBox::enableTestMode();
-        installFontSubstitutes();
-    }
+    void initTestCase() { installFontSubstitutes(); }
 
     void init()
     {
-        ws = std::make_unique<Workspace>();
-        {
-            Connection c;
-            c.open(ws->path());
-        }
+        newWorkspace();
         execSql(ws->path(),
                 QStringLiteral("insert into Payment(收款帐号, 用户编号) values ('P-1a', '1')"));
         execSql(ws->path(),
@@ -114,13 +97,7 @@ private slots:
         start();
     }
 
-    void cleanup()
-    {
-        in.reset();
-        ws.reset();
-        QCOMPARE(Modal::pendingHandlers(), 0);
-        QCOMPARE(MessageBox::pendingAnswers(), 0);
-    }
+    void cleanup() { tearDown(); }
 
     void beforeLoginOnlyTheSharedPagesWork()
     {
