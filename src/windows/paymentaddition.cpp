@@ -271,9 +271,7 @@ void TPaymentAdditionDlg::writeTypedFields()
     for (const BoundField& b : m_fields) {
         if (!b.edit->isModified())
             continue;
-        if (!p.isEditing())
-            p.edit();
-        p.setValue(QStringView(b.field), b.edit->text()); // a refusal stops the store
+        p.editValue(QStringView(b.field), b.edit->text()); // a refusal stops the store
         b.edit->setModified(false);
     }
 }
@@ -404,11 +402,7 @@ bool TPaymentAdditionDlg::writeField(const QString& field, const QVariant& value
     if (m_refreshing)
         return false;
     Table& p = *m_dm.ATPayment;
-    return guarded(this, [&] {
-        if (!p.isEditing())
-            p.edit();
-        p.setValue(QStringView(field), value);
-    });
+    return guarded(this, [&] { p.editValue(QStringView(field), value); });
 }
 
 void TPaymentAdditionDlg::copyFromPayeeBook(std::initializer_list<QString> fields)
@@ -417,10 +411,8 @@ void TPaymentAdditionDlg::copyFromPayeeBook(std::initializer_list<QString> field
     Table& p = *m_dm.ATPayment;
     const bool hasRow = company.currentRow() >= 0 && !company.isNewRow(company.currentRow());
     guarded(this, [&] {
-        if (!p.isEditing())
-            p.edit();
         for (const QString& f : fields)
-            p.setValue(QStringView(f), hasRow ? company.text(QStringView(f)) : QString());
+            p.editValue(QStringView(f), hasRow ? company.text(QStringView(f)) : QString());
     });
 }
 
@@ -445,9 +437,7 @@ void TPaymentAdditionDlg::LookupComboAccountCloseUp(bool modified)
                                                    col::OwnBank};
     if (modified) {
         guarded(this, [this] {
-            if (!m_dm.ATPayment->isEditing())
-                m_dm.ATPayment->edit();
-            m_dm.ATPayment->setValue(col::PayeeAccount, m_dm.ATCompany->text(col::PayeeAccount));
+            m_dm.ATPayment->editValue(col::PayeeAccount, m_dm.ATCompany->text(col::PayeeAccount));
         });
         copyFromPayeeBook(fields);
         return;
@@ -467,9 +457,7 @@ void TPaymentAdditionDlg::LookupComboNameCloseUp(bool modified)
     if (!modified)
         return;
     guarded(this, [this] {
-        if (!m_dm.ATPayment->isEditing())
-            m_dm.ATPayment->edit();
-        m_dm.ATPayment->setValue(col::PayeeName, m_dm.ATCompany->text(col::PayeeName));
+        m_dm.ATPayment->editValue(col::PayeeName, m_dm.ATCompany->text(col::PayeeName));
     });
     copyFromPayeeBook({col::PayeeAccount, col::PayeeBank, col::PayeePlace, col::OwnBank});
 }

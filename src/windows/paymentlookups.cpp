@@ -106,12 +106,7 @@ void TAppForm::runPaymentLookup(bool byAccount)
     // The editor writes the key, then the close-up copies the payee's details.
     if (modified) {
         const QString key = dlg->keyField();
-        const bool ok = guarded(this, [&] {
-            Table& payment = *m_dm.ATPayment;
-            if (!payment.isEditing())
-                payment.edit();
-            payment.setValue(key, values.value(key));
-        });
+        const bool ok = guarded(this, [&] { m_dm.ATPayment->editValue(key, values.value(key)); });
         if (!ok)
             return;
     }
