@@ -622,16 +622,11 @@ void TAppForm::FileNew1Execute(QObject* sender)
     const QString question = payments ? QStringLiteral("您确定要清空当前支付指令文件？")
                                       : QStringLiteral("您确定要清空当前工资文件？");
     if (MessageBox::question(this, QStringLiteral("提示"), question) == QMessageBox::Yes) {
-        Table* table = payments ? m_dm.ATPayment.get() : m_dm.ATSalary.get();
         const bool ok = guarded(this, [&] {
-            // An unsaved row of the list being cleared goes with it.
-            if (table->isEditing())
-                table->cancel();
-            m_dm.ACmd->setCommandText(
-                payments ? QStringLiteral("delete from Payment where 用户编号 = :user")
-                         : QStringLiteral("delete from salary where 用户编号 = :user"));
-            m_dm.ACmd->execute({m_dm.CurrentUser});
-            table->requery();
+            if (payments)
+                m_dm.clearPayments();
+            else
+                m_dm.clearSalary();
         });
         if (!ok)
             return;

@@ -110,6 +110,26 @@ QString TDataModule2::companyTypeName(const QString& typeId) const
     return truncateToGbkBytes(name.toString(), 10);
 }
 
+void TDataModule2::clearPayments()
+{
+    clearUserRows(*ATPayment, QStringLiteral("delete from Payment where 用户编号 = :user"));
+}
+
+void TDataModule2::clearSalary()
+{
+    clearUserRows(*ATSalary, QStringLiteral("delete from salary where 用户编号 = :user"));
+}
+
+void TDataModule2::clearUserRows(Table& table, const QString& sql)
+{
+    // An unsaved row of the list being cleared goes with it.
+    if (table.isEditing())
+        table.cancel();
+    ACmd->setCommandText(sql);
+    ACmd->execute({CurrentUser});
+    table.requery();
+}
+
 void TDataModule2::create(const QString& databasePath, bool createIfMissing)
 {
     CurrentUser.clear();
