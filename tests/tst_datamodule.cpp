@@ -1,6 +1,6 @@
 // The data module: creation, the not-logged-in filters, the schema upgrade of older
-// payment tables, the looked-up classification names, the row number and the clear
-// commands.
+// payment tables, the looked-up classification names and their list, the row number and
+// the clear commands.
 #include "core/data/datamodule.h"
 #include "core/data/users.h"
 #include "testutil.h"
@@ -262,6 +262,21 @@ private slots:
                  QStringLiteral("1"));
         s.requery();
         QCOMPARE(s.recordCount(), 1); // still visible to its owner
+    }
+
+    // The picker's list: every classification, in pinyin order, not by code.
+    void classificationListInChineseOrder()
+    {
+        Workspace ws;
+        TDataModule2 dm;
+        dm.create(ws.path());
+        execSql(ws.path(),
+                QStringLiteral("insert into CompanyType(type) values ('乙方'),('丙方'),('甲方')"));
+        QStringList listed;
+        for (const TDataModule2::CompanyTypeEntry& t : dm.companyTypeList())
+            listed << t.id + QLatin1Char('=') + t.name;
+        QCOMPARE(listed, (QStringList{QStringLiteral("2=丙方"), QStringLiteral("3=甲方"),
+                                      QStringLiteral("1=乙方")}));
     }
 
     // Clearing takes the logged-in user's rows and the row being typed, nothing else.

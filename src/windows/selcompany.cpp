@@ -5,15 +5,12 @@
 #include "controls/messagebox.h"
 #include "core/data/datamodule.h"
 
-#include <QCollator>
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
-#include <QLocale>
 #include <QPushButton>
 #include <QVBoxLayout>
-#include <algorithm>
 
 namespace bankprep {
 
@@ -94,19 +91,9 @@ void TFrmSelCompany::FormShow()
     ComboType->addItem(QStringLiteral("未归类"));
     TypeIdList << QString();
     guarded(this, [this] {
-        Statement q(m_dm.ADOConn, QStringLiteral("select * from CompanyType order by type"));
-        q.exec();
-        QList<QPair<QString, QString>> types; // id, name
-        while (q.next())
-            types.append({q.value(0).toString(), q.value(1).toString()});
-        // In the Chinese order the grids sort by (the database's own order is by code).
-        QCollator collator{QLocale(QLocale::Chinese, QLocale::China)};
-        std::stable_sort(types.begin(), types.end(), [&](const auto& a, const auto& b) {
-            return collator.compare(a.second, b.second) < 0;
-        });
-        for (const auto& [id, name] : types) {
-            TypeIdList << id;
-            ComboType->addItem(name);
+        for (const TDataModule2::CompanyTypeEntry& type : m_dm.companyTypeList()) {
+            TypeIdList << type.id;
+            ComboType->addItem(type.name);
         }
     });
     // The classification confirmed last time; one deleted since falls back to "全部".
