@@ -1,6 +1,7 @@
 #include "windows/paymentaddition.h"
 #include "core/data/names.h"
 
+#include "controls/dialogbuttons.h"
 #include "controls/messagebox.h"
 #include "core/data/datamodule.h"
 #include "windows/selcompany.h"
@@ -159,24 +160,21 @@ TPaymentAdditionDlg::TPaymentAdditionDlg(TDataModule2& dm, QWidget* parent)
     g2->addWidget(new QLabel(QStringLiteral("备注"), GroupBox2), 1, 0);
     g2->addWidget(DBEdit9, 1, 1, 1, 3);
 
-    OKBtn = new QPushButton(QStringLiteral("确定"), this);
-    OKBtn->setDefault(true);
-    CancelBtn = new QPushButton(QStringLiteral("关闭"), this);
+    const DialogButtons buttons =
+        makeDialogButtons(this, QStringLiteral("确定"), QStringLiteral("关闭"));
+    OKBtn = buttons.ok;
+    CancelBtn = buttons.cancel;
 
     auto* top = new QHBoxLayout;
     top->addWidget(Label5);
     top->addStretch();
     top->addWidget(BtnPrevious);
     top->addWidget(BtnNext);
-    auto* bottom = new QHBoxLayout;
-    bottom->addStretch();
-    bottom->addWidget(OKBtn);
-    bottom->addWidget(CancelBtn);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
     layout->addWidget(GroupBox1);
     layout->addWidget(GroupBox2);
-    layout->addLayout(bottom);
+    layout->addLayout(buttonRow(buttons));
 
     // A field holds exactly what the clerk types; it goes into the shared row when the
     // field is left, or when anything stores or leaves the row (see the record updater).

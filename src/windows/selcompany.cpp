@@ -2,6 +2,7 @@
 #include "core/data/names.h"
 
 #include "controls/dbgrid.h"
+#include "controls/dialogbuttons.h"
 #include "controls/messagebox.h"
 #include "core/data/datamodule.h"
 
@@ -43,22 +44,19 @@ TFrmSelCompany::TFrmSelCompany(TDataModule2& dm, QWidget* parent) : QDialog(pare
     DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
     DBGrid1->setReadOnly(true);
     DBGrid1->horizontalHeader()->setSectionsClickable(true);
-    BtnOk = new QPushButton(QStringLiteral("确认"), this);
-    BtnOk->setDefault(true);
-    BtnCancel = new QPushButton(QStringLiteral("取消"), this);
+    const DialogButtons buttons =
+        makeDialogButtons(this, QStringLiteral("确认"), QStringLiteral("取消"));
+    BtnOk = buttons.ok;
+    BtnCancel = buttons.cancel;
 
     auto* top = new QHBoxLayout;
     top->addWidget(Label1);
     top->addWidget(ComboType);
     top->addStretch();
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(BtnOk);
-    buttons->addWidget(BtnCancel);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
     layout->addWidget(DBGrid1, 1);
-    layout->addLayout(buttons);
+    layout->addLayout(buttonRow(buttons));
 
     connect(ComboType, &QComboBox::currentIndexChanged, this, [this] {
         if (!m_filling)
