@@ -18,6 +18,7 @@ namespace bankprep {
 
 class TDataModule2;
 class TFrmSelCompany;
+struct DialogButtons;
 
 // A drop-down whose list is read from a table each time it opens.
 class TableComboBox : public QComboBox
@@ -97,6 +98,16 @@ private:
         QLineEdit* edit;
         QString field;
     };
+    // The constructor's steps.
+    void buildHeading();
+    void buildPayeeGroup();
+    void buildAccountCombo();
+    void buildAmountGroup();
+    void layOutWindow(const DialogButtons& buttons);
+    void bindFields();
+    void connectCommands();
+    void followPaymentTable();
+
     void writeTypedFields(); // throws DbError
     QString amountText() const;
     void fillAccountLists();
