@@ -9,12 +9,14 @@ class QFileDialog;
 class QDialog;
 class QActionGroup;
 class QMenu;
+class QMenuBar;
 class QStackedWidget;
 class QToolBar;
 class QToolButton;
 
 namespace bankprep {
 
+class DataSource;
 class DBGrid;
 class DBNavigator;
 class ExportCommand;
@@ -24,6 +26,7 @@ class TChgPwdDlg;
 class TDataModule2;
 class TPasswordDlg;
 class TPaymentAdditionDlg;
+struct GridColumn;
 
 // The main window: seven grid pages chosen through the 管理 menu, the toolbar, the
 // menu, the actions and the status bar.
@@ -175,8 +178,16 @@ protected:
 private:
     void buildActions();
     void buildMenu();
+    void buildFileMenu(QMenuBar* bar);
+    void buildEditMenu(QMenuBar* bar);
+    void buildManageMenu(QMenuBar* bar);
+    void connectMenu();
     void buildToolBar();
     void buildPages();
+    void addGridPage(const char* name, DataSource* source, const QList<GridColumn>& cols,
+                     const QString& hint, DBGrid** grid, DBNavigator** nav);
+    void buildPaymentPages();
+    void buildPayeeAndPayrollPages();
     void buildLookups();
     void copyChosenPayee(const QMap<QString, QString>& values, const QStringList& fields);
     void setLoggedInControls(bool on);
