@@ -189,6 +189,9 @@ private:
     void buildPaymentPages();
     void buildPayeeAndPayrollPages();
     void buildLookups();
+    void buildLookupDialogs();
+    void buildPaymentCellEditors();
+    void buildClassificationDropDown();
     void copyChosenPayee(const QMap<QString, QString>& values, const QStringList& fields);
     void setLoggedInControls(bool on);
     void selectPageItem(QAction* item, bool tbNew, Page page);
