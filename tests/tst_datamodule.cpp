@@ -1,6 +1,8 @@
 // The data module: creation, the not-logged-in filters, the schema upgrade of older
-// payment tables, the looked-up classification names and the row number.
+// payment tables, the looked-up classification names and their list, the row number and
+// the clear commands.
 #include "core/data/datamodule.h"
+#include "core/data/users.h"
 #include "testutil.h"
 
 #include <QFile>
@@ -260,6 +262,55 @@ private slots:
                  QStringLiteral("1"));
         s.requery();
         QCOMPARE(s.recordCount(), 1); // still visible to its owner
+    }
+
+    // The picker's list: every classification, in pinyin order, not by code.
+    void classificationListInChineseOrder()
+    {
+        Workspace ws;
+        TDataModule2 dm;
+        dm.create(ws.path());
+        execSql(ws.path(),
+                QStringLiteral("insert into CompanyType(type) values ('乙方'),('丙方'),('甲方')"));
+        QStringList listed;
+        for (const TDataModule2::CompanyTypeEntry& t : dm.companyTypeList())
+            listed << t.id + QLatin1Char('=') + t.name;
+        QCOMPARE(listed, (QStringList{QStringLiteral("2=丙方"), QStringLiteral("3=甲方"),
+                                      QStringLiteral("1=乙方")}));
+    }
+
+    // Clearing takes the logged-in user's rows and the row being typed, nothing else.
+    void clearCommandsTakeOnlyTheUsersRows()
+    {
+        Workspace ws;
+        {
+            Connection conn;
+            conn.open(ws.path());
+        }
+        execSql(ws.path(), QStringLiteral("insert into Payment(收款帐号, 用户编号) values "
+                                          "('P1', '1'), ('P2', '2'), ('P3', '1')"));
+        execSql(ws.path(), QStringLiteral("insert into Salary(员工编号, 用户编号) values "
+                                          "('S1', '1'), ('S2', '2')"));
+        TDataModule2 dm;
+        dm.create(ws.path());
+        applyLogin(dm, QStringLiteral("1"));
+        Table& p = *dm.ATPayment;
+        p.first();
+        p.editValue(u"收款帐号", QStringLiteral("typed"));
+        dm.clearPayments();
+        QCOMPARE(p.recordCount(), 0);
+        // What is left is the untouched new instruction an empty list starts.
+        QVERIFY(!p.isModified());
+        QCOMPARE(p.text(u"收款帐号"), QString());
+        const QString users = QStringLiteral("select group_concat(用户编号, ',') from %1");
+        QCOMPARE(querySingle(ws.path(), users.arg(QStringLiteral("Payment"))).toString(),
+                 QStringLiteral("2"));
+        QCOMPARE(querySingle(ws.path(), users.arg(QStringLiteral("Salary"))).toString(),
+                 QStringLiteral("1,2"));
+        dm.clearSalary();
+        QCOMPARE(dm.ATSalary->recordCount(), 0);
+        QCOMPARE(querySingle(ws.path(), users.arg(QStringLiteral("Salary"))).toString(),
+                 QStringLiteral("2"));
     }
 
     void damagedTableIsReported()

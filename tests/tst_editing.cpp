@@ -4,9 +4,7 @@
 #include "controls/dbgrid.h"
 #include "controls/dbnavigator.h"
 #include "controls/messagebox.h"
-#include "testutil.h"
-#include "windows/application.h"
-#include "windows/logindlg.h"
+#include "guifixture.h"
 #include "windows/mainwindow.h"
 #include "windows/paymentaddition.h"
 #include "windows/selcompanytype.h"
@@ -21,16 +19,12 @@
 using namespace bankprep;
 using namespace testutil;
 
-class TestEditing : public QObject
+class TestEditing : public QObject, GuiFixture
 {
     Q_OBJECT
 
-    std::unique_ptr<Workspace> ws;
-    std::unique_ptr<Instances> in;
-
-    Table& pay() { return *in->DataModule2.ATPayment; }
-    Table& company() { return *in->DataModule2.ATCompany; }
-    TAppForm& form() { return *in->AppForm; }
+    Table& pay() { return *dm().ATPayment; }
+    Table& company() { return *dm().ATCompany; }
     QVariant db(const QString& sql) { return querySingle(ws->path(), sql); }
 
     QModelIndex cell(DBGrid* grid, int row, const char16_t* field)
@@ -65,15 +59,9 @@ class TestEditing : public QObject
     }
 
 private slots:
-    void initTestCase() { MessageBox::enableTestMode(); }
-
     void init()
     {
-        ws = std::make_unique<Workspace>();
-        {
-            Connection c;
-            c.open(ws->path());
-        }
+        newWorkspace();
         execSql(
             ws->path(),
             QStringLiteral("insert into Company(收款帐号, 收款单位, 收款银行, 汇入地点, 溯枫帐号) "
@@ -84,28 +72,15 @@ private slots:
                     "insert into Payment(同城交易, 收款帐号, 溯枫帐号, 收款单位, 收款银行, "
                     "汇入地点, 金额, 大额实时, 用途, 备注, 用户编号) values "
                     "('否','A1000001','否','旧名','旧行','旧地',10000,'否','货款','备','1')"));
-        in = std::make_unique<Instances>();
-        in->create(ws->path());
-        form().setLoginOnFirstShow(false);
-        Modal::setNextHandler([](QDialog* d) {
-            auto* dlg = static_cast<TPasswordDlg*>(d);
-            dlg->OKBtnClick();
-            return dlg->result();
-        });
-        form().LoginClick();
+        startProgram();
+        logIn();
         form().show();
         QApplication::setActiveWindow(&form());
         QVERIFY(QTest::qWaitForWindowExposed(&form()));
         MessageBox::takeShown();
     }
 
-    void cleanup()
-    {
-        in.reset();
-        ws.reset();
-        QCOMPARE(Modal::pendingHandlers(), 0);
-        QCOMPARE(MessageBox::pendingAnswers(), 0);
-    }
+    void cleanup() { tearDown(); }
 
     // ↓ on the last row, the navigator's store button and closing the program all take
     // the text still in the open cell editor.
@@ -152,6 +127,29 @@ private slots:
                  QStringLiteral("王小明"));
         for (const MessageBox::Shown& m : MessageBox::takeShown())
             QVERIFY2(m.icon != QMessageBox::Critical, qPrintable(m.text)); // nothing refused
+    }
+
+    // An account typed as blanks only (spaces, the full-width space of the Chinese input
+    // methods) is stored as typed, but it is no account: the payee book is not offered it.
+    void blankAccountIsNotOfferedToThePayeeBook()
+    {
+        DBGrid* grid = form().DBGridPayment;
+        grid->setFocus();
+        pay().last();
+        QTest::keyClick(grid, Qt::Key_Down); // a new instruction
+        QLineEdit* account = openCell(grid, cell(grid, pay().currentRow(), u"收款帐号"));
+        QVERIFY(account);
+        const QString blanks = QStringLiteral("  \u3000 ");
+        type(blanks);
+        QCOMPARE(account->text(), blanks);
+        key(Qt::Key_Down);
+        QCOMPARE(db(QStringLiteral("select 收款帐号 from Payment where 编号 = 2")).toString(),
+                 blanks);
+        const auto shown = MessageBox::takeShown();
+        QVERIFY2(shown.isEmpty(), shown.isEmpty() ? "" : qPrintable(shown.first().text));
+        QCOMPARE(db(QStringLiteral("select count(*) from Company")).toInt(), 2);
+        QCOMPARE(db(QStringLiteral("select group_concat(收款帐号, ',') from Company")).toString(),
+                 QStringLiteral("A1,C3"));
     }
 
     // Keys typed at once after a click go into the cell, never to a keyboard search that

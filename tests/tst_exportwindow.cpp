@@ -3,11 +3,9 @@
 #include "controls/lookupcombo.h"
 #include "controls/messagebox.h"
 #include "core/data/gbk.h"
-#include "testutil.h"
-#include "windows/application.h"
+#include "guifixture.h"
 #include "windows/exportcommand.h"
 #include "windows/exportdialogs.h"
-#include "windows/logindlg.h"
 #include "windows/mainwindow.h"
 
 #include <QAction>
@@ -40,26 +38,16 @@ void answerSave(const QString& path, QString* title = nullptr)
 
 } // namespace
 
-class TestExportWindow : public QObject
+class TestExportWindow : public QObject, GuiFixture
 {
     Q_OBJECT
 
-    std::unique_ptr<Workspace> ws;
-    std::unique_ptr<Instances> in;
-
-    TAppForm& form() { return *in->AppForm; }
     QString path(const char* name) const { return ws->path(QString::fromLatin1(name)); }
 
 private slots:
-    void initTestCase() { MessageBox::enableTestMode(); }
-
     void init()
     {
-        ws = std::make_unique<Workspace>();
-        {
-            Connection c;
-            c.open(ws->path());
-        }
+        newWorkspace();
         execSql(ws->path(), QStringLiteral("insert into Drawee(付款帐号, 用户编号) values "
                                            "('310100100100', '1'), ('6222', '1')"));
         execSql(ws->path(),
@@ -75,24 +63,11 @@ private slots:
             QStringLiteral(
                 "insert into Salary(员工编号, 姓名, 卡号, 金额, 用户编号) values "
                 "('1','甲','c1',10000,'1'),('2','乙','c2',20000,'1'),('3','丙','c3',NULL,'1')"));
-        in = std::make_unique<Instances>();
-        in->create(ws->path());
-        form().setLoginOnFirstShow(false);
-        Modal::setNextHandler([](QDialog* d) {
-            auto* dlg = static_cast<TPasswordDlg*>(d);
-            dlg->OKBtnClick();
-            return dlg->result();
-        });
-        form().LoginClick();
-        MessageBox::takeShown();
+        startProgram();
+        logIn();
     }
 
-    void cleanup()
-    {
-        in.reset();
-        ws.reset();
-        QCOMPARE(Modal::pendingHandlers(), 0);
-    }
+    void cleanup() { tearDown(); }
 
     void paymentExportAsksForThePayerAccount()
     {

@@ -2,10 +2,8 @@
 // and focus, a run from start to end, and the payee window's progress.
 #include "controls/messagebox.h"
 #include "core/data/gbk.h"
-#include "testutil.h"
-#include "windows/application.h"
+#include "guifixture.h"
 #include "windows/importwindows.h"
-#include "windows/logindlg.h"
 #include "windows/mainwindow.h"
 #include "windows/salaryimportdlg.h"
 
@@ -23,12 +21,9 @@
 using namespace bankprep;
 using namespace testutil;
 
-class TestImportWindow : public QObject
+class TestImportWindow : public QObject, GuiFixture
 {
     Q_OBJECT
-
-    std::unique_ptr<Workspace> ws;
-    std::unique_ptr<Instances> in;
 
     QString writeFile(const char* name, const QByteArray& bytes)
     {
@@ -44,25 +39,12 @@ private slots:
 
     void init()
     {
-        ws = std::make_unique<Workspace>();
-        in = std::make_unique<Instances>();
-        in->create(ws->path());
-        in->AppForm->setLoginOnFirstShow(false);
-        Modal::setNextHandler([](QDialog* d) {
-            auto* dlg = static_cast<TPasswordDlg*>(d);
-            dlg->OKBtnClick();
-            return dlg->result();
-        });
-        in->AppForm->LoginClick();
-        MessageBox::takeShown();
+        newWorkspace(false); // the program creates the database file
+        startProgram();
+        logIn();
     }
 
-    void cleanup()
-    {
-        in.reset();
-        ws.reset();
-        QCOMPARE(Modal::pendingHandlers(), 0);
-    }
+    void cleanup() { tearDown(); }
 
     void paymentWindowDefaults()
     {

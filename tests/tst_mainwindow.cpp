@@ -3,16 +3,18 @@
 // change.
 #include "controls/dbgrid.h"
 #include "controls/dbnavigator.h"
+#include "controls/lookupdlg.h"
 #include "controls/messagebox.h"
 #include "core/data/passwordhash.h"
 #include "core/data/users.h"
-#include "testutil.h"
+#include "guifixture.h"
 #include "windows/about.h"
-#include "windows/application.h"
 #include "windows/chgpwd.h"
+#include "windows/exportdialogs.h"
 #include "windows/logindlg.h"
 #include "windows/mainwindow.h"
 #include "windows/paymentaddition.h"
+#include "windows/selcompany.h"
 #include "windows/selcompanytype.h"
 
 #include <QAction>
@@ -52,25 +54,17 @@ void answerLogin(QStringList passwords)
 
 } // namespace
 
-class TestMainWindow : public QObject
+class TestMainWindow : public QObject, GuiFixture
 {
     Q_OBJECT
 
-    std::unique_ptr<Workspace> ws;
-    std::unique_ptr<Instances> in;
     bool terminated = false;
-
-    TAppForm& form() { return *in->AppForm; }
-    TDataModule2& dm() { return in->DataModule2; }
 
     void start()
     {
         terminated = false;
-        in = std::make_unique<Instances>();
-        in->create(ws->path());
-        form().setLoginOnFirstShow(false);
+        startProgram();
         form().terminate = [this] { terminated = true; };
-        MessageBox::takeShown();
     }
 
     void login(const QString& password = QString())
@@ -84,19 +78,11 @@ class TestMainWindow : public QObject
     int count(const QString& sql) { return querySingle(ws->path(), sql).toInt(); }
 
 private slots:
-    void initTestCase()
-    {
-        MessageBox::enableTestMode();
-        installFontSubstitutes();
-    }
+    void initTestCase() { installFontSubstitutes(); }
 
     void init()
     {
-        ws = std::make_unique<Workspace>();
-        {
-            Connection c;
-            c.open(ws->path());
-        }
+        newWorkspace();
         execSql(ws->path(),
                 QStringLiteral("insert into Payment(收款帐号, 用户编号) values ('P-1a', '1')"));
         execSql(ws->path(),
@@ -114,13 +100,7 @@ private slots:
         start();
     }
 
-    void cleanup()
-    {
-        in.reset();
-        ws.reset();
-        QCOMPARE(Modal::pendingHandlers(), 0);
-        QCOMPARE(MessageBox::pendingAnswers(), 0);
-    }
+    void cleanup() { tearDown(); }
 
     void beforeLoginOnlyTheSharedPagesWork()
     {
@@ -674,6 +654,58 @@ private slots:
         form().PwdChange->trigger();
         QCOMPARE(querySingle(ws->path(), QStringLiteral("select 密码 from \"User\"")).toString(),
                  before);
+    }
+
+    // The closing buttons of every dialog: captions (with their shortcut letters), object
+    // names, which one Enter presses, left to right on screen, and in Tab order.
+    void dialogButtonRows()
+    {
+        auto row = [](QDialog* dlg) {
+            // Which one is the default button is read before showing (the dialog then
+            // makes the focused button the default one for the moment).
+            QList<QPushButton*> defaults;
+            for (QPushButton* b : dlg->findChildren<QPushButton*>()) {
+                if (b->isDefault())
+                    defaults << b;
+            }
+            dlg->show(); // laid out
+            QList<QPushButton*> buttons = dlg->findChildren<QPushButton*>();
+            std::sort(buttons.begin(), buttons.end(), [dlg](QPushButton* a, QPushButton* b) {
+                return a->mapTo(dlg, QPoint()).x() < b->mapTo(dlg, QPoint()).x();
+            });
+            QStringList shown;
+            for (QPushButton* b : buttons)
+                shown << b->text() + QLatin1Char('[') + b->objectName() + QLatin1Char(']') +
+                             (defaults.contains(b) ? QStringLiteral("*") : QString());
+            QStringList tabs;
+            for (QWidget* w = dlg->nextInFocusChain(); w != dlg; w = w->nextInFocusChain()) {
+                if (auto* b = qobject_cast<QPushButton*>(w); b && buttons.contains(b))
+                    tabs << b->text();
+            }
+            dlg->hide();
+            return shown.join(QLatin1Char(' ')) + QStringLiteral(" | ") +
+                   tabs.join(QLatin1Char(' '));
+        };
+        QCOMPARE(row(in->PasswordDlg), QStringLiteral("确定[BitBtn1]* 放弃[BitBtn2] | 确定 放弃"));
+        QCOMPARE(row(in->ChgPwdDlg), QStringLiteral("确定[BitBtn1]* 放弃[BitBtn2] | 确定 放弃"));
+        QCOMPARE(row(in->SelectPaymentDlg), QStringLiteral("确定[]* 取消[] | 确定 取消"));
+        QCOMPARE(row(in->SplitSalaryDlg), QStringLiteral("&Yes[]* 取消[] | &Yes 取消"));
+        QCOMPARE(row(in->SelCompanyType),
+                 QStringLiteral("选定[BitBtn2] 取消[BitBtn3] | 选定 取消"));
+        QCOMPARE(row(in->FrmSelCompany), QStringLiteral("确认[]* 取消[] | 确认 取消"));
+        QCOMPARE(row(form().LookupDlgAccount),
+                 QStringLiteral("账号分类过滤[] 显示全部[] 确定[]* 取消[] | "
+                                "确定 取消 账号分类过滤 显示全部"));
+        QCOMPARE(row(in->AboutBox), QStringLiteral("确定[]* | 确定"));
+        // The detail window: its row at the bottom, the record buttons above it.
+        TPaymentAdditionDlg& detail = *in->PaymentAdditionDlg;
+        QVERIFY(detail.OKBtn->isDefault() && !detail.CancelBtn->isDefault());
+        detail.show();
+        QCOMPARE(detail.OKBtn->text() + detail.CancelBtn->text(), QStringLiteral("确定关闭"));
+        QCOMPARE(detail.OKBtn->y(), detail.CancelBtn->y());
+        QVERIFY(detail.OKBtn->x() < detail.CancelBtn->x());
+        QCOMPARE(detail.OKBtn->nextInFocusChain(), detail.CancelBtn);
+        detail.close();
     }
 };
 

@@ -5,9 +5,7 @@
 #include "controls/lookupcombo.h"
 #include "controls/lookupdlg.h"
 #include "controls/messagebox.h"
-#include "testutil.h"
-#include "windows/application.h"
-#include "windows/logindlg.h"
+#include "guifixture.h"
 #include "windows/mainwindow.h"
 #include "windows/paymentaddition.h"
 #include "windows/selcompany.h"
@@ -27,14 +25,10 @@
 using namespace bankprep;
 using namespace testutil;
 
-class TestPaymentViews : public QObject
+class TestPaymentViews : public QObject, GuiFixture
 {
     Q_OBJECT
 
-    std::unique_ptr<Workspace> ws;
-    std::unique_ptr<Instances> in;
-
-    TDataModule2& dm() { return in->DataModule2; }
     Table& pay() { return *dm().ATPayment; }
     Table& company() { return *dm().ATCompany; }
 
@@ -61,15 +55,9 @@ class TestPaymentViews : public QObject
     }
 
 private slots:
-    void initTestCase() { MessageBox::enableTestMode(); }
-
     void init()
     {
-        ws = std::make_unique<Workspace>();
-        {
-            Connection c;
-            c.open(ws->path());
-        }
+        newWorkspace();
         const QString db = ws->path();
         execSql(db, QStringLiteral(
                         "insert into CompanyType(type) values ('供应商'),('客户')")); // ids 1, 2
@@ -86,24 +74,11 @@ private slots:
                                "备注, 用户编号) values "
                                "('否','X','否','旧名','旧行','旧地',10000,'否','货款','备','1'),"
                                "('是','Y','是','某','',NULL,20000,'否','货款','','1')"));
-        in = std::make_unique<Instances>();
-        in->create(db);
-        in->AppForm->setLoginOnFirstShow(false);
-        Modal::setNextHandler([](QDialog* d) {
-            auto* dlg = static_cast<TPasswordDlg*>(d);
-            dlg->OKBtnClick();
-            return dlg->result();
-        });
-        in->AppForm->LoginClick();
-        MessageBox::takeShown();
+        startProgram();
+        logIn();
     }
 
-    void cleanup()
-    {
-        in.reset();
-        ws.reset();
-        QCOMPARE(Modal::pendingHandlers(), 0);
-    }
+    void cleanup() { tearDown(); }
 
     // ---- lookups -----------------------------------------------------------------
 

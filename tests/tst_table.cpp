@@ -116,6 +116,7 @@ private slots:
     void markersOnEmptySet();
     void newRows();
     void postInsertAndUpdate();
+    void editValueBeginsEditing();
     void beforePostAndRefusals();
     void postErrorHandler();
     void widthRefusal();
@@ -542,6 +543,31 @@ void TestTable::postInsertAndUpdate()
             countRows(db.path(), QStringLiteral("Payment"), QStringLiteral("收款帐号 = 'changed'")),
             0);
     }
+}
+
+// Setting a field as a view does: a stored row is begun to be edited, a row in editing
+// (a new row too) keeps its state and what it holds already.
+void TestTable::editValueBeginsEditing()
+{
+    Db db;
+    addPayment(db.path(), QStringLiteral("A"));
+    Table t(db.conn, QStringLiteral("Payment"));
+    t.open();
+    QCOMPARE(t.state(), Table::State::Browse);
+    t.editValue(kUnit, QStringLiteral("甲公司"));
+    QCOMPARE(t.state(), Table::State::Edit);
+    QVERIFY(t.isModified());
+    t.editValue(kNote, QStringLiteral("月结"));
+    t.post();
+    QCOMPARE(testutil::querySingle(db.path(), QStringLiteral("select 收款单位 || '/' || 备注 "
+                                                             "from Payment where 收款帐号 = 'A'"))
+                 .toString(),
+             QStringLiteral("甲公司/月结"));
+    t.append();
+    t.editValue(kAccount, QStringLiteral("B"));
+    QCOMPARE(t.state(), Table::State::Insert);
+    t.post();
+    QCOMPARE(countRows(db.path(), QStringLiteral("Payment")), 2);
 }
 
 void TestTable::beforePostAndRefusals()

@@ -1,10 +1,10 @@
 #include "controls/lookupdlg.h"
 
 #include "controls/dbgrid.h"
+#include "controls/dialogbuttons.h"
 #include "controls/messagebox.h"
 #include "core/data/datamodule.h"
 
-#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QPushButton>
@@ -26,21 +26,16 @@ TLookupDlg::TLookupDlg(DataSource* source, const QString& title, const QString& 
     List->setMaximumHeight(209);
     List->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     List->setStyleSheet(QStringLiteral("QTableView { background: white; }"));
-    BtnOk = new QPushButton(QStringLiteral("确定"), this);
-    BtnOk->setDefault(true);
-    BtnCancel = new QPushButton(QStringLiteral("取消"), this);
+    const DialogButtons buttons =
+        makeDialogButtons(this, QStringLiteral("确定"), QStringLiteral("取消"));
+    BtnOk = buttons.ok;
+    BtnCancel = buttons.cancel;
     UserButton1 = new QPushButton(QStringLiteral("账号分类过滤"), this);
     UserButton2 = new QPushButton(QStringLiteral("显示全部"), this);
-    auto* buttons = new QHBoxLayout;
-    buttons->addWidget(UserButton1);
-    buttons->addWidget(UserButton2);
-    buttons->addStretch();
-    buttons->addWidget(BtnOk);
-    buttons->addWidget(BtnCancel);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(SearchEdit);
     layout->addWidget(List);
-    layout->addLayout(buttons);
+    layout->addLayout(buttonRow(buttons, RowPlacement::Right, {UserButton1, UserButton2}));
     resize(560, 300);
 
     connect(SearchEdit, &QLineEdit::textEdited, this, &TLookupDlg::search);

@@ -23,12 +23,12 @@ public:
     TLookupDlg(DataSource* source, const QString& title, const QString& keyField,
                const QList<GridColumn>& columns, QWidget* parent = nullptr);
 
-    QLineEdit* SearchEdit;
-    DBGrid* List;
-    QPushButton* BtnOk;
-    QPushButton* BtnCancel;
-    QPushButton* UserButton1;
-    QPushButton* UserButton2;
+    QLineEdit* SearchEdit;    // typing moves to the first row whose key begins so
+    DBGrid* List;             // the table's rows, read-only
+    QPushButton* BtnOk;       // 确定: confirms the current row (result 1)
+    QPushButton* BtnCancel;   // 取消 (result 2)
+    QPushButton* UserButton1; // 账号分类过滤
+    QPushButton* UserButton2; // 显示全部
 
     const QString& keyField() const { return m_keyField; }
     // Moves to the first row whose key begins with the text (letter case ignored).

@@ -181,17 +181,13 @@ bool TableModel::write(const QModelIndex& index, const QVariant& value, int role
         return false;
     if (isCheckToggle) {
         const bool checked = Qt::CheckState(value.toInt()) == Qt::Checked;
-        if (!m_table->isEditing())
-            m_table->edit();
-        m_table->setValue(name, checked ? yes() : no());
+        m_table->editValue(name, checked ? yes() : no());
         return true;
     }
     const QString text = value.toString();
     if (text == m_table->text(name))
         return true; // nothing changed: an untouched row stays untouched
-    if (!m_table->isEditing())
-        m_table->edit();
-    m_table->setValue(name, text);
+    m_table->editValue(name, text);
     return true;
 }
 

@@ -13,10 +13,10 @@ class TAboutBox : public QDialog
 public:
     explicit TAboutBox(QWidget* parent = nullptr);
 
-    QLabel* ProgramIcon;
-    QLabel* ProductName;
-    QLabel* Version;
-    QPushButton* OKButton;
+    QLabel* ProgramIcon;   // the bank's logo banner
+    QLabel* ProductName;   // 网上银行预处理子系统
+    QLabel* Version;       // 版本号： 1.0
+    QPushButton* OKButton; // 确定
 };
 
 } // namespace bankprep

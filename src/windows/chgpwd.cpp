@@ -1,5 +1,6 @@
 #include "windows/chgpwd.h"
 
+#include "controls/dialogbuttons.h"
 #include "controls/messagebox.h"
 #include "core/data/datamodule.h"
 #include "core/data/users.h"
@@ -28,12 +29,12 @@ TChgPwdDlg::TChgPwdDlg(TDataModule2& dm, QWidget* parent) : QDialog(parent), m_d
     NewPwd = edit(QStringLiteral("新密码"), "NewPwd", 54);
     PwdAgain = edit(QStringLiteral("重复新密码"), "PwdAgain", 100);
 
-    BitBtn1 = new QPushButton(QStringLiteral("确定"), this);
-    BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
+    const DialogButtons buttons =
+        makeDialogButtons(this, QStringLiteral("确定"), QStringLiteral("放弃"),
+                          QStringLiteral("BitBtn1"), QStringLiteral("BitBtn2"));
+    BitBtn1 = buttons.ok;
     BitBtn1->setGeometry(32, 160, 80, 27);
-    BitBtn1->setDefault(true);
-    BitBtn2 = new QPushButton(QStringLiteral("放弃"), this);
-    BitBtn2->setObjectName(QStringLiteral("BitBtn2"));
+    BitBtn2 = buttons.cancel;
     BitBtn2->setGeometry(128, 160, 80, 27);
     setTabOrder(OldPwd, NewPwd);
     setTabOrder(NewPwd, PwdAgain);

@@ -17,11 +17,11 @@ class TChgPwdDlg : public QDialog
 public:
     explicit TChgPwdDlg(TDataModule2& dm, QWidget* parent = nullptr);
 
-    QLineEdit* OldPwd;
-    QLineEdit* NewPwd;
-    QLineEdit* PwdAgain;
-    QPushButton* BitBtn1;
-    QPushButton* BitBtn2;
+    QLineEdit* OldPwd;    // 旧密码
+    QLineEdit* NewPwd;    // 新密码
+    QLineEdit* PwdAgain;  // 重复新密码
+    QPushButton* BitBtn1; // 确定: checks, then stores the new password
+    QPushButton* BitBtn2; // 放弃
 
     void BitBtn1Click();
 

@@ -26,7 +26,7 @@ public:
     void exportSalary();
     void exportPayees();
 
-    QFileDialog* SaveDialog;
+    QFileDialog* SaveDialog; // the save dialog of the three exports
 
 private:
     // Shows the save dialog; empty when cancelled.

@@ -1,13 +1,13 @@
 #include "windows/exportdialogs.h"
 #include "core/data/names.h"
 
+#include "controls/dialogbuttons.h"
 #include "controls/lookupcombo.h"
 #include "controls/messagebox.h"
 #include "core/data/datamodule.h"
 
 #include <QComboBox>
 #include <QGridLayout>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -18,15 +18,11 @@ namespace bankprep {
 namespace {
 
 // The form above, the buttons at the bottom right; the dialog keeps its size.
-void layOut(QDialog* dialog, QGridLayout* form, QPushButton* ok, QPushButton* cancel)
+void layOut(QDialog* dialog, QGridLayout* form, const DialogButtons& buttons)
 {
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
     auto* layout = new QVBoxLayout(dialog);
     layout->addLayout(form);
-    layout->addLayout(buttons);
+    layout->addLayout(buttonRow(buttons));
     layout->setSizeConstraint(QLayout::SetFixedSize);
 }
 
@@ -46,16 +42,17 @@ TSelectPaymentDlg::TSelectPaymentDlg(TDataModule2& dm, QWidget* parent) : QDialo
     DBLookupComboDrawee->setMinimumWidth(260);
     DBLookupComboDrawee->setToolTip(QStringLiteral("选择当前用户可使用付款帐号"));
     DBLookupComboDrawee->setStatusTip(QStringLiteral("选择当前用户可使用付款帐号"));
-    BitBtn1 = new QPushButton(QStringLiteral("确定"), this);
-    BitBtn1->setDefault(true);
-    BitBtn2 = new QPushButton(QStringLiteral("取消"), this);
+    const DialogButtons buttons =
+        makeDialogButtons(this, QStringLiteral("确定"), QStringLiteral("取消"));
+    BitBtn1 = buttons.ok;
+    BitBtn2 = buttons.cancel;
 
     auto* grid = new QGridLayout;
     grid->addWidget(Label2, 0, 0);
     grid->addWidget(DBText1, 0, 1);
     grid->addWidget(Label1, 1, 0, 1, 2);
     grid->addWidget(DBLookupComboDrawee, 2, 0, 1, 2);
-    layOut(this, grid, BitBtn1, BitBtn2);
+    layOut(this, grid, buttons);
 
     connect(BitBtn1, &QPushButton::clicked, this, &TSelectPaymentDlg::BitBtn1Click);
     connect(BitBtn2, &QPushButton::clicked, this, &TSelectPaymentDlg::reject);
@@ -108,16 +105,17 @@ TSplitSalaryDlg::TSplitSalaryDlg(QWidget* parent) : QDialog(parent)
     Label2 = new QLabel(QStringLiteral("每文件记录数："), this);
     recPerFile = new QLineEdit(this);
     recPerFile->setObjectName(QStringLiteral("recPerFile"));
-    BitBtn1 = new QPushButton(QStringLiteral("&Yes"), this);
-    BitBtn1->setDefault(true);
-    BitBtn2 = new QPushButton(QStringLiteral("取消"), this);
+    const DialogButtons buttons =
+        makeDialogButtons(this, QStringLiteral("&Yes"), QStringLiteral("取消"));
+    BitBtn1 = buttons.ok;
+    BitBtn2 = buttons.cancel;
 
     auto* grid = new QGridLayout;
     grid->addWidget(Label1, 0, 0);
     grid->addWidget(recCount, 0, 1);
     grid->addWidget(Label2, 1, 0);
     grid->addWidget(recPerFile, 1, 1);
-    layOut(this, grid, BitBtn1, BitBtn2);
+    layOut(this, grid, buttons);
 
     connect(BitBtn1, &QPushButton::clicked, this, &TSplitSalaryDlg::BitBtn1Click);
     connect(BitBtn2, &QPushButton::clicked, this, &TSplitSalaryDlg::reject);

@@ -19,12 +19,12 @@ class TSelectPaymentDlg : public QDialog
 public:
     explicit TSelectPaymentDlg(TDataModule2& dm, QWidget* parent = nullptr);
 
-    QLabel* Label2;
-    QLabel* DBText1;
-    QLabel* Label1;
-    LookupCombo* DBLookupComboDrawee;
-    QPushButton* BitBtn1;
-    QPushButton* BitBtn2;
+    QLabel* Label2;                   // label 当前用户编号:
+    QLabel* DBText1;                  // the current user's number
+    QLabel* Label1;                   // label 请选择支付帐号
+    LookupCombo* DBLookupComboDrawee; // the current user's payer accounts
+    QPushButton* BitBtn1;             // 确定: checks a payer account is chosen
+    QPushButton* BitBtn2;             // 取消
 
     // Fills the list with the current user's payer accounts, keeping the last choice.
     void refresh();
@@ -43,12 +43,12 @@ class TSplitSalaryDlg : public QDialog
 public:
     explicit TSplitSalaryDlg(QWidget* parent = nullptr);
 
-    QLabel* Label1;
-    QLabel* recCount;
-    QLabel* Label2;
-    QLineEdit* recPerFile;
-    QPushButton* BitBtn1;
-    QPushButton* BitBtn2;
+    QLabel* Label1;        // label 工资文件总记录数：
+    QLabel* recCount;      // the number of payroll lines
+    QLabel* Label2;        // label 每文件记录数：
+    QLineEdit* recPerFile; // lines per file
+    QPushButton* BitBtn1;  // &Yes: checks the number typed
+    QPushButton* BitBtn2;  // 取消
 
     void BitBtn1Click();
     void reject() override;

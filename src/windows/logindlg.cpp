@@ -1,5 +1,6 @@
 #include "windows/logindlg.h"
 
+#include "controls/dialogbuttons.h"
 #include "controls/messagebox.h"
 #include "core/data/datamodule.h"
 #include "core/data/users.h"
@@ -30,12 +31,12 @@ TPasswordDlg::TPasswordDlg(TDataModule2& dm, QWidget* parent) : QDialog(parent),
     Password->setEchoMode(QLineEdit::Password);
     Password->setGeometry(24, 44, 206, 23);
 
-    BitBtn1 = new QPushButton(QStringLiteral("确定"), this);
-    BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
+    const DialogButtons buttons =
+        makeDialogButtons(this, QStringLiteral("确定"), QStringLiteral("放弃"),
+                          QStringLiteral("BitBtn1"), QStringLiteral("BitBtn2"));
+    BitBtn1 = buttons.ok;
     BitBtn1->setGeometry(40, 92, 80, 27);
-    BitBtn1->setDefault(true);
-    BitBtn2 = new QPushButton(QStringLiteral("放弃"), this);
-    BitBtn2->setObjectName(QStringLiteral("BitBtn2"));
+    BitBtn2 = buttons.cancel;
     BitBtn2->setGeometry(136, 92, 80, 27);
     setTabOrder(Password, BitBtn1);
     setTabOrder(BitBtn1, BitBtn2);

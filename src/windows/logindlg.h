@@ -18,12 +18,12 @@ class TPasswordDlg : public QDialog
 public:
     explicit TPasswordDlg(TDataModule2& dm, QWidget* parent = nullptr);
 
-    QLineEdit* UserId;
-    QLabel* Label2;
-    QLabel* Label1;
-    QLineEdit* Password;
-    QPushButton* BitBtn1;
-    QPushButton* BitBtn2;
+    QLineEdit* UserId;    // 用户编号, hidden, preset to "1"
+    QLabel* Label2;       // label of UserId, hidden
+    QLabel* Label1;       // label 请输入使用密码
+    QLineEdit* Password;  // the password typed
+    QPushButton* BitBtn1; // 确定: checks the password
+    QPushButton* BitBtn2; // 放弃: cancels the login, which ends the run
 
     void OKBtnClick();
 

@@ -47,6 +47,27 @@ const QColor kOrange(0xc8, 0x6a, 0x10);
 const QColor kRed(0xb0, 0x30, 0x30);
 const QColor kGrey(0x55, 0x60, 0x6e);
 
+// An item of a menu, with its object name and its hint for the status bar.
+QAction* menuItem(QMenu* menu, const QString& text, const char* name, const QString& hint = {})
+{
+    auto* a = menu->addAction(text);
+    a->setObjectName(QString::fromLatin1(name));
+    if (!hint.isEmpty())
+        a->setStatusTip(hint);
+    return a;
+}
+
+// A grid column: its field, width in characters and title; a check box for 是/否.
+GridColumn gridColumn(const QString& field, int width, const char* title, bool check = false)
+{
+    GridColumn c;
+    c.field = field;
+    c.widthChars = width;
+    c.title = QString::fromUtf8(title);
+    c.checkBox = check;
+    return c;
+}
+
 QFont songti(int pixels, bool bold)
 {
     QFont f(QStringLiteral("宋体"));
@@ -148,39 +169,46 @@ void TAppForm::buildActions()
 void TAppForm::buildMenu()
 {
     QMenuBar* bar = menuBar();
-    auto item = [this](QMenu* menu, const QString& text, const char* name,
-                       const QString& hint = {}) {
-        auto* a = menu->addAction(text);
-        a->setObjectName(QString::fromLatin1(name));
-        if (!hint.isEmpty())
-            a->setStatusTip(hint);
-        Q_UNUSED(this);
-        return a;
-    };
+    buildFileMenu(bar);
+    buildEditMenu(bar);
+    buildManageMenu(bar);
+    Help1 = bar->addMenu(QStringLiteral("帮助"));
+    Help1->setObjectName(QStringLiteral("Help1"));
+    Help1->addAction(HelpAbout1);
 
+    connectMenu();
+}
+
+// 文件: clear, import, export, exit.
+void TAppForm::buildFileMenu(QMenuBar* bar)
+{
     File1 = bar->addMenu(QStringLiteral("文件"));
     File1->setObjectName(QStringLiteral("File1"));
     New = File1->addMenu(glyphIcon(QStringLiteral("清"), kRed), QStringLiteral("新建"));
     New->setObjectName(QStringLiteral("New"));
-    NewPayment = item(New, QStringLiteral("支付指令"), "NewPayment",
-                      QStringLiteral("清空当前用户支付指令表"));
+    NewPayment = menuItem(New, QStringLiteral("支付指令"), "NewPayment",
+                          QStringLiteral("清空当前用户支付指令表"));
     NewSalary =
-        item(New, QStringLiteral("工资表"), "NewSalary", QStringLiteral("清空当前用户工资表"));
-    N3 = item(File1, QStringLiteral("导入支付指令"), "N3");
+        menuItem(New, QStringLiteral("工资表"), "NewSalary", QStringLiteral("清空当前用户工资表"));
+    N3 = menuItem(File1, QStringLiteral("导入支付指令"), "N3");
     Import = FileOpen1;
     File1->addAction(Import);
-    ImportCompany = item(File1, QStringLiteral("导入往来账号"), "ImportCompany");
+    ImportCompany = menuItem(File1, QStringLiteral("导入往来账号"), "ImportCompany");
     Export = File1->addMenu(glyphIcon(QStringLiteral("出"), kOrange), QStringLiteral("导出"));
     Export->setObjectName(QStringLiteral("Export"));
-    ExportPayment = item(Export, QStringLiteral("支付指令"), "ExportPayment",
-                         QStringLiteral("导出当前用户支付指令到文件"));
-    ExportSalary = item(Export, QStringLiteral("工资表"), "ExportSalary",
-                        QStringLiteral("导出当前用户工资表到文件"));
-    ExportCompany = item(Export, QStringLiteral("往来账号"), "ExportCompany");
+    ExportPayment = menuItem(Export, QStringLiteral("支付指令"), "ExportPayment",
+                             QStringLiteral("导出当前用户支付指令到文件"));
+    ExportSalary = menuItem(Export, QStringLiteral("工资表"), "ExportSalary",
+                            QStringLiteral("导出当前用户工资表到文件"));
+    ExportCompany = menuItem(Export, QStringLiteral("往来账号"), "ExportCompany");
     File1->addSeparator();
     FileExitItem = FileExit1;
     File1->addAction(FileExitItem);
+}
 
+// 编辑: the clipboard and the detail window's toggle.
+void TAppForm::buildEditMenu(QMenuBar* bar)
+{
     Edit1 = bar->addMenu(QStringLiteral("编辑"));
     Edit1->setObjectName(QStringLiteral("Edit1"));
     Edit1->addAction(EditCut1);
@@ -188,16 +216,20 @@ void TAppForm::buildMenu()
     Edit1->addAction(EditPaste1);
     ShowAdditionMenuItem = ShowAddition1;
     Edit1->addAction(ShowAdditionMenuItem);
+}
 
+// 管理: login, password and the pages, one of them checked.
+void TAppForm::buildManageMenu(QMenuBar* bar)
+{
     N2 = bar->addMenu(QStringLiteral("管理"));
     N2->setObjectName(QStringLiteral("N2"));
-    Login = item(N2, QStringLiteral("用户登陆"), "Login", QStringLiteral("用户登陆"));
-    PwdChange = item(N2, QStringLiteral("密码修改"), "PwdChange");
+    Login = menuItem(N2, QStringLiteral("用户登陆"), "Login", QStringLiteral("用户登陆"));
+    PwdChange = menuItem(N2, QStringLiteral("密码修改"), "PwdChange");
     N2->addSeparator();
     m_pageGroup = new QActionGroup(this);
     m_pageGroup->setExclusive(true);
     auto page = [&](const QString& text, const char* name, const QString& hint) {
-        QAction* a = item(N2, text, name, hint);
+        QAction* a = menuItem(N2, text, name, hint);
         a->setCheckable(true);
         m_pageGroup->addAction(a);
         return a;
@@ -211,11 +243,10 @@ void TAppForm::buildMenu()
     CompanyType =
         page(QStringLiteral("账户分类管理"), "CompanyType", QStringLiteral("编辑往来账户分类"));
     Use = page(QStringLiteral("常见用途管理"), "Use", QStringLiteral("编辑常见用途"));
+}
 
-    Help1 = bar->addMenu(QStringLiteral("帮助"));
-    Help1->setObjectName(QStringLiteral("Help1"));
-    Help1->addAction(HelpAbout1);
-
+void TAppForm::connectMenu()
+{
     connect(NewPayment, &QAction::triggered, this, [this] { FileNew1Execute(NewPayment); });
     connect(NewSalary, &QAction::triggered, this, [this] { FileNew1Execute(NewSalary); });
     connect(N3, &QAction::triggered, this, [this] { N3Click(); });
@@ -285,39 +316,48 @@ void TAppForm::buildPages()
     Notebook1 = new QStackedWidget(this);
     Notebook1->setObjectName(QStringLiteral("Notebook1"));
     setCentralWidget(Notebook1);
+    // In the order of the Page values.
+    buildPaymentPages();
+    buildPayeeAndPayrollPages();
+    addGridPage("Drawee", m_dm.DSDrawee, {gridColumn(col::PayerAccount, 50, "付款帐号")},
+                QStringLiteral("编辑有效付款帐号"), &DBGridDrawee, &DBNavigatorDrawee);
+    addGridPage("CompanyType", m_dm.DSCompanyType,
+                {gridColumn(col::TypeId, 6, "编号"), gridColumn(col::TypeName, 18, "类型")},
+                QString(), &DBGridCompanyType, &DBNavigatorCompanyType);
+    DBGridCompanyType->setFrozenFirstColumn(true);
+    addGridPage("Use", m_dm.DSUse, {gridColumn(col::Purpose, 20, "用途")}, QString(), &DBGridUse,
+                &DBNavigatorUse);
+}
 
-    auto page = [this](const char* name, DataSource* source, const QList<GridColumn>& cols,
-                       const QString& hint, DBGrid** grid, DBNavigator** nav) {
-        auto* w = new QWidget(Notebook1);
-        w->setObjectName(QString::fromLatin1(name));
-        auto* layout = new QVBoxLayout(w);
-        layout->setContentsMargins(0, 0, 0, 0);
-        layout->setSpacing(0);
-        *grid = new DBGrid(source, cols, w);
-        (*grid)->setStatusTip(hint);
-        (*grid)->setToolTip(QString());
-        *nav = new DBNavigator(source, w);
-        layout->addWidget(*grid, 1);
-        layout->addWidget(*nav);
-        Notebook1->addWidget(w);
-    };
-    auto column = [](const QString& field, int width, const char* title, bool check = false) {
-        GridColumn c;
-        c.field = field;
-        c.widthChars = width;
-        c.title = QString::fromUtf8(title);
-        c.checkBox = check;
-        return c;
-    };
+void TAppForm::addGridPage(const char* name, DataSource* source, const QList<GridColumn>& cols,
+                           const QString& hint, DBGrid** grid, DBNavigator** nav)
+{
+    auto* w = new QWidget(Notebook1);
+    w->setObjectName(QString::fromLatin1(name));
+    auto* layout = new QVBoxLayout(w);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    *grid = new DBGrid(source, cols, w);
+    (*grid)->setStatusTip(hint);
+    (*grid)->setToolTip(QString());
+    *nav = new DBNavigator(source, w);
+    layout->addWidget(*grid, 1);
+    layout->addWidget(*nav);
+    Notebook1->addWidget(w);
+}
 
-    page("PaymentAdd", m_dm.DataSource1,
-         {column(col::RowNo, 5, "序号"), column(col::SameCity, 1, "同城交易", true),
-          column(col::PayeeAccount, 10, "收款帐号"), column(col::OwnBank, 1, "溯枫帐号", true),
-          column(col::PayeeName, 10, "收款单位"), column(col::PayeeBank, 10, "收款银行"),
-          column(col::PayeePlace, 10, "汇入地点"), column(col::Amount, 8, "金额"),
-          column(col::Urgent, 1, "大额实时", true), column(col::Purpose, 20, "用途"),
-          column(col::Remark, 20, "备注")},
-         QStringLiteral("编辑支付指令"), &DBGridPayment, &DBNavigatorPayment);
+// The payment grid, and the search page kept for its place among the pages.
+void TAppForm::buildPaymentPages()
+{
+    addGridPage(
+        "PaymentAdd", m_dm.DataSource1,
+        {gridColumn(col::RowNo, 5, "序号"), gridColumn(col::SameCity, 1, "同城交易", true),
+         gridColumn(col::PayeeAccount, 10, "收款帐号"),
+         gridColumn(col::OwnBank, 1, "溯枫帐号", true), gridColumn(col::PayeeName, 10, "收款单位"),
+         gridColumn(col::PayeeBank, 10, "收款银行"), gridColumn(col::PayeePlace, 10, "汇入地点"),
+         gridColumn(col::Amount, 8, "金额"), gridColumn(col::Urgent, 1, "大额实时", true),
+         gridColumn(col::Purpose, 20, "用途"), gridColumn(col::Remark, 20, "备注")},
+        QStringLiteral("编辑支付指令"), &DBGridPayment, &DBNavigatorPayment);
     DBGridPayment->setCellFont(songti(15, false));
     DBGridPayment->setTitleFont(songti(13, true));
     DBGridPayment->setFrozenFirstColumn(true);
@@ -327,17 +367,23 @@ void TAppForm::buildPages()
     auto* find = new QWidget(Notebook1);
     find->setObjectName(QStringLiteral("PaymentFind"));
     Notebook1->addWidget(find);
+}
 
-    page("CompanyMaintain", m_dm.DSCompany,
-         {column(col::CustomNo, 10, "自定编号"), column(col::PayeeAccount, 10, "收款帐号"),
-          column(col::OwnBank, 7, "溯枫帐号", true), column(col::PayeeBank, 10, "收款银行"),
-          column(col::PayeeName, 10, "收款单位"), column(col::PayeePlace, 10, "汇入地点"),
-          column(col::TypeOfPayee, 10, "账号分类"), column(col::Remark, 20, "备注")},
-         QStringLiteral("编辑常用往来帐户"), &DBGridCompany, &DBNavigatorCompany);
-    page("Salary", m_dm.DSSalary,
-         {column(col::EmployeeNo, 10, "员工编号"), column(col::EmployeeName, 10, "姓名"),
-          column(col::CardNo, 20, "卡号"), column(col::Amount, 20, "实发工资")},
-         QStringLiteral("编辑代发工资表"), &DBGridSalary, &DBNavigatorSalary);
+// The payee book and the payroll list, both sorted by a clicked title.
+void TAppForm::buildPayeeAndPayrollPages()
+{
+    addGridPage(
+        "CompanyMaintain", m_dm.DSCompany,
+        {gridColumn(col::CustomNo, 10, "自定编号"), gridColumn(col::PayeeAccount, 10, "收款帐号"),
+         gridColumn(col::OwnBank, 7, "溯枫帐号", true), gridColumn(col::PayeeBank, 10, "收款银行"),
+         gridColumn(col::PayeeName, 10, "收款单位"), gridColumn(col::PayeePlace, 10, "汇入地点"),
+         gridColumn(col::TypeOfPayee, 10, "账号分类"), gridColumn(col::Remark, 20, "备注")},
+        QStringLiteral("编辑常用往来帐户"), &DBGridCompany, &DBNavigatorCompany);
+    addGridPage("Salary", m_dm.DSSalary,
+                {gridColumn(col::EmployeeNo, 10, "员工编号"),
+                 gridColumn(col::EmployeeName, 10, "姓名"), gridColumn(col::CardNo, 20, "卡号"),
+                 gridColumn(col::Amount, 20, "实发工资")},
+                QStringLiteral("编辑代发工资表"), &DBGridSalary, &DBNavigatorSalary);
     DBNavigatorSalary->setStatusTip(QStringLiteral("编辑工资表"));
     // Title clicks sort the payee book and the payroll list (one field, ascending).
     for (DBGrid* grid : {DBGridCompany, DBGridSalary}) {
@@ -351,14 +397,6 @@ void TAppForm::buildPages()
                         DBGridSalaryTitleButtonClick(field);
                 });
     }
-    page("Drawee", m_dm.DSDrawee, {column(col::PayerAccount, 50, "付款帐号")},
-         QStringLiteral("编辑有效付款帐号"), &DBGridDrawee, &DBNavigatorDrawee);
-    page("CompanyType", m_dm.DSCompanyType,
-         {column(col::TypeId, 6, "编号"), column(col::TypeName, 18, "类型")}, QString(),
-         &DBGridCompanyType, &DBNavigatorCompanyType);
-    DBGridCompanyType->setFrozenFirstColumn(true);
-    page("Use", m_dm.DSUse, {column(col::Purpose, 20, "用途")}, QString(), &DBGridUse,
-         &DBNavigatorUse);
 }
 
 void TAppForm::setPaymentAdditionDlg(TPaymentAdditionDlg* w)
@@ -622,16 +660,11 @@ void TAppForm::FileNew1Execute(QObject* sender)
     const QString question = payments ? QStringLiteral("您确定要清空当前支付指令文件？")
                                       : QStringLiteral("您确定要清空当前工资文件？");
     if (MessageBox::question(this, QStringLiteral("提示"), question) == QMessageBox::Yes) {
-        Table* table = payments ? m_dm.ATPayment.get() : m_dm.ATSalary.get();
         const bool ok = guarded(this, [&] {
-            // An unsaved row of the list being cleared goes with it.
-            if (table->isEditing())
-                table->cancel();
-            m_dm.ACmd->setCommandText(
-                payments ? QStringLiteral("delete from Payment where 用户编号 = :user")
-                         : QStringLiteral("delete from salary where 用户编号 = :user"));
-            m_dm.ACmd->execute({m_dm.CurrentUser});
-            table->requery();
+            if (payments)
+                m_dm.clearPayments();
+            else
+                m_dm.clearSalary();
         });
         if (!ok)
             return;

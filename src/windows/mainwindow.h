@@ -9,12 +9,14 @@ class QFileDialog;
 class QDialog;
 class QActionGroup;
 class QMenu;
+class QMenuBar;
 class QStackedWidget;
 class QToolBar;
 class QToolButton;
 
 namespace bankprep {
 
+class DataSource;
 class DBGrid;
 class DBNavigator;
 class ExportCommand;
@@ -24,6 +26,7 @@ class TChgPwdDlg;
 class TDataModule2;
 class TPasswordDlg;
 class TPaymentAdditionDlg;
+struct GridColumn;
 
 // The main window: seven grid pages chosen through the 管理 menu, the toolbar, the
 // menu, the actions and the status bar.
@@ -97,69 +100,69 @@ public:
     void LookupDlgAccountUserButton1Click();
     void LookupDlgAccountUserButton2Click();
     void LookupDlgAccountCloseDialog();
-    TLookupDlg* LookupDlgAccount = nullptr;
-    TLookupDlg* LookupDlgName = nullptr;
+    TLookupDlg* LookupDlgAccount = nullptr; // lookup dialog of the payment grid's 收款帐号
+    TLookupDlg* LookupDlgName = nullptr;    // lookup dialog of the payment grid's 收款单位
 
     // ---- controls ----
-    QToolBar* ToolBar1;
-    QToolButton* TBNew;
-    QToolButton* TBOpen;
-    QToolButton* ToolButton1;
-    QToolButton* TBSave;
-    QToolButton* ToolButton4;
-    QToolButton* ToolButton5;
-    QToolButton* ToolButton6;
-    QToolButton* TBShow;
-    QStackedWidget* Notebook1;
+    QToolBar* ToolBar1;        // the toolbar below the menu
+    QToolButton* TBNew;        // toolbar 清空数据: clears the list of the page shown
+    QToolButton* TBOpen;       // toolbar 导入工资数据文件 (FileOpen1)
+    QToolButton* ToolButton1;  // toolbar 导入支付指令
+    QToolButton* TBSave;       // toolbar 导出数据文件: exports the list of the page shown
+    QToolButton* ToolButton4;  // toolbar 剪切 (EditCut1)
+    QToolButton* ToolButton5;  // toolbar 复制 (EditCopy1)
+    QToolButton* ToolButton6;  // toolbar 粘贴 (EditPaste1)
+    QToolButton* TBShow;       // toolbar toggle of the detail window (ShowAddition1)
+    QStackedWidget* Notebook1; // the pages, in the order of Page; one shown
 
-    DBGrid* DBGridPayment;
-    DBGrid* DBGridCompany;
-    DBGrid* DBGridSalary;
-    DBGrid* DBGridDrawee;
-    DBGrid* DBGridCompanyType;
-    DBGrid* DBGridUse;
-    DBNavigator* DBNavigatorPayment;
-    DBNavigator* DBNavigatorCompany;
-    DBNavigator* DBNavigatorSalary;
-    DBNavigator* DBNavigatorDrawee;
-    DBNavigator* DBNavigatorCompanyType;
-    DBNavigator* DBNavigatorUse;
+    DBGrid* DBGridPayment;               // page 支付指令: the user's payment instructions
+    DBGrid* DBGridCompany;               // page 往来帐户表: the payee book
+    DBGrid* DBGridSalary;                // page 工资表: the user's payroll lines
+    DBGrid* DBGridDrawee;                // page 付款帐号表: the user's payer accounts
+    DBGrid* DBGridCompanyType;           // page 账户分类管理: the payee classifications
+    DBGrid* DBGridUse;                   // page 常见用途管理: the common purposes
+    DBNavigator* DBNavigatorPayment;     // navigator bar of DBGridPayment
+    DBNavigator* DBNavigatorCompany;     // navigator bar of DBGridCompany
+    DBNavigator* DBNavigatorSalary;      // navigator bar of DBGridSalary
+    DBNavigator* DBNavigatorDrawee;      // navigator bar of DBGridDrawee
+    DBNavigator* DBNavigatorCompanyType; // navigator bar of DBGridCompanyType
+    DBNavigator* DBNavigatorUse;         // navigator bar of DBGridUse
 
-    QMenu* File1;
-    QMenu* New;
-    QAction* NewPayment;
-    QAction* NewSalary;
-    QAction* N3;
-    QAction* Import;
-    QAction* ImportCompany;
-    QMenu* Export;
-    QAction* ExportPayment;
-    QAction* ExportSalary;
-    QAction* ExportCompany;
-    QAction* FileExitItem;
-    QMenu* Edit1;
-    QAction* ShowAdditionMenuItem;
-    QMenu* N2;
-    QAction* Login;
-    QAction* PwdChange;
-    QAction* PaymentAdd;
-    QAction* CompanyMaintain;
-    QAction* Salary;
-    QAction* Drawee;
-    QAction* CompanyType;
-    QAction* Use;
-    QMenu* Help1;
+    QMenu* File1;           // menu 文件
+    QMenu* New;             // 文件 → 新建 (submenu of the clear commands)
+    QAction* NewPayment;    // 文件 → 新建 → 支付指令: clears the user's instructions
+    QAction* NewSalary;     // 文件 → 新建 → 工资表: clears the user's payroll lines
+    QAction* N3;            // 文件 → 导入支付指令
+    QAction* Import;        // 文件 → 导入工资文件 (FileOpen1)
+    QAction* ImportCompany; // 文件 → 导入往来账号
+    QMenu* Export;          // 文件 → 导出 (submenu)
+    QAction* ExportPayment; // 文件 → 导出 → 支付指令
+    QAction* ExportSalary;  // 文件 → 导出 → 工资表
+    QAction* ExportCompany; // 文件 → 导出 → 往来账号
+    QAction* FileExitItem;  // 文件 → 退出 (FileExit1)
+    QMenu* Edit1;           // menu 编辑
+    QAction* ShowAdditionMenuItem; // 编辑 → 显示附加窗口 (ShowAddition1)
+    QMenu* N2;                     // menu 管理
+    QAction* Login;                // 管理 → 用户登陆
+    QAction* PwdChange;            // 管理 → 密码修改
+    QAction* PaymentAdd;           // 管理 → 支付指令: shows that page
+    QAction* CompanyMaintain;      // 管理 → 往来帐户表: shows that page
+    QAction* Salary;               // 管理 → 工资表: shows that page
+    QAction* Drawee;               // 管理 → 付款帐号表: shows that page
+    QAction* CompanyType;          // 管理 → 账户分类管理: shows that page
+    QAction* Use;                  // 管理 → 常见用途管理: shows that page
+    QMenu* Help1;                  // menu 帮助
 
-    QAction* FileNew1;
-    QAction* FileOpen1;
-    QAction* FileSave1;
-    QAction* FileSaveAs1;
-    QAction* FileExit1;
-    QAction* EditCut1;
-    QAction* EditCopy1;
-    QAction* EditPaste1;
-    QAction* HelpAbout1;
-    QAction* ShowAddition1;
+    QAction* FileNew1;      // 新建, Ctrl+N (by itself clears nothing)
+    QAction* FileOpen1;     // 导入工资文件, Ctrl+O: the payroll import
+    QAction* FileSave1;     // 导出, Ctrl+S: exports the list of the page shown
+    QAction* FileSaveAs1;   // 另存为: as 导出
+    QAction* FileExit1;     // 退出: closes the program
+    QAction* EditCut1;      // 剪切, Ctrl+X
+    QAction* EditCopy1;     // 复制, Ctrl+C
+    QAction* EditPaste1;    // 粘贴, Ctrl+V
+    QAction* HelpAbout1;    // 帮助 → 关于...
+    QAction* ShowAddition1; // 显示附加窗口: shows or hides the detail window
 
 signals:
     // The entry points of commands that other windows carry out.
@@ -175,9 +178,20 @@ protected:
 private:
     void buildActions();
     void buildMenu();
+    void buildFileMenu(QMenuBar* bar);
+    void buildEditMenu(QMenuBar* bar);
+    void buildManageMenu(QMenuBar* bar);
+    void connectMenu();
     void buildToolBar();
     void buildPages();
+    void addGridPage(const char* name, DataSource* source, const QList<GridColumn>& cols,
+                     const QString& hint, DBGrid** grid, DBNavigator** nav);
+    void buildPaymentPages();
+    void buildPayeeAndPayrollPages();
     void buildLookups();
+    void buildLookupDialogs();
+    void buildPaymentCellEditors();
+    void buildClassificationDropDown();
     void copyChosenPayee(const QMap<QString, QString>& values, const QStringList& fields);
     void setLoggedInControls(bool on);
     void selectPageItem(QAction* item, bool tbNew, Page page);

@@ -1,6 +1,7 @@
 #include "windows/paymentaddition.h"
 #include "core/data/names.h"
 
+#include "controls/dialogbuttons.h"
 #include "controls/messagebox.h"
 #include "core/data/datamodule.h"
 #include "windows/selcompany.h"
@@ -79,13 +80,35 @@ TPaymentAdditionDlg::TPaymentAdditionDlg(TDataModule2& dm, QWidget* parent)
     setModal(false);
     setFixedSize(516, 367);
 
+    // The controls in their Tab order.
+    buildHeading();
+    buildPayeeGroup();
+    buildAmountGroup();
+    const DialogButtons buttons =
+        makeDialogButtons(this, QStringLiteral("确定"), QStringLiteral("关闭"));
+    OKBtn = buttons.ok;
+    CancelBtn = buttons.cancel;
+    layOutWindow(buttons);
+
+    bindFields();
+    connectCommands();
+    followPaymentTable();
+}
+
+// The title and the record buttons.
+void TPaymentAdditionDlg::buildHeading()
+{
     Label5 = new QLabel(QStringLiteral("支付指令信息"), this);
     QFont heading(QStringLiteral("隶书"));
     heading.setPixelSize(19);
     Label5->setFont(heading);
     BtnPrevious = new QPushButton(QStringLiteral("上一条"), this);
     BtnNext = new QPushButton(QStringLiteral("下一条"), this);
+}
 
+// 收款人: city, account, payee, bank and place.
+void TPaymentAdditionDlg::buildPayeeGroup()
+{
     GroupBox1 = new QGroupBox(QStringLiteral("收 款 人"), this);
     BtnSelCompany = new QPushButton(QStringLiteral("选择收款人"), GroupBox1);
     DBRadioGroup1 = new QGroupBox(GroupBox1);
@@ -95,28 +118,7 @@ TPaymentAdditionDlg::TPaymentAdditionDlg(TDataModule2& dm, QWidget* parent)
     radios->setContentsMargins(6, 2, 6, 2);
     radios->addWidget(RadioSameCity);
     radios->addWidget(RadioOtherCity);
-    LookupComboAccount = new TableComboBox(GroupBox1);
-    LookupComboAccount->setObjectName(QStringLiteral("LookupComboAccount"));
-    LookupComboAccount->setEditable(true);
-    LookupComboAccount->setMaxVisibleItems(6);
-    LookupComboAccount->setInsertPolicy(QComboBox::NoInsert);
-    LookupComboAccount->items = [this] { return columnTexts(*m_dm.ATCompany, col::PayeeAccount); };
-    // The account list opens by itself as the clerk types (6 rows), at the accounts that
-    // begin with what is typed.
-    m_accountCompleter = new QCompleter(new QStringListModel(this), this);
-    m_accountCompleter->setCompletionMode(QCompleter::PopupCompletion);
-    m_accountCompleter->setCaseSensitivity(Qt::CaseInsensitive);
-    m_accountCompleter->setMaxVisibleItems(6);
-    // On the edit itself: the box would take a choice for a row of its own list.
-    LookupComboAccount->lineEdit()->setCompleter(m_accountCompleter);
-    LookupComboAccount->installEventFilter(this); // the box has the focus for its edit
-    LookupComboAccount->lineEdit()->installEventFilter(this);
-    Table* payees = m_dm.ATCompany.get();
-    const auto stale = [this] { m_accountsStale = true; };
-    connect(payees, &Table::wasReset, this, stale);
-    connect(payees, &Table::rowInserted, this, stale);
-    connect(payees, &Table::rowRemoved, this, stale);
-    connect(payees, &Table::rowChanged, this, stale);
+    buildAccountCombo();
     DBCheckBox1 = new QCheckBox(QStringLiteral("是否溯枫银行帐号"), GroupBox1);
     LookupComboName = new TableComboBox(GroupBox1);
     LookupComboName->setObjectName(QStringLiteral("LookupComboName"));
@@ -141,7 +143,38 @@ TPaymentAdditionDlg::TPaymentAdditionDlg(TDataModule2& dm, QWidget* parent)
     g1->addWidget(DBEdit2, 3, 1);
     g1->addWidget(Label4, 3, 2);
     g1->addWidget(DBEdit4, 3, 3);
+}
 
+// The account drop-down, with the list that opens as the clerk types.
+void TPaymentAdditionDlg::buildAccountCombo()
+{
+    LookupComboAccount = new TableComboBox(GroupBox1);
+    LookupComboAccount->setObjectName(QStringLiteral("LookupComboAccount"));
+    LookupComboAccount->setEditable(true);
+    LookupComboAccount->setMaxVisibleItems(6);
+    LookupComboAccount->setInsertPolicy(QComboBox::NoInsert);
+    LookupComboAccount->items = [this] { return columnTexts(*m_dm.ATCompany, col::PayeeAccount); };
+    // The account list opens by itself as the clerk types (6 rows), at the accounts that
+    // begin with what is typed.
+    m_accountCompleter = new QCompleter(new QStringListModel(this), this);
+    m_accountCompleter->setCompletionMode(QCompleter::PopupCompletion);
+    m_accountCompleter->setCaseSensitivity(Qt::CaseInsensitive);
+    m_accountCompleter->setMaxVisibleItems(6);
+    // On the edit itself: the box would take a choice for a row of its own list.
+    LookupComboAccount->lineEdit()->setCompleter(m_accountCompleter);
+    LookupComboAccount->installEventFilter(this); // the box has the focus for its edit
+    LookupComboAccount->lineEdit()->installEventFilter(this);
+    Table* payees = m_dm.ATCompany.get();
+    const auto stale = [this] { m_accountsStale = true; };
+    connect(payees, &Table::wasReset, this, stale);
+    connect(payees, &Table::rowInserted, this, stale);
+    connect(payees, &Table::rowRemoved, this, stale);
+    connect(payees, &Table::rowChanged, this, stale);
+}
+
+// 款项及用途: amount, purpose and remark.
+void TPaymentAdditionDlg::buildAmountGroup()
+{
     GroupBox2 = new QGroupBox(QStringLiteral("款项及用途"), this);
     DBEdit7 = new QLineEdit(GroupBox2);
     DBEdit7->setObjectName(QStringLiteral("DBEdit7"));
@@ -158,26 +191,24 @@ TPaymentAdditionDlg::TPaymentAdditionDlg(TDataModule2& dm, QWidget* parent)
     g2->addWidget(LookupComboPurpose, 0, 3);
     g2->addWidget(new QLabel(QStringLiteral("备注"), GroupBox2), 1, 0);
     g2->addWidget(DBEdit9, 1, 1, 1, 3);
+}
 
-    OKBtn = new QPushButton(QStringLiteral("确定"), this);
-    OKBtn->setDefault(true);
-    CancelBtn = new QPushButton(QStringLiteral("关闭"), this);
-
+void TPaymentAdditionDlg::layOutWindow(const DialogButtons& buttons)
+{
     auto* top = new QHBoxLayout;
     top->addWidget(Label5);
     top->addStretch();
     top->addWidget(BtnPrevious);
     top->addWidget(BtnNext);
-    auto* bottom = new QHBoxLayout;
-    bottom->addStretch();
-    bottom->addWidget(OKBtn);
-    bottom->addWidget(CancelBtn);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
     layout->addWidget(GroupBox1);
     layout->addWidget(GroupBox2);
-    layout->addLayout(bottom);
+    layout->addLayout(buttonRow(buttons));
+}
 
+void TPaymentAdditionDlg::bindFields()
+{
     // A field holds exactly what the clerk types; it goes into the shared row when the
     // field is left, or when anything stores or leaves the row (see the record updater).
     // The first key only begins editing the instruction.
@@ -196,6 +227,11 @@ TPaymentAdditionDlg::TPaymentAdditionDlg(TDataModule2& dm, QWidget* parent)
         QLineEdit* edit = b.edit;
         connect(edit, &QLineEdit::editingFinished, this, [this, edit] { fieldLeft(edit); });
     }
+}
+
+// The clicks and choices that write into the instruction or run a command.
+void TPaymentAdditionDlg::connectCommands()
+{
     connect(RadioSameCity, &QRadioButton::clicked, this,
             [this] { writeField(col::SameCity, YesText); });
     connect(RadioOtherCity, &QRadioButton::clicked, this,
@@ -235,7 +271,10 @@ TPaymentAdditionDlg::TPaymentAdditionDlg(TDataModule2& dm, QWidget* parent)
     connect(BtnNext, &QPushButton::clicked, this, &TPaymentAdditionDlg::BtnNextClick);
     connect(OKBtn, &QPushButton::clicked, this, &TPaymentAdditionDlg::OKBtnClick);
     connect(CancelBtn, &QPushButton::clicked, this, &TPaymentAdditionDlg::CancelBtnClick);
+}
 
+void TPaymentAdditionDlg::followPaymentTable()
+{
     Table* p = m_dm.ATPayment.get();
     // A change of the fields of the same row never overwrites a field being typed; a
     // move to another row (what was typed went into the row first) or a cancel shows
@@ -271,9 +310,7 @@ void TPaymentAdditionDlg::writeTypedFields()
     for (const BoundField& b : m_fields) {
         if (!b.edit->isModified())
             continue;
-        if (!p.isEditing())
-            p.edit();
-        p.setValue(QStringView(b.field), b.edit->text()); // a refusal stops the store
+        p.editValue(QStringView(b.field), b.edit->text()); // a refusal stops the store
         b.edit->setModified(false);
     }
 }
@@ -404,11 +441,7 @@ bool TPaymentAdditionDlg::writeField(const QString& field, const QVariant& value
     if (m_refreshing)
         return false;
     Table& p = *m_dm.ATPayment;
-    return guarded(this, [&] {
-        if (!p.isEditing())
-            p.edit();
-        p.setValue(QStringView(field), value);
-    });
+    return guarded(this, [&] { p.editValue(QStringView(field), value); });
 }
 
 void TPaymentAdditionDlg::copyFromPayeeBook(std::initializer_list<QString> fields)
@@ -417,10 +450,8 @@ void TPaymentAdditionDlg::copyFromPayeeBook(std::initializer_list<QString> field
     Table& p = *m_dm.ATPayment;
     const bool hasRow = company.currentRow() >= 0 && !company.isNewRow(company.currentRow());
     guarded(this, [&] {
-        if (!p.isEditing())
-            p.edit();
         for (const QString& f : fields)
-            p.setValue(QStringView(f), hasRow ? company.text(QStringView(f)) : QString());
+            p.editValue(QStringView(f), hasRow ? company.text(QStringView(f)) : QString());
     });
 }
 
@@ -445,9 +476,7 @@ void TPaymentAdditionDlg::LookupComboAccountCloseUp(bool modified)
                                                    col::OwnBank};
     if (modified) {
         guarded(this, [this] {
-            if (!m_dm.ATPayment->isEditing())
-                m_dm.ATPayment->edit();
-            m_dm.ATPayment->setValue(col::PayeeAccount, m_dm.ATCompany->text(col::PayeeAccount));
+            m_dm.ATPayment->editValue(col::PayeeAccount, m_dm.ATCompany->text(col::PayeeAccount));
         });
         copyFromPayeeBook(fields);
         return;
@@ -467,9 +496,7 @@ void TPaymentAdditionDlg::LookupComboNameCloseUp(bool modified)
     if (!modified)
         return;
     guarded(this, [this] {
-        if (!m_dm.ATPayment->isEditing())
-            m_dm.ATPayment->edit();
-        m_dm.ATPayment->setValue(col::PayeeName, m_dm.ATCompany->text(col::PayeeName));
+        m_dm.ATPayment->editValue(col::PayeeName, m_dm.ATCompany->text(col::PayeeName));
     });
     copyFromPayeeBook({col::PayeeAccount, col::PayeeBank, col::PayeePlace, col::OwnBank});
 }

@@ -18,6 +18,7 @@ namespace bankprep {
 
 class TDataModule2;
 class TFrmSelCompany;
+struct DialogButtons;
 
 // A drop-down whose list is read from a table each time it opens.
 class TableComboBox : public QComboBox
@@ -45,27 +46,27 @@ public:
     void setPreviousEnabled(bool enabled) override;
     void setNextEnabled(bool enabled) override;
 
-    QLabel* Label5;
-    QPushButton* BtnPrevious;
-    QPushButton* BtnNext;
-    QGroupBox* GroupBox1;
-    QPushButton* BtnSelCompany;
-    QGroupBox* DBRadioGroup1;
-    QRadioButton* RadioSameCity;
-    QRadioButton* RadioOtherCity;
-    TableComboBox* LookupComboAccount;
-    QCheckBox* DBCheckBox1;
-    TableComboBox* LookupComboName;
-    QCheckBox* dess;
-    QLineEdit* DBEdit2;
-    QLabel* Label4;
-    QLineEdit* DBEdit4;
-    QGroupBox* GroupBox2;
-    QLineEdit* DBEdit7;
-    TableComboBox* LookupComboPurpose;
-    QLineEdit* DBEdit9;
-    QPushButton* OKBtn;
-    QPushButton* CancelBtn;
+    QLabel* Label5;                    // title 支付指令信息
+    QPushButton* BtnPrevious;          // 上一条 (a new instruction is discarded)
+    QPushButton* BtnNext;              // 下一条 (the instruction is stored first)
+    QGroupBox* GroupBox1;              // group 收 款 人
+    QPushButton* BtnSelCompany;        // 选择收款人: the payee picker
+    QGroupBox* DBRadioGroup1;          // 同城交易 as two radio buttons
+    QRadioButton* RadioSameCity;       // 同城转帐: 同城交易 = 是
+    QRadioButton* RadioOtherCity;      // 异地汇款: 同城交易 = 否
+    TableComboBox* LookupComboAccount; // 收款帐号, listing the payee book's accounts
+    QCheckBox* DBCheckBox1;            // 是否溯枫银行帐号: 溯枫帐号
+    TableComboBox* LookupComboName;    // 收款单位, listing the payee book's names
+    QCheckBox* dess;                   // 是否大额实时: 大额实时 (same city only)
+    QLineEdit* DBEdit2;                // 收款银行
+    QLabel* Label4;                    // label of DBEdit4
+    QLineEdit* DBEdit4;                // 汇入地点 (another city only)
+    QGroupBox* GroupBox2;              // group 款项及用途
+    QLineEdit* DBEdit7;                // 金额
+    TableComboBox* LookupComboPurpose; // 用途, listing the common purposes
+    QLineEdit* DBEdit9;                // 备注
+    QPushButton* OKBtn;                // 确定: stores the instruction
+    QPushButton* CancelBtn;            // 关闭: closes the window, dropping a pending edit
 
     // Handlers.
     void DBCheckBox1Click();
@@ -97,6 +98,16 @@ private:
         QLineEdit* edit;
         QString field;
     };
+    // The constructor's steps.
+    void buildHeading();
+    void buildPayeeGroup();
+    void buildAccountCombo();
+    void buildAmountGroup();
+    void layOutWindow(const DialogButtons& buttons);
+    void bindFields();
+    void connectCommands();
+    void followPaymentTable();
+
     void writeTypedFields(); // throws DbError
     QString amountText() const;
     void fillAccountLists();

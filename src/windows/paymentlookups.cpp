@@ -11,7 +11,29 @@
 
 namespace bankprep {
 
+namespace {
+
+// Gives a grid column a lookup button or a drop-down; `editField` is the field the
+// drop-down stores when it is not the one the column shows.
+void setEditor(TableModel* model, int column, GridColumn::Editor editor,
+               const QString& editField = {})
+{
+    auto& c = const_cast<GridColumn&>(model->column(column));
+    c.editor = editor;
+    c.editField = editField;
+}
+
+} // namespace
+
 void TAppForm::buildLookups()
+{
+    buildLookupDialogs();
+    buildPaymentCellEditors();
+    buildClassificationDropDown();
+}
+
+// The two dialogs of the payment grid's lookup cells, over the payee book.
+void TAppForm::buildLookupDialogs()
 {
     auto column = [](const QString& field, int width, const char* title) {
         return GridColumn(field, width, QString::fromUtf8(title));
@@ -34,18 +56,15 @@ void TAppForm::buildLookups()
         connect(dlg, &TLookupDlg::userButton2Clicked, this,
                 [this] { LookupDlgAccountUserButton2Click(); });
     }
+}
 
-    // Cell editors of the payment grid.
+// Cell editors of the payment grid: the payee lookups and the purpose drop-down.
+void TAppForm::buildPaymentCellEditors()
+{
     TableModel* payment = DBGridPayment->tableModel();
     const int account = payment->columnOfField(col::PayeeAccount);
     const int name = payment->columnOfField(col::PayeeName);
     const int purpose = payment->columnOfField(col::Purpose);
-    auto setEditor = [](TableModel* model, int column, GridColumn::Editor editor,
-                        const QString& editField = {}) {
-        auto& c = const_cast<GridColumn&>(model->column(column));
-        c.editor = editor;
-        c.editField = editField;
-    };
     setEditor(payment, account, GridColumn::Editor::Lookup);
     setEditor(payment, name, GridColumn::Editor::Lookup);
     setEditor(payment, purpose, GridColumn::Editor::Combo);
@@ -62,10 +81,13 @@ void TAppForm::buildLookups()
     };
     connect(DBGridPayment, &DBGrid::lookupRequested, this,
             [this, account](int column) { runPaymentLookup(column == account); });
+}
 
-    // The classification drop-down of the payee book: the classifications by number and
-    // name, searched by the name as the clerk types; it stores the classification's id,
-    // and the clear key empties it.
+// The classification drop-down of the payee book: the classifications by number and
+// name, searched by the name as the clerk types; it stores the classification's id,
+// and the clear key empties it.
+void TAppForm::buildClassificationDropDown()
+{
     TableModel* company = DBGridCompany->tableModel();
     const int typeColumn = company->columnOfField(col::TypeOfPayee);
     setEditor(company, typeColumn, GridColumn::Editor::Combo, col::Classification);
@@ -106,12 +128,7 @@ void TAppForm::runPaymentLookup(bool byAccount)
     // The editor writes the key, then the close-up copies the payee's details.
     if (modified) {
         const QString key = dlg->keyField();
-        const bool ok = guarded(this, [&] {
-            Table& payment = *m_dm.ATPayment;
-            if (!payment.isEditing())
-                payment.edit();
-            payment.setValue(key, values.value(key));
-        });
+        const bool ok = guarded(this, [&] { m_dm.ATPayment->editValue(key, values.value(key)); });
         if (!ok)
             return;
     }

@@ -2,18 +2,16 @@
 #include "core/data/names.h"
 
 #include "controls/dbgrid.h"
+#include "controls/dialogbuttons.h"
 #include "controls/messagebox.h"
 #include "core/data/datamodule.h"
 
-#include <QCollator>
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
-#include <QLocale>
 #include <QPushButton>
 #include <QVBoxLayout>
-#include <algorithm>
 
 namespace bankprep {
 
@@ -46,22 +44,19 @@ TFrmSelCompany::TFrmSelCompany(TDataModule2& dm, QWidget* parent) : QDialog(pare
     DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
     DBGrid1->setReadOnly(true);
     DBGrid1->horizontalHeader()->setSectionsClickable(true);
-    BtnOk = new QPushButton(QStringLiteral("确认"), this);
-    BtnOk->setDefault(true);
-    BtnCancel = new QPushButton(QStringLiteral("取消"), this);
+    const DialogButtons buttons =
+        makeDialogButtons(this, QStringLiteral("确认"), QStringLiteral("取消"));
+    BtnOk = buttons.ok;
+    BtnCancel = buttons.cancel;
 
     auto* top = new QHBoxLayout;
     top->addWidget(Label1);
     top->addWidget(ComboType);
     top->addStretch();
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(BtnOk);
-    buttons->addWidget(BtnCancel);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
     layout->addWidget(DBGrid1, 1);
-    layout->addLayout(buttons);
+    layout->addLayout(buttonRow(buttons));
 
     connect(ComboType, &QComboBox::currentIndexChanged, this, [this] {
         if (!m_filling)
@@ -94,19 +89,9 @@ void TFrmSelCompany::FormShow()
     ComboType->addItem(QStringLiteral("未归类"));
     TypeIdList << QString();
     guarded(this, [this] {
-        Statement q(m_dm.ADOConn, QStringLiteral("select * from CompanyType order by type"));
-        q.exec();
-        QList<QPair<QString, QString>> types; // id, name
-        while (q.next())
-            types.append({q.value(0).toString(), q.value(1).toString()});
-        // In the Chinese order the grids sort by (the database's own order is by code).
-        QCollator collator{QLocale(QLocale::Chinese, QLocale::China)};
-        std::stable_sort(types.begin(), types.end(), [&](const auto& a, const auto& b) {
-            return collator.compare(a.second, b.second) < 0;
-        });
-        for (const auto& [id, name] : types) {
-            TypeIdList << id;
-            ComboType->addItem(name);
+        for (const TDataModule2::CompanyTypeEntry& type : m_dm.companyTypeList()) {
+            TypeIdList << type.id;
+            ComboType->addItem(type.name);
         }
     });
     // The classification confirmed last time; one deleted since falls back to "全部".

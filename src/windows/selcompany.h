@@ -21,14 +21,14 @@ class TFrmSelCompany : public QDialog
 public:
     explicit TFrmSelCompany(TDataModule2& dm, QWidget* parent = nullptr);
 
-    QLabel* Label1;
-    QComboBox* ComboType;
-    DBGrid* DBGrid1;
-    QPushButton* BtnOk;
-    QPushButton* BtnCancel;
+    QLabel* Label1;         // label 账户分类：
+    QComboBox* ComboType;   // classification shown: 全部, 未归类, then each by name
+    DBGrid* DBGrid1;        // the payee book's accounts, read-only
+    QPushButton* BtnOk;     // 确认: picks the current account (result 1)
+    QPushButton* BtnCancel; // 取消 (result 2)
 
-    QStringList TypeIdList;
-    QString LastTypeId;
+    QStringList TypeIdList; // key text per ComboType entry ("0" 全部, empty 未归类)
+    QString LastTypeId;     // the classification of the last confirmed pick
 
     // Opens the picker: FormShow, then the modal run.
     int run();

@@ -2,10 +2,10 @@
 #include "core/data/names.h"
 
 #include "controls/dbgrid.h"
+#include "controls/dialogbuttons.h"
 #include "core/data/datamodule.h"
 
 #include <QEvent>
-#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -33,14 +33,13 @@ TSelCompanyType::TSelCompanyType(TDataModule2& dm, QWidget* parent) : QDialog(pa
     Panel1 = new QWidget(this);
     Panel1->setObjectName(QStringLiteral("Panel1"));
     Panel1->setFixedHeight(28);
-    BitBtn2 = new QPushButton(QStringLiteral("选定"), Panel1);
-    BitBtn2->setObjectName(QStringLiteral("BitBtn2"));
-    BitBtn3 = new QPushButton(QStringLiteral("取消"), Panel1);
-    BitBtn3->setObjectName(QStringLiteral("BitBtn3"));
-    auto* buttons = new QHBoxLayout(Panel1);
-    buttons->setContentsMargins(4, 2, 4, 2);
-    buttons->addWidget(BitBtn2);
-    buttons->addWidget(BitBtn3);
+    // No default button: Enter presses the focused one.
+    const DialogButtons buttons = makeDialogButtons(
+        Panel1, QStringLiteral("选定"), QStringLiteral("取消"), QStringLiteral("BitBtn2"),
+        QStringLiteral("BitBtn3"), DefaultButton::None);
+    BitBtn2 = buttons.ok;
+    BitBtn3 = buttons.cancel;
+    buttonRow(buttons, RowPlacement::Left, {}, Panel1)->setContentsMargins(4, 2, 4, 2);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);

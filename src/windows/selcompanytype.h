@@ -19,10 +19,10 @@ class TSelCompanyType : public QDialog
 public:
     explicit TSelCompanyType(TDataModule2& dm, QWidget* parent = nullptr);
 
-    DBGrid* DBGrid1;
-    QWidget* Panel1;
-    QPushButton* BitBtn2;
-    QPushButton* BitBtn3;
+    DBGrid* DBGrid1;      // the classifications (编号, 类型), read-only
+    QWidget* Panel1;      // the panel of the two buttons
+    QPushButton* BitBtn2; // 选定: result 1
+    QPushButton* BitBtn3; // 取消: result 2
 
     void DBGrid1DblClick();
     void reject() override; // closes with result 2

@@ -3,6 +3,10 @@
 
 #include "core/data/gbk.h"
 
+#include <QCollator>
+#include <QLocale>
+#include <algorithm>
+
 namespace bankprep {
 
 TDataModule2::TDataModule2(QObject* parent) : QObject(parent)
@@ -108,6 +112,41 @@ QString TDataModule2::companyTypeName(const QString& typeId) const
         return QString();
     const QVariant name = ATCompanyType->lookup(col::TypeId, typeId, col::TypeName);
     return truncateToGbkBytes(name.toString(), 10);
+}
+
+QList<TDataModule2::CompanyTypeEntry> TDataModule2::companyTypeList()
+{
+    Statement q(ADOConn, QStringLiteral("select * from CompanyType order by type"));
+    q.exec();
+    QList<CompanyTypeEntry> types;
+    while (q.next())
+        types.append({q.value(0).toString(), q.value(1).toString()});
+    // In the Chinese order the grids sort by (the database's own order is by code).
+    QCollator collator{QLocale(QLocale::Chinese, QLocale::China)};
+    std::stable_sort(types.begin(), types.end(), [&](const auto& a, const auto& b) {
+        return collator.compare(a.name, b.name) < 0;
+    });
+    return types;
+}
+
+void TDataModule2::clearPayments()
+{
+    clearUserRows(*ATPayment, QStringLiteral("delete from Payment where 用户编号 = :user"));
+}
+
+void TDataModule2::clearSalary()
+{
+    clearUserRows(*ATSalary, QStringLiteral("delete from salary where 用户编号 = :user"));
+}
+
+void TDataModule2::clearUserRows(Table& table, const QString& sql)
+{
+    // An unsaved row of the list being cleared goes with it.
+    if (table.isEditing())
+        table.cancel();
+    ACmd->setCommandText(sql);
+    ACmd->execute({CurrentUser});
+    table.requery();
 }
 
 void TDataModule2::create(const QString& databasePath, bool createIfMissing)

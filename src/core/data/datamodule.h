@@ -82,7 +82,23 @@ public:
     // column shows (10 bytes of GBK); empty when there is none.
     QString companyTypeName(const QString& typeId) const;
 
+    // Every classification as stored (key text and name), in the Chinese order the grids
+    // sort by: the payee picker's list. Throws DbError.
+    struct CompanyTypeEntry
+    {
+        QString id;
+        QString name;
+    };
+    QList<CompanyTypeEntry> companyTypeList();
+
+    // The clear commands (文件 → 新建): every payment instruction, or payroll line, of
+    // the logged-in user is deleted; a row still being typed in that list goes with them
+    // and the table is read afresh. Other users' rows stay. Throws DbError.
+    void clearPayments();
+    void clearSalary();
+
 private:
+    void clearUserRows(Table& table, const QString& sql);
     void declareFields();
     bool ask(const QString& text);
     void notice(const QString& text);

@@ -605,6 +605,13 @@ void Table::setValue(QStringView fieldName, const QVariant& value)
     notifyRowChanged(m_cur);
 }
 
+void Table::editValue(QStringView fieldName, const QVariant& value)
+{
+    if (!isEditing())
+        edit();
+    setValue(fieldName, value);
+}
+
 void Table::startNewRow(bool atEnd)
 {
     checkNotNotifying();

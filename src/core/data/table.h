@@ -127,6 +127,9 @@ public:
     bool isNull(QStringView fieldName) const { return value(fieldName).isNull(); }
     void setValue(QStringView fieldName, const QVariant& value); // throws DbError
     void setText(QStringView fieldName, const QString& text) { setValue(fieldName, text); }
+    // Sets a field of the current row as typing into a view does: the row is begun to be
+    // edited first when it is not in editing yet. Throws DbError.
+    void editValue(QStringView fieldName, const QVariant& value);
 
     // ---- field access (any presented row) -------------------------------------
     QVariant valueAt(int row, int field) const;
