@@ -16,8 +16,8 @@ using namespace testutil;
 
 namespace {
 
-ImportSettings settingsFor(const ImportRules& rules, const QMap<QString, int>& columns, int start,
-                           const QString& sep = QStringLiteral("|"))
+ImportSettings settingsFor(const ImportRules& rules, const QMap<ImportField, int>& columns,
+                           int start, const QString& sep = QStringLiteral("|"))
 {
     ImportSettings s;
     s.separator = sep;
@@ -25,7 +25,7 @@ ImportSettings settingsFor(const ImportRules& rules, const QMap<QString, int>& c
     s.noText = QStringLiteral("否");
     s.startLine = start;
     for (ImportColumn c : rules.checkOrder) {
-        c.number = columns.value(c.name, 0);
+        c.number = columns.value(c.field, 0);
         s.columns << c;
     }
     return s;
@@ -33,23 +33,23 @@ ImportSettings settingsFor(const ImportRules& rules, const QMap<QString, int>& c
 
 ImportSettings paymentDefaults(int start = 2)
 {
-    QMap<QString, int> cols;
+    QMap<ImportField, int> cols;
     for (const ImportColumn& c : paymentImportColumns())
-        cols.insert(c.name, c.number);
+        cols.insert(c.field, c.number);
     return settingsFor(paymentImportRules(), cols, start);
 }
 
 ImportSettings payeeExportLayout()
 {
     return settingsFor(payeeImportRules(),
-                       {{"EditUnit", 1},
-                        {"EditCompanyType", 2},
-                        {"EditBank", 3},
-                        {"EditAccount", 4},
-                        {"EditSf", 5},
-                        {"EditPlace", 6},
-                        {"EditMemo", 7},
-                        {"EditNo", 8}},
+                       {{ImportField::PayeeName, 1},
+                        {ImportField::Classification, 2},
+                        {ImportField::PayeeBank, 3},
+                        {ImportField::PayeeAccount, 4},
+                        {ImportField::OwnBank, 5},
+                        {ImportField::PayeePlace, 6},
+                        {ImportField::Remark, 7},
+                        {ImportField::CustomNo, 8}},
                        1);
 }
 
@@ -280,19 +280,20 @@ private slots:
         auto check = [&](const ImportRules& r) { return checkImportForm(form, r); };
         ImportCheck c = check(paymentImportRules());
         QCOMPARE(c.message, QStringLiteral("请输入一个分隔符"));
-        QCOMPARE(c.focus, QStringLiteral("ComboSeparator"));
+        QCOMPARE(c.focus, ImportField::Separator);
         form.separatorText = QStringLiteral("|");
         QCOMPARE(check(paymentImportRules()).message, QStringLiteral("该文件不存在！"));
         form.file = file;
         // The payee window has no defaults: the account column comes first.
         c = check(payeeImportRules());
         QCOMPARE(c.message, QStringLiteral("收款账号不能为空值"));
-        QCOMPARE(c.focus, QStringLiteral("EditAccount"));
-        for (const char* n : {"EditAccount", "EditUnit", "EditBank"})
-            form.columnTexts.insert(QString::fromLatin1(n), QStringLiteral("1"));
-        form.columnTexts.insert(QStringLiteral("EditSf"), QStringLiteral("x"));
+        QCOMPARE(c.focus, ImportField::PayeeAccount);
+        for (ImportField f :
+             {ImportField::PayeeAccount, ImportField::PayeeName, ImportField::PayeeBank})
+            form.columnTexts.insert(f, QStringLiteral("1"));
+        form.columnTexts.insert(ImportField::OwnBank, QStringLiteral("x"));
         QCOMPARE(check(payeeImportRules()).message, QStringLiteral("是否溯枫账号应填数字"));
-        form.columnTexts.insert(QStringLiteral("EditSf"), QString());
+        form.columnTexts.insert(ImportField::OwnBank, QString());
         form.startText = QString();
         QCOMPARE(check(payeeImportRules()).message, QStringLiteral("起始导入行号不能为空值"));
         form.startText = QStringLiteral("0");
@@ -306,18 +307,18 @@ private slots:
         // The payment window: blank start reads 0 and fails the lowest, 2.
         form.columnTexts.clear();
         for (const ImportColumn& col : paymentImportColumns())
-            form.columnTexts.insert(col.name, QString::number(col.number));
+            form.columnTexts.insert(col.field, QString::number(col.number));
         form.startText = QString();
         c = check(paymentImportRules());
         QCOMPARE(c.message, QStringLiteral("起始导入行号应大于1"));
-        QCOMPARE(c.focus, QStringLiteral("start"));
-        form.columnTexts.insert(QStringLiteral("yt"), QString());
+        QCOMPARE(c.focus, ImportField::StartLine);
+        form.columnTexts.insert(ImportField::Purpose, QString());
         QCOMPARE(check(paymentImportRules()).message, QStringLiteral("用途不能为空值"));
-        form.columnTexts.insert(QStringLiteral("yt"), QStringLiteral("8"));
-        form.columnTexts.insert(QStringLiteral("skzh"), QStringLiteral("-3"));
-        form.columnTexts.insert(QStringLiteral("sfb"), QStringLiteral("x"));
+        form.columnTexts.insert(ImportField::Purpose, QStringLiteral("8"));
+        form.columnTexts.insert(ImportField::PayeeAccount, QStringLiteral("-3"));
+        form.columnTexts.insert(ImportField::OwnBank, QStringLiteral("x"));
         QCOMPARE(check(paymentImportRules()).message,
-                 QStringLiteral("收款账号不能为负数")); // skzh is checked first
+                 QStringLiteral("收款账号不能为负数")); // the account is checked first
     }
 
     void paymentExportImportsBack()

@@ -58,10 +58,10 @@ TextImportWindow::TextImportWindow(TDataModule2& dm, const QString& title, QWidg
     connect(BtnClose, &QPushButton::clicked, this, &QDialog::accept);
 }
 
-void TextImportWindow::build(const ImportRules& rules,
-                             const QList<QPair<QString, QString>>& screenLabels,
-                             const QMap<QString, QString>& defaults, const QString& startDefault,
-                             const QString& yesNoLabel, const QString& yesNoBeside)
+void TextImportWindow::build(const ImportRules& rules, const QList<ColumnEdit>& edits,
+                             const QMap<ImportField, QString>& defaults,
+                             const QString& startDefault, const QString& yesNoLabel,
+                             std::optional<ImportField> yesNoBeside)
 {
     m_rules = rules;
     StartEdit->setText(startDefault);
@@ -75,12 +75,13 @@ void TextImportWindow::build(const ImportRules& rules,
             col = 0;
         }
     };
-    for (const auto& [name, label] : screenLabels) {
-        auto* edit = new QLineEdit(defaults.value(name), FieldOrder);
+    for (const auto& [field, name, label] : edits) {
+        auto* edit = new QLineEdit(defaults.value(field), FieldOrder);
         edit->setObjectName(name);
         edit->setMaximumWidth(60);
         columnEdits.insert(name, edit);
-        if (name == yesNoBeside) {
+        m_fieldEdits.insert(field, edit);
+        if (field == yesNoBeside) {
             // One framed row: the flag's column and the notation that reads it.
             nextRow();
             auto* frame = new QFrame(FieldOrder);
@@ -102,7 +103,7 @@ void TextImportWindow::build(const ImportRules& rules,
         if (++col == 2)
             nextRow();
     }
-    if (yesNoBeside.isEmpty()) {
+    if (!yesNoBeside) {
         nextRow();
         fields->addWidget(new QLabel(yesNoLabel, FieldOrder), row, 0);
         fields->addWidget(ComboYesNo, row, 1, 1, 3);
@@ -137,6 +138,22 @@ void TextImportWindow::message(const QString& text, QWidget* focus)
     MessageBox::notice(this, text);
     if (focus)
         focus->setFocus();
+}
+
+QWidget* TextImportWindow::control(ImportField field) const
+{
+    switch (field) {
+    case ImportField::Separator:
+        return ComboSeparator;
+    case ImportField::File:
+        return EditFile;
+    case ImportField::StartLine:
+        return StartEdit;
+    case ImportField::YesNo:
+        return ComboYesNo;
+    default:
+        return m_fieldEdits.value(field);
+    }
 }
 
 void TextImportWindow::reject()
@@ -182,18 +199,12 @@ void TextImportWindow::BtnStartClick()
     form.separatorText = ComboSeparator->currentText();
     form.file = EditFile->text();
     form.startText = StartEdit->text();
-    for (auto it = columnEdits.cbegin(); it != columnEdits.cend(); ++it)
+    for (auto it = m_fieldEdits.cbegin(); it != m_fieldEdits.cend(); ++it)
         form.columnTexts.insert(it.key(), it.value()->text());
     form.yesNoText = ComboYesNo->currentText();
     const ImportCheck check = checkImportForm(form, m_rules);
     if (!check.ok) {
-        QWidget* focus =
-            check.focus == QLatin1String("ComboSeparator") ? static_cast<QWidget*>(ComboSeparator)
-            : check.focus == QLatin1String("EditFile")     ? static_cast<QWidget*>(EditFile)
-            : check.focus == QLatin1String("start")        ? static_cast<QWidget*>(StartEdit)
-            : check.focus == QLatin1String("ComboYesNo")   ? static_cast<QWidget*>(ComboYesNo)
-                                                           : columnEdits.value(check.focus);
-        message(check.message, focus);
+        message(check.message, control(check.focus));
         return;
     }
     const ImportSettings& s = check.settings;
@@ -226,20 +237,21 @@ Timptransfer::Timptransfer(TDataModule2& dm, QWidget* parent)
     setObjectName(QStringLiteral("imptransfer"));
     StartEdit->setObjectName(QStringLiteral("start"));
     StatusLabel->setObjectName(QStringLiteral("status"));
-    QMap<QString, QString> defaults;
+    QMap<ImportField, QString> defaults;
     for (const ImportColumn& c : paymentImportColumns())
-        defaults.insert(c.name, QString::number(c.number));
-    build(paymentImportRules(),
-          {{QStringLiteral("sfb"), QStringLiteral("是否溯枫银行账号：")},
-           {QStringLiteral("skzh"), QStringLiteral("收款账号（必填）：")},
-           {QStringLiteral("skdw"), QStringLiteral("收款单位（必填）：")},
-           {QStringLiteral("skyh"), QStringLiteral("收款银行（必填）：")},
-           {QStringLiteral("hrdd"), QStringLiteral("汇入地点：")},
-           {QStringLiteral("je"), QStringLiteral("金额：")},
-           {QStringLiteral("dess"), QStringLiteral("大额实时：")},
-           {QStringLiteral("yt"), QStringLiteral("用途：")},
-           {QStringLiteral("bz"), QStringLiteral("备注：")}},
-          defaults, QStringLiteral("2"), QStringLiteral("是否溯枫银行（大额实时）标志："));
+        defaults.insert(c.field, QString::number(c.number));
+    build(
+        paymentImportRules(),
+        {{ImportField::OwnBank, QStringLiteral("sfb"), QStringLiteral("是否溯枫银行账号：")},
+         {ImportField::PayeeAccount, QStringLiteral("skzh"), QStringLiteral("收款账号（必填）：")},
+         {ImportField::PayeeName, QStringLiteral("skdw"), QStringLiteral("收款单位（必填）：")},
+         {ImportField::PayeeBank, QStringLiteral("skyh"), QStringLiteral("收款银行（必填）：")},
+         {ImportField::PayeePlace, QStringLiteral("hrdd"), QStringLiteral("汇入地点：")},
+         {ImportField::Amount, QStringLiteral("je"), QStringLiteral("金额：")},
+         {ImportField::Urgent, QStringLiteral("dess"), QStringLiteral("大额实时：")},
+         {ImportField::Purpose, QStringLiteral("yt"), QStringLiteral("用途：")},
+         {ImportField::Remark, QStringLiteral("bz"), QStringLiteral("备注：")}},
+        defaults, QStringLiteral("2"), QStringLiteral("是否溯枫银行（大额实时）标志："));
 }
 
 ImportOutcome Timptransfer::runImport(const QByteArray& bytes, const ImportSettings& settings)
@@ -261,16 +273,19 @@ TFrmImportCompany::TFrmImportCompany(TDataModule2& dm, QWidget* parent)
     ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
     ProgressBar1->setRange(0, 100);
     ProgressBar1->setValue(0);
-    build(payeeImportRules(),
-          {{QStringLiteral("EditAccount"), QStringLiteral("收款账号（必填）：")},
-           {QStringLiteral("EditUnit"), QStringLiteral("收款单位（必填）：")},
-           {QStringLiteral("EditBank"), QStringLiteral("收款银行（必填）：")},
-           {QStringLiteral("EditPlace"), QStringLiteral("汇入地点：")},
-           {QStringLiteral("EditMemo"), QStringLiteral("备注：")},
-           {QStringLiteral("EditCompanyType"), QStringLiteral("账号分类：")},
-           {QStringLiteral("EditSf"), QStringLiteral("是否溯枫银行账号：")},
-           {QStringLiteral("EditNo"), QStringLiteral("自定编号：")}},
-          {}, QStringLiteral("1"), QStringLiteral("是/否标志："), QStringLiteral("EditSf"));
+    build(
+        payeeImportRules(),
+        {{ImportField::PayeeAccount, QStringLiteral("EditAccount"),
+          QStringLiteral("收款账号（必填）：")},
+         {ImportField::PayeeName, QStringLiteral("EditUnit"), QStringLiteral("收款单位（必填）：")},
+         {ImportField::PayeeBank, QStringLiteral("EditBank"), QStringLiteral("收款银行（必填）：")},
+         {ImportField::PayeePlace, QStringLiteral("EditPlace"), QStringLiteral("汇入地点：")},
+         {ImportField::Remark, QStringLiteral("EditMemo"), QStringLiteral("备注：")},
+         {ImportField::Classification, QStringLiteral("EditCompanyType"),
+          QStringLiteral("账号分类：")},
+         {ImportField::OwnBank, QStringLiteral("EditSf"), QStringLiteral("是否溯枫银行账号：")},
+         {ImportField::CustomNo, QStringLiteral("EditNo"), QStringLiteral("自定编号：")}},
+        {}, QStringLiteral("1"), QStringLiteral("是/否标志："), ImportField::OwnBank);
     if (auto* layout = findChild<QVBoxLayout*>(QStringLiteral("mainLayout")))
         layout->insertWidget(layout->count() - 1, ProgressBar1);
 }

@@ -4,6 +4,7 @@
 
 #include <QDialog>
 #include <QMap>
+#include <optional>
 
 class QComboBox;
 class QFileDialog;
@@ -34,7 +35,7 @@ public:
     QLabel* StatusLabel;
     QPushButton* BtnStart;
     QPushButton* BtnClose;
-    QMap<QString, QLineEdit*> columnEdits;
+    QMap<QString, QLineEdit*> columnEdits; // by object name
 
     void BtnBrowseClick();
     void BtnStartClick();
@@ -47,15 +48,19 @@ public:
 protected:
     void closeEvent(QCloseEvent* event) override;
     TextImportWindow(TDataModule2& dm, const QString& title, QWidget* parent);
-    // The window's column fields, in the order of the number checks, with the screen
-    // labels; the start line's rules.
-    // Builds the column edits (screen labels in screen order, default texts) and the
-    // layout.
-    // `yesNoBeside`: the edit whose row also holds the yes/no notation (empty: a row of
+    // One column edit: the field it gives the column of, its object name and screen label.
+    struct ColumnEdit
+    {
+        ImportField field;
+        QString objectName;
+        QString label;
+    };
+    // Builds the column edits (in screen order, with their default texts) and the layout.
+    // `yesNoBeside`: the field whose row also holds the yes/no notation (none: a row of
     // its own under the columns).
-    void build(const ImportRules& rules, const QList<QPair<QString, QString>>& screenLabels,
-               const QMap<QString, QString>& defaults, const QString& startDefault,
-               const QString& yesNoLabel, const QString& yesNoBeside = QString());
+    void build(const ImportRules& rules, const QList<ColumnEdit>& edits,
+               const QMap<ImportField, QString>& defaults, const QString& startDefault,
+               const QString& yesNoLabel, std::optional<ImportField> yesNoBeside = {});
     virtual ImportOutcome runImport(const QByteArray& bytes, const ImportSettings& settings) = 0;
 
     TDataModule2& m_dm;
@@ -63,6 +68,8 @@ protected:
 
 private:
     void message(const QString& text, QWidget* focus);
+    QWidget* control(ImportField field) const;
+    QMap<ImportField, QLineEdit*> m_fieldEdits;
     bool m_running = false;
 };
 

@@ -201,10 +201,10 @@ Lines decodeLines(QByteArray bytes, int firstLine)
 
 } // namespace TextImport
 
-int ImportSettings::column(const QString& name) const
+int ImportSettings::column(ImportField field) const
 {
     for (const ImportColumn& c : columns) {
-        if (c.name == name)
+        if (c.field == field)
             return c.number;
     }
     return 0;
@@ -354,7 +354,7 @@ bool decode(const QByteArray& bytes, int firstLine, TextImport::Lines* lines, Im
 ImportCheck checkImportForm(const ImportForm& form, const ImportRules& rules)
 {
     ImportCheck c;
-    auto fail = [&](const QString& message, const QString& focus) {
+    auto fail = [&](const QString& message, ImportField focus) {
         c.ok = false;
         c.message = message;
         c.focus = focus;
@@ -363,43 +363,43 @@ ImportCheck checkImportForm(const ImportForm& form, const ImportRules& rules)
     ImportSettings& s = c.settings;
     s.separator = TextImport::separatorFromCombo(form.separatorText);
     if (s.separator.isEmpty())
-        return fail(QStringLiteral("请输入一个分隔符"), QStringLiteral("ComboSeparator"));
+        return fail(QStringLiteral("请输入一个分隔符"), ImportField::Separator);
     if (form.file.isEmpty() || !QFileInfo(form.file).isFile())
-        return fail(QStringLiteral("该文件不存在！"), QStringLiteral("EditFile"));
+        return fail(QStringLiteral("该文件不存在！"), ImportField::File);
     for (qsizetype i = 0; i <= rules.checkOrder.size(); ++i) {
         if (i == rules.startCheckIndex) {
             const auto problem =
                 TextImport::isNumeric(form.startText, rules.startBlankAllowed, &s.startLine);
             if (problem != TextImport::NumberProblem::None)
                 return fail(TextImport::numberMessage(problem, QStringLiteral("起始导入行号")),
-                            QStringLiteral("start"));
+                            ImportField::StartLine);
         }
         if (i == rules.checkOrder.size())
             break;
         ImportColumn col = rules.checkOrder.at(i);
         const auto problem =
-            TextImport::isNumeric(form.columnTexts.value(col.name), col.blankAllowed, &col.number);
+            TextImport::isNumeric(form.columnTexts.value(col.field), col.blankAllowed, &col.number);
         if (problem != TextImport::NumberProblem::None)
-            return fail(TextImport::numberMessage(problem, col.messageLabel), col.name);
+            return fail(TextImport::numberMessage(problem, col.messageLabel), col.field);
         s.columns << col;
     }
     if (s.startLine < rules.lowestStart)
-        return fail(rules.lowStartMessage, QStringLiteral("start"));
+        return fail(rules.lowStartMessage, ImportField::StartLine);
     if (!TextImport::checkYesNo(form.yesNoText, &s.yesText, &s.noText))
         return fail(QStringLiteral("是/否标志格式应是以‘/’为分隔符的两个字符串"),
-                    QStringLiteral("ComboYesNo"));
+                    ImportField::YesNo);
     c.ok = true;
     return c;
 }
 
 namespace {
 
-QList<ImportColumn> inOrder(const QList<ImportColumn>& cols, const QStringList& names)
+QList<ImportColumn> inOrder(const QList<ImportColumn>& cols, const QList<ImportField>& fields)
 {
     QList<ImportColumn> out;
-    for (const QString& n : names) {
+    for (ImportField f : fields) {
         for (const ImportColumn& c : cols) {
-            if (c.name == n)
+            if (c.field == f)
                 out << c;
         }
     }
@@ -412,9 +412,9 @@ ImportRules paymentImportRules()
 {
     ImportRules r;
     r.checkOrder = inOrder(paymentImportColumns(),
-                           {QStringLiteral("skzh"), QStringLiteral("sfb"), QStringLiteral("skdw"),
-                            QStringLiteral("skyh"), QStringLiteral("hrdd"), QStringLiteral("je"),
-                            QStringLiteral("dess"), QStringLiteral("yt"), QStringLiteral("bz")});
+                           {ImportField::PayeeAccount, ImportField::OwnBank, ImportField::PayeeName,
+                            ImportField::PayeeBank, ImportField::PayeePlace, ImportField::Amount,
+                            ImportField::Urgent, ImportField::Purpose, ImportField::Remark});
     r.startCheckIndex = int(r.checkOrder.size());
     r.startBlankAllowed = true;
     r.lowestStart = 2;
@@ -425,11 +425,11 @@ ImportRules paymentImportRules()
 ImportRules payeeImportRules()
 {
     ImportRules r;
-    r.checkOrder = inOrder(payeeImportColumns(),
-                           {QStringLiteral("EditAccount"), QStringLiteral("EditUnit"),
-                            QStringLiteral("EditBank"), QStringLiteral("EditPlace"),
-                            QStringLiteral("EditMemo"), QStringLiteral("EditSf"),
-                            QStringLiteral("EditCompanyType"), QStringLiteral("EditNo")});
+    r.checkOrder =
+        inOrder(payeeImportColumns(),
+                {ImportField::PayeeAccount, ImportField::PayeeName, ImportField::PayeeBank,
+                 ImportField::PayeePlace, ImportField::Remark, ImportField::OwnBank,
+                 ImportField::Classification, ImportField::CustomNo});
     r.startCheckIndex = 7; // after the classification column, before the own number
     r.startBlankAllowed = false;
     r.lowestStart = 1;
@@ -443,15 +443,15 @@ ImportRules payeeImportRules()
 QList<ImportColumn> paymentImportColumns()
 {
     return {
-        {QStringLiteral("sfb"), QStringLiteral("是否溯枫银行"), false, 2},
-        {QStringLiteral("skzh"), QStringLiteral("收款账号"), false, 3},
-        {QStringLiteral("skdw"), QStringLiteral("收款单位"), false, 4},
-        {QStringLiteral("skyh"), QStringLiteral("收款银行"), true, 5},
-        {QStringLiteral("hrdd"), QStringLiteral("汇入地点"), true, 6},
-        {QStringLiteral("je"), QStringLiteral("金额"), true, 7},
-        {QStringLiteral("dess"), QStringLiteral("大额实时"), true, 10},
-        {QStringLiteral("yt"), QStringLiteral("用途"), false, 8},
-        {QStringLiteral("bz"), QStringLiteral("备注"), true, 9},
+        {ImportField::OwnBank, QStringLiteral("是否溯枫银行"), false, 2},
+        {ImportField::PayeeAccount, QStringLiteral("收款账号"), false, 3},
+        {ImportField::PayeeName, QStringLiteral("收款单位"), false, 4},
+        {ImportField::PayeeBank, QStringLiteral("收款银行"), true, 5},
+        {ImportField::PayeePlace, QStringLiteral("汇入地点"), true, 6},
+        {ImportField::Amount, QStringLiteral("金额"), true, 7},
+        {ImportField::Urgent, QStringLiteral("大额实时"), true, 10},
+        {ImportField::Purpose, QStringLiteral("用途"), false, 8},
+        {ImportField::Remark, QStringLiteral("备注"), true, 9},
     };
 }
 
@@ -467,15 +467,15 @@ ImportOutcome importPayments(TDataModule2& dm, const QByteArray& fileBytes, cons
         return out;
 
     const QStringView sep(s.separator);
-    const int cSfb = s.column(QStringLiteral("sfb"));
-    const int cSkzh = s.column(QStringLiteral("skzh"));
-    const int cSkdw = s.column(QStringLiteral("skdw"));
-    const int cSkyh = s.column(QStringLiteral("skyh"));
-    const int cHrdd = s.column(QStringLiteral("hrdd"));
-    const int cJe = s.column(QStringLiteral("je"));
-    const int cDess = s.column(QStringLiteral("dess"));
-    const int cYt = s.column(QStringLiteral("yt"));
-    const int cBz = s.column(QStringLiteral("bz"));
+    const int cSfb = s.column(ImportField::OwnBank);
+    const int cSkzh = s.column(ImportField::PayeeAccount);
+    const int cSkdw = s.column(ImportField::PayeeName);
+    const int cSkyh = s.column(ImportField::PayeeBank);
+    const int cHrdd = s.column(ImportField::PayeePlace);
+    const int cJe = s.column(ImportField::Amount);
+    const int cDess = s.column(ImportField::Urgent);
+    const int cYt = s.column(ImportField::Purpose);
+    const int cBz = s.column(ImportField::Remark);
     auto flag = [&](QStringView v) -> QStringView {
         return v == QStringView(s.yesText) ? YesText : NoText;
     };
@@ -577,14 +577,14 @@ ImportOutcome importPayments(TDataModule2& dm, const QByteArray& fileBytes, cons
 QList<ImportColumn> payeeImportColumns()
 {
     return {
-        {QStringLiteral("EditAccount"), QStringLiteral("收款账号"), false, 0},
-        {QStringLiteral("EditUnit"), QStringLiteral("收款单位"), false, 0},
-        {QStringLiteral("EditBank"), QStringLiteral("收款银行"), false, 0},
-        {QStringLiteral("EditPlace"), QStringLiteral("汇入地点"), true, 0},
-        {QStringLiteral("EditMemo"), QStringLiteral("备注"), true, 0},
-        {QStringLiteral("EditSf"), QStringLiteral("是否溯枫账号"), true, 0},
-        {QStringLiteral("EditCompanyType"), QStringLiteral("账号分类"), true, 0},
-        {QStringLiteral("EditNo"), QStringLiteral("自定编号"), true, 0},
+        {ImportField::PayeeAccount, QStringLiteral("收款账号"), false, 0},
+        {ImportField::PayeeName, QStringLiteral("收款单位"), false, 0},
+        {ImportField::PayeeBank, QStringLiteral("收款银行"), false, 0},
+        {ImportField::PayeePlace, QStringLiteral("汇入地点"), true, 0},
+        {ImportField::Remark, QStringLiteral("备注"), true, 0},
+        {ImportField::OwnBank, QStringLiteral("是否溯枫账号"), true, 0},
+        {ImportField::Classification, QStringLiteral("账号分类"), true, 0},
+        {ImportField::CustomNo, QStringLiteral("自定编号"), true, 0},
     };
 }
 
@@ -650,14 +650,14 @@ ImportOutcome importPayees(TDataModule2& dm, const QByteArray& fileBytes, const 
         return out;
 
     const QStringView sep(s.separator);
-    const int cAccount = s.column(QStringLiteral("EditAccount"));
-    const int cUnit = s.column(QStringLiteral("EditUnit"));
-    const int cBank = s.column(QStringLiteral("EditBank"));
-    const int cPlace = s.column(QStringLiteral("EditPlace"));
-    const int cMemo = s.column(QStringLiteral("EditMemo"));
-    const int cType = s.column(QStringLiteral("EditCompanyType"));
-    const int cSf = s.column(QStringLiteral("EditSf"));
-    const int cNo = s.column(QStringLiteral("EditNo"));
+    const int cAccount = s.column(ImportField::PayeeAccount);
+    const int cUnit = s.column(ImportField::PayeeName);
+    const int cBank = s.column(ImportField::PayeeBank);
+    const int cPlace = s.column(ImportField::PayeePlace);
+    const int cMemo = s.column(ImportField::Remark);
+    const int cType = s.column(ImportField::Classification);
+    const int cSf = s.column(ImportField::OwnBank);
+    const int cNo = s.column(ImportField::CustomNo);
 
     const qsizetype first = std::max(s.startLine - 1, 0);
     const int toAnalyse = int(std::max<qsizetype>(lines.count() - first, 0));

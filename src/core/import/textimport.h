@@ -99,10 +99,32 @@ struct ImportOutcome
     QStringList messages;
 };
 
-// One column field of an import window.
+// The columns and settings of the delimited-text imports, named for what they hold.
+// The windows map them to their edits, the command-line tool to its options.
+enum class ImportField
+{
+    OwnBank,        // 溯枫帐号: a payee account of this bank
+    PayeeAccount,   // 收款帐号
+    PayeeName,      // 收款单位
+    PayeeBank,      // 收款银行
+    PayeePlace,     // 汇入地点
+    Amount,         // 金额
+    Urgent,         // 大额实时
+    Purpose,        // 用途
+    Remark,         // 备注
+    Classification, // 账号分类, given by its name
+    CustomNo,       // 自定编号
+    // The settings around the columns.
+    Separator,
+    File,
+    StartLine,
+    YesNo,
+};
+
+// One column field of an import.
 struct ImportColumn
 {
-    QString name;         // the edit's name (sfb, skzh, EditAccount, ...)
+    ImportField field;
     QString messageLabel; // used in the number-check messages
     bool blankAllowed = true;
     int number = 0; // 1-based column in the file; 0: not in the file
@@ -116,19 +138,19 @@ struct ImportSettings
     QString noText;
     int startLine = 1;
     QList<ImportColumn> columns;
-    int column(const QString& name) const;
+    int column(ImportField field) const;
 };
 
 // The settings as typed into an import window (or given to the command-line tool),
 // and their checks in the window's order: separator, file, the column numbers and the
 // start line, the lowest start line, the yes/no notation. On failure `message` is the
-// window's text and `focus` names the control that gets the focus.
+// window's text and `focus` the setting whose control gets the focus.
 struct ImportForm
 {
     QString separatorText;
     QString file;
     QString startText;
-    QMap<QString, QString> columnTexts; // by edit name
+    QMap<ImportField, QString> columnTexts;
     QString yesNoText;
 };
 struct ImportRules
@@ -143,16 +165,15 @@ struct ImportCheck
 {
     bool ok = false;
     QString message;
-    QString focus; // "ComboSeparator", "EditFile", an edit name, "start", "ComboYesNo"
+    ImportField focus = ImportField::Separator;
     ImportSettings settings;
 };
 ImportCheck checkImportForm(const ImportForm& form, const ImportRules& rules);
 ImportRules paymentImportRules();
 ImportRules payeeImportRules();
 
-// The payment-instruction import: table Payment, columns sfb skzh skdw skyh hrdd je
-// dess yt bz, user number "1", empty optional texts stored as one space. The window
-// re-reads the payment table after a successful run.
+// The payment-instruction import: table Payment, user number "1", empty optional texts
+// stored as one space. The window re-reads the payment table after a successful run.
 QList<ImportColumn> paymentImportColumns(); // with the window's defaults
 ImportOutcome importPayments(TDataModule2& dm, const QByteArray& fileBytes,
                              const ImportSettings& settings, ImportObserver* observer = nullptr);
