@@ -16,33 +16,29 @@ using namespace testutil;
 
 namespace {
 
-ImportSettings settingsFor(const ImportRules& rules, const QMap<ImportField, int>& columns,
-                           int start, const QString& sep = QStringLiteral("|"))
+ImportSettings settingsFor(const QMap<ImportField, int>& columns, int start,
+                           const QString& sep = QStringLiteral("|"))
 {
     ImportSettings s;
     s.separator = sep;
     s.yesText = QStringLiteral("是");
     s.noText = QStringLiteral("否");
     s.startLine = start;
-    for (ImportColumn c : rules.checkOrder) {
-        c.number = columns.value(c.field, 0);
-        s.columns << c;
-    }
+    s.columns = columns;
     return s;
 }
 
 ImportSettings paymentDefaults(int start = 2)
 {
     QMap<ImportField, int> cols;
-    for (const ImportColumn& c : paymentImportColumns())
-        cols.insert(c.field, c.number);
-    return settingsFor(paymentImportRules(), cols, start);
+    for (const ImportFieldDef& f : paymentImport().fields)
+        cols.insert(f.field, f.defaultColumn);
+    return settingsFor(cols, start);
 }
 
 ImportSettings payeeExportLayout()
 {
-    return settingsFor(payeeImportRules(),
-                       {{ImportField::PayeeName, 1},
+    return settingsFor({{ImportField::PayeeName, 1},
                         {ImportField::Classification, 2},
                         {ImportField::PayeeBank, 3},
                         {ImportField::PayeeAccount, 4},
@@ -277,47 +273,45 @@ private slots:
         form.file = QStringLiteral("/no/such/file");
         form.startText = QStringLiteral("1");
         form.yesNoText = QStringLiteral("是");
-        auto check = [&](const ImportRules& r) { return checkImportForm(form, r); };
-        ImportCheck c = check(paymentImportRules());
+        auto check = [&](const ImportLayout& l) { return checkImportForm(form, l); };
+        ImportCheck c = check(paymentImport());
         QCOMPARE(c.message, QStringLiteral("请输入一个分隔符"));
         QCOMPARE(c.focus, ImportField::Separator);
         form.separatorText = QStringLiteral("|");
-        QCOMPARE(check(paymentImportRules()).message, QStringLiteral("该文件不存在！"));
+        QCOMPARE(check(paymentImport()).message, QStringLiteral("该文件不存在！"));
         form.file = file;
         // The payee window has no defaults: the account column comes first.
-        c = check(payeeImportRules());
+        c = check(payeeImport());
         QCOMPARE(c.message, QStringLiteral("收款账号不能为空值"));
         QCOMPARE(c.focus, ImportField::PayeeAccount);
         for (ImportField f :
              {ImportField::PayeeAccount, ImportField::PayeeName, ImportField::PayeeBank})
             form.columnTexts.insert(f, QStringLiteral("1"));
         form.columnTexts.insert(ImportField::OwnBank, QStringLiteral("x"));
-        QCOMPARE(check(payeeImportRules()).message, QStringLiteral("是否溯枫账号应填数字"));
+        QCOMPARE(check(payeeImport()).message, QStringLiteral("是否溯枫账号应填数字"));
         form.columnTexts.insert(ImportField::OwnBank, QString());
         form.startText = QString();
-        QCOMPARE(check(payeeImportRules()).message, QStringLiteral("起始导入行号不能为空值"));
+        QCOMPARE(check(payeeImport()).message, QStringLiteral("起始导入行号不能为空值"));
         form.startText = QStringLiteral("0");
-        QCOMPARE(check(payeeImportRules()).message, QStringLiteral("起始导入行号应大于0"));
+        QCOMPARE(check(payeeImport()).message, QStringLiteral("起始导入行号应大于0"));
         form.startText = QStringLiteral("1");
-        QCOMPARE(check(payeeImportRules()).message,
+        QCOMPARE(check(payeeImport()).message,
                  QStringLiteral("是/否标志格式应是以‘/’为分隔符的两个字符串"));
         form.yesNoText = QStringLiteral("是/否");
-        QVERIFY(check(payeeImportRules()).ok);
+        QVERIFY(check(payeeImport()).ok);
 
         // The payment window: blank start reads 0 and fails the lowest, 2.
-        form.columnTexts.clear();
-        for (const ImportColumn& col : paymentImportColumns())
-            form.columnTexts.insert(col.field, QString::number(col.number));
+        form.columnTexts = paymentImport().defaultTexts();
         form.startText = QString();
-        c = check(paymentImportRules());
+        c = check(paymentImport());
         QCOMPARE(c.message, QStringLiteral("起始导入行号应大于1"));
         QCOMPARE(c.focus, ImportField::StartLine);
         form.columnTexts.insert(ImportField::Purpose, QString());
-        QCOMPARE(check(paymentImportRules()).message, QStringLiteral("用途不能为空值"));
+        QCOMPARE(check(paymentImport()).message, QStringLiteral("用途不能为空值"));
         form.columnTexts.insert(ImportField::Purpose, QStringLiteral("8"));
         form.columnTexts.insert(ImportField::PayeeAccount, QStringLiteral("-3"));
         form.columnTexts.insert(ImportField::OwnBank, QStringLiteral("x"));
-        QCOMPARE(check(paymentImportRules()).message,
+        QCOMPARE(check(paymentImport()).message,
                  QStringLiteral("收款账号不能为负数")); // the account is checked first
     }
 

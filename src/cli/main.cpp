@@ -256,9 +256,8 @@ int runImport(const QString& db, QStringList args, bool payments)
     form.startText = o.value(QStringLiteral("--start"))
                          .value_or(payments ? QStringLiteral("2") : QStringLiteral("1"));
     form.yesNoText = o.value(QStringLiteral("--yesno")).value_or(QStringLiteral("是/否"));
-    const ImportRules rules = payments ? paymentImportRules() : payeeImportRules();
-    for (const ImportColumn& c : rules.checkOrder)
-        form.columnTexts.insert(c.field, payments ? QString::number(c.number) : QString());
+    const ImportLayout& layout = payments ? paymentImport() : payeeImport();
+    form.columnTexts = layout.defaultTexts();
     const QMap<QString, ImportField>& names = payments ? paymentColumnNames() : payeeColumnNames();
     for (const QString& col : o.values(QStringLiteral("--col"))) {
         const qsizetype eq = col.indexOf(QLatin1Char('='));
@@ -267,15 +266,14 @@ int runImport(const QString& db, QStringList args, bool payments)
             throw Failure{kUsage, QStringLiteral("未知的列：%1").arg(col)};
         form.columnTexts.insert(*field, col.mid(eq + 1));
     }
-    const ImportCheck check = checkImportForm(form, rules);
+    const ImportCheck check = checkImportForm(form, layout);
     if (!check.ok)
         throw Failure{kRefused, check.message};
 
     TDataModule2 dm;
     login(dm, db);
     const QByteArray bytes = FileGuard::readInputFile(file);
-    const ImportOutcome outcome = payments ? importPayments(dm, bytes, check.settings)
-                                           : importPayees(dm, bytes, check.settings);
+    const ImportOutcome outcome = importText(dm, layout, bytes, check.settings);
     if (outcome.kind == ImportOutcome::Success) {
         QTextStream out(stdout);
         for (const QString& m : outcome.messages)

@@ -58,12 +58,12 @@ TextImportWindow::TextImportWindow(TDataModule2& dm, const QString& title, QWidg
     connect(BtnClose, &QPushButton::clicked, this, &QDialog::accept);
 }
 
-void TextImportWindow::build(const ImportRules& rules, const QList<ColumnEdit>& edits,
-                             const QMap<ImportField, QString>& defaults,
+void TextImportWindow::build(const ImportLayout& importLayout, const QList<ColumnEdit>& edits,
                              const QString& startDefault, const QString& yesNoLabel,
                              std::optional<ImportField> yesNoBeside)
 {
-    m_rules = rules;
+    m_layout = &importLayout;
+    const QMap<ImportField, QString> defaults = importLayout.defaultTexts();
     StartEdit->setText(startDefault);
 
     auto* fields = new QGridLayout(FieldOrder);
@@ -202,7 +202,7 @@ void TextImportWindow::BtnStartClick()
     for (auto it = m_fieldEdits.cbegin(); it != m_fieldEdits.cend(); ++it)
         form.columnTexts.insert(it.key(), it.value()->text());
     form.yesNoText = ComboYesNo->currentText();
-    const ImportCheck check = checkImportForm(form, m_rules);
+    const ImportCheck check = checkImportForm(form, *m_layout);
     if (!check.ok) {
         message(check.message, control(check.focus));
         return;
@@ -237,11 +237,8 @@ Timptransfer::Timptransfer(TDataModule2& dm, QWidget* parent)
     setObjectName(QStringLiteral("imptransfer"));
     StartEdit->setObjectName(QStringLiteral("start"));
     StatusLabel->setObjectName(QStringLiteral("status"));
-    QMap<ImportField, QString> defaults;
-    for (const ImportColumn& c : paymentImportColumns())
-        defaults.insert(c.field, QString::number(c.number));
     build(
-        paymentImportRules(),
+        paymentImport(),
         {{ImportField::OwnBank, QStringLiteral("sfb"), QStringLiteral("是否溯枫银行账号：")},
          {ImportField::PayeeAccount, QStringLiteral("skzh"), QStringLiteral("收款账号（必填）：")},
          {ImportField::PayeeName, QStringLiteral("skdw"), QStringLiteral("收款单位（必填）：")},
@@ -251,7 +248,7 @@ Timptransfer::Timptransfer(TDataModule2& dm, QWidget* parent)
          {ImportField::Urgent, QStringLiteral("dess"), QStringLiteral("大额实时：")},
          {ImportField::Purpose, QStringLiteral("yt"), QStringLiteral("用途：")},
          {ImportField::Remark, QStringLiteral("bz"), QStringLiteral("备注：")}},
-        defaults, QStringLiteral("2"), QStringLiteral("是否溯枫银行（大额实时）标志："));
+        QStringLiteral("2"), QStringLiteral("是否溯枫银行（大额实时）标志："));
 }
 
 ImportOutcome Timptransfer::runImport(const QByteArray& bytes, const ImportSettings& settings)
@@ -274,7 +271,7 @@ TFrmImportCompany::TFrmImportCompany(TDataModule2& dm, QWidget* parent)
     ProgressBar1->setRange(0, 100);
     ProgressBar1->setValue(0);
     build(
-        payeeImportRules(),
+        payeeImport(),
         {{ImportField::PayeeAccount, QStringLiteral("EditAccount"),
           QStringLiteral("收款账号（必填）：")},
          {ImportField::PayeeName, QStringLiteral("EditUnit"), QStringLiteral("收款单位（必填）：")},
@@ -285,7 +282,7 @@ TFrmImportCompany::TFrmImportCompany(TDataModule2& dm, QWidget* parent)
           QStringLiteral("账号分类：")},
          {ImportField::OwnBank, QStringLiteral("EditSf"), QStringLiteral("是否溯枫银行账号：")},
          {ImportField::CustomNo, QStringLiteral("EditNo"), QStringLiteral("自定编号：")}},
-        {}, QStringLiteral("1"), QStringLiteral("是/否标志："), ImportField::OwnBank);
+        QStringLiteral("1"), QStringLiteral("是/否标志："), ImportField::OwnBank);
     if (auto* layout = findChild<QVBoxLayout*>(QStringLiteral("mainLayout")))
         layout->insertWidget(layout->count() - 1, ProgressBar1);
 }

@@ -55,16 +55,16 @@ protected:
         QString objectName;
         QString label;
     };
-    // Builds the column edits (in screen order, with their default texts) and the layout.
-    // `yesNoBeside`: the field whose row also holds the yes/no notation (none: a row of
-    // its own under the columns).
-    void build(const ImportRules& rules, const QList<ColumnEdit>& edits,
-               const QMap<ImportField, QString>& defaults, const QString& startDefault,
-               const QString& yesNoLabel, std::optional<ImportField> yesNoBeside = {});
+    // Builds the column edits (in screen order, with the import's default texts) and the
+    // layout. `yesNoBeside`: the field whose row also holds the yes/no notation (none: a
+    // row of its own under the columns).
+    void build(const ImportLayout& importLayout, const QList<ColumnEdit>& edits,
+               const QString& startDefault, const QString& yesNoLabel,
+               std::optional<ImportField> yesNoBeside = {});
     virtual ImportOutcome runImport(const QByteArray& bytes, const ImportSettings& settings) = 0;
 
     TDataModule2& m_dm;
-    ImportRules m_rules;
+    const ImportLayout* m_layout = nullptr;
 
 private:
     void message(const QString& text, QWidget* focus);

@@ -8,7 +8,6 @@
 
 #include <QFileInfo>
 #include <QStringDecoder>
-#include <array>
 #include <optional>
 
 namespace bankprep {
@@ -201,14 +200,153 @@ Lines decodeLines(QByteArray bytes, int firstLine)
 
 } // namespace TextImport
 
-int ImportSettings::column(ImportField field) const
+// ---------------------------------------------------------------------------
+// The two imports
+
+namespace {
+
+using F = ImportField;
+using K = FieldKind;
+
+ImportLayout paymentLayout()
 {
-    for (const ImportColumn& c : columns) {
-        if (c.field == field)
-            return c.number;
-    }
-    return 0;
+    ImportLayout l;
+    l.table = tbl::Payment;
+    // field, column, kind, label, column number required, required on every line as,
+    // default column
+    l.fields = {
+        {F::OwnBank, col::OwnBank, K::YesNo, QStringLiteral("是否溯枫银行"), true, {}, 2},
+        {F::PayeeAccount, col::PayeeAccount, K::Text, QStringLiteral("收款账号"), true,
+         QStringLiteral("收款账号"), 3},
+        {F::PayeeName, col::PayeeName, K::Text, QStringLiteral("收款单位"), true, {}, 4},
+        {F::PayeeBank, col::PayeeBank, K::Text, QStringLiteral("收款银行"), false, {}, 5},
+        {F::PayeePlace, col::PayeePlace, K::Text, QStringLiteral("汇入地点"), false, {}, 6},
+        {F::Amount, col::Amount, K::Amount, QStringLiteral("金额"), false, QStringLiteral("金额"),
+         7},
+        {F::Urgent, col::Urgent, K::YesNo, QStringLiteral("大额实时"), false, {}, 10},
+        {F::Purpose, col::Purpose, K::Text, QStringLiteral("用途"), true, {}, 8},
+        {F::Remark, col::Remark, K::Text, QStringLiteral("备注"), false, {}, 9},
+    };
+    l.checkOrder = {F::PayeeAccount, F::OwnBank, F::PayeeName, F::PayeeBank, F::PayeePlace,
+                    F::Amount,       F::Urgent,  F::Purpose,   F::Remark,    F::StartLine};
+    l.startBlankAllowed = true;
+    l.lowestStart = 2;
+    l.lowStartMessage = QStringLiteral("起始导入行号应大于1");
+    l.insertSql = QStringLiteral(
+        "insert into Payment (用户编号,溯枫帐号,收款帐号,收款银行,收款单位,汇入地点,金额,用途,备注,"
+        "大额实时) values(:bh,:sfb,:skzh,:skyh,:skdw,:hrdd,:je,:yt,:bz,:dess)");
+    l.owner = QStringLiteral("1");
+    l.blankText = QStringLiteral(" ");
+    l.unit = QStringLiteral("支付指令");
+    l.doneMessage = QStringLiteral("已成功导入%1个记录");
+    l.doneStatus = QStringLiteral("导入完成...");
+    return l;
 }
+
+ImportLayout payeeLayout()
+{
+    ImportLayout l;
+    l.table = tbl::Company;
+    // No default columns: every edit starts empty.
+    l.fields = {
+        {F::PayeeAccount, col::PayeeAccount, K::Text, QStringLiteral("收款账号"), true,
+         QStringLiteral("账号")},
+        {F::PayeeName, col::PayeeName, K::Text, QStringLiteral("收款单位"), true,
+         QStringLiteral("收款单位")},
+        {F::PayeeBank, col::PayeeBank, K::Text, QStringLiteral("收款银行"), true,
+         QStringLiteral("收款银行")},
+        {F::PayeePlace, col::PayeePlace, K::Text, QStringLiteral("汇入地点"), false},
+        {F::Remark, col::Remark, K::Text, QStringLiteral("备注"), false},
+        {F::Classification, col::Classification, K::Classification, QStringLiteral("账号分类"),
+         false},
+        {F::OwnBank, col::OwnBank, K::YesNo, QStringLiteral("是否溯枫账号"), false},
+        {F::CustomNo, col::CustomNo, K::Text, QStringLiteral("自定编号"), false},
+    };
+    l.checkOrder = {F::PayeeAccount, F::PayeeName,      F::PayeeBank, F::PayeePlace, F::Remark,
+                    F::OwnBank,      F::Classification, F::StartLine, F::CustomNo};
+    l.startBlankAllowed = false;
+    l.lowestStart = 1;
+    l.lowStartMessage = QStringLiteral("起始导入行号应大于0");
+    l.insertSql = QStringLiteral(
+        "insert into Company (收款帐号,收款单位,收款银行,汇入地点,备注,账号分类,溯枫帐号,自定编号) "
+        "values(:account,:unit,:bank,:place,:memo,:companytype,:ifsf,:no)");
+    l.unit = QStringLiteral("往来账号");
+    l.doneMessage = QStringLiteral("已成功导入%1个往来账号");
+    return l;
+}
+
+} // namespace
+
+const ImportLayout& paymentImport()
+{
+    static const ImportLayout layout = paymentLayout();
+    return layout;
+}
+
+const ImportLayout& payeeImport()
+{
+    static const ImportLayout layout = payeeLayout();
+    return layout;
+}
+
+const ImportFieldDef& ImportLayout::field(ImportField f) const
+{
+    for (const ImportFieldDef& d : fields) {
+        if (d.field == f)
+            return d;
+    }
+    throw DbError(QStringLiteral("导入设置中没有这一列。"));
+}
+
+QMap<ImportField, QString> ImportLayout::defaultTexts() const
+{
+    QMap<ImportField, QString> texts;
+    for (const ImportFieldDef& d : fields)
+        texts.insert(d.field, d.defaultColumn > 0 ? QString::number(d.defaultColumn) : QString());
+    return texts;
+}
+
+ImportCheck checkImportForm(const ImportForm& form, const ImportLayout& layout)
+{
+    ImportCheck c;
+    auto fail = [&](const QString& message, ImportField focus) {
+        c.ok = false;
+        c.message = message;
+        c.focus = focus;
+        return c;
+    };
+    ImportSettings& s = c.settings;
+    s.separator = TextImport::separatorFromCombo(form.separatorText);
+    if (s.separator.isEmpty())
+        return fail(QStringLiteral("请输入一个分隔符"), F::Separator);
+    if (form.file.isEmpty() || !QFileInfo(form.file).isFile())
+        return fail(QStringLiteral("该文件不存在！"), F::File);
+    for (ImportField f : layout.checkOrder) {
+        const bool start = f == F::StartLine;
+        const QString& text = start ? form.startText : form.columnTexts.value(f);
+        const bool blankAllowed =
+            start ? layout.startBlankAllowed : !layout.field(f).numberRequired;
+        int number = 0;
+        const auto problem = TextImport::isNumeric(text, blankAllowed, &number);
+        if (problem != TextImport::NumberProblem::None) {
+            const QString label = start ? QStringLiteral("起始导入行号") : layout.field(f).label;
+            return fail(TextImport::numberMessage(problem, label), f);
+        }
+        if (start)
+            s.startLine = number;
+        else
+            s.columns.insert(f, number);
+    }
+    if (s.startLine < layout.lowestStart)
+        return fail(layout.lowStartMessage, F::StartLine);
+    if (!TextImport::checkYesNo(form.yesNoText, &s.yesText, &s.noText))
+        return fail(QStringLiteral("是/否标志格式应是以‘/’为分隔符的两个字符串"), F::YesNo);
+    c.ok = true;
+    return c;
+}
+
+// ---------------------------------------------------------------------------
+// A run
 
 namespace {
 
@@ -245,28 +383,8 @@ private:
     std::vector<QStringView> m_parts;
 };
 
-const QString kSpace = QStringLiteral(" ");
-
-QString lineMessage(int line, const QString& text)
-{
-    return QStringLiteral("第") + QString::number(line) + text;
-}
-
-QString tooLong(int line, const QString& label)
-{
-    return lineMessage(line, QStringLiteral("行") + label + QStringLiteral("超出长度，导入中止！"));
-}
-
-// One record: the texts at the window's positions (views into the read lines or into
-// the constant texts above) and the exact amount where there is one.
-template <size_t N> struct Record
-{
-    std::array<QStringView, N> texts;
-    Money amount;
-};
-
-// Reads the lines and reports the phases; the lines are the analysis pass's input.
-struct Reader
+// The observer's calls, for a run without one too.
+struct Progress
 {
     ImportObserver* observer;
     void status(const QString& s) const
@@ -274,11 +392,257 @@ struct Reader
         if (observer)
             observer->status(s);
     }
+    void range(int maximum) const
+    {
+        if (observer)
+            observer->progressRange(maximum);
+    }
+    void at(int value) const
+    {
+        if (observer)
+            observer->progress(value);
+    }
     void events() const
     {
         if (observer)
             observer->processEvents();
     }
+};
+
+// A line the analysis pass refuses; its message names the line.
+class ImportLineError : public DbError
+{
+public:
+    ImportLineError(int line, const QString& text)
+        : DbError(QStringLiteral("第") + QString::number(line) + text)
+    {
+    }
+};
+
+// The analysed lines: per record one text per field (views into the read lines or into
+// the layout's constant texts) and its exact amount (zero where the import has none).
+struct Records
+{
+    size_t fields = 0;
+    std::vector<QStringView> texts;
+    std::vector<Money> amounts;
+
+    size_t count() const { return amounts.size(); }
+    QStringView text(size_t record, size_t field) const { return texts[record * fields + field]; }
+};
+
+// How the analysis pass reads one field: its column in the file and the most characters
+// its text may have. That is its column's width; a classification name is held by the
+// classification table (the payee row keeps only its id); flags and amounts are not
+// stored as read (0: no limit).
+struct FieldPlan
+{
+    const ImportFieldDef* def;
+    int column;
+    int width;
+};
+
+std::vector<FieldPlan> planFor(const ImportLayout& layout, const ImportSettings& s)
+{
+    const TableDef* table = findTableDef(layout.table);
+    const int nameWidth = findTableDef(tbl::CompanyType)->column(col::TypeName)->width;
+    std::vector<FieldPlan> plan;
+    for (const ImportFieldDef& d : layout.fields) {
+        const int width = d.kind == K::Text             ? table->column(d.column)->width
+                          : d.kind == K::Classification ? nameWidth
+                                                        : 0;
+        plan.push_back({&d, s.column(d.field), width});
+    }
+    return plan;
+}
+
+// Reads the file into lines (the bar at 30, then at 100).
+TextImport::Lines readLines(const QByteArray& bytes, int startLine, const Progress& p)
+{
+    p.status(QStringLiteral("读取文件..."));
+    p.range(100);
+    p.at(30);
+    TextImport::Lines lines = TextImport::decodeLines(bytes, startLine);
+    p.at(100);
+    p.status(QStringLiteral("分析数据..."));
+    if (lines.badLine > 0)
+        throw ImportLineError(lines.badLine, QStringLiteral("行含有无法识别的字符，导入中止！"));
+    return lines;
+}
+
+// One line into a record: first every value in the order of the fields (an empty
+// required one or an amount that is no number refuses the line), then every text
+// against its width: everything that can be known before the first INSERT.
+void analyseLine(const SplitLine& split, int line, const std::vector<FieldPlan>& plan,
+                 const ImportLayout& layout, QStringView yesText, Records& out)
+{
+    const size_t first = out.texts.size();
+    Money amount;
+    for (const FieldPlan& f : plan) {
+        const ImportFieldDef& d = *f.def;
+        QStringView v = split.field(f.column);
+        if (v.isEmpty() && !d.requiredAs.isEmpty())
+            throw ImportLineError(line, QStringLiteral("行") + d.requiredAs +
+                                            QStringLiteral("为空，导入中止！"));
+        switch (d.kind) {
+        case K::Text:
+            if (v.isEmpty() && !layout.blankText.isEmpty())
+                v = layout.blankText;
+            break;
+        case K::Amount: {
+            // As the platform's number conversion reads it (an exponent too), exactly;
+            // more than four decimals rounded as the currency conversion rounds them.
+            const auto money = Money::parseNumber(v);
+            if (!money)
+                throw ImportLineError(line, QStringLiteral("行") + d.label +
+                                                QStringLiteral("格式错误，导入中止！"));
+            amount = *money;
+            break;
+        }
+        case K::YesNo:
+            v = v == yesText ? QStringView(YesText) : QStringView(NoText);
+            break;
+        case K::Classification:
+            break;
+        }
+        out.texts.push_back(v);
+    }
+    for (size_t i = 0; i < plan.size(); ++i) {
+        if (plan[i].width > 0 && characterCount(out.texts[first + i]) > plan[i].width)
+            throw ImportLineError(line, QStringLiteral("行") + plan[i].def->label +
+                                            QStringLiteral("超出长度，导入中止！"));
+    }
+    out.amounts.push_back(amount);
+}
+
+// The analysis pass: every line from the start line on becomes a record, or the run
+// ends at the first line refused, before anything is written.
+Records analyse(const ImportLayout& layout, const TextImport::Lines& lines, const ImportSettings& s,
+                const Progress& p)
+{
+    const std::vector<FieldPlan> plan = planFor(layout, s);
+    const qsizetype first = std::max(s.startLine - 1, 0);
+    const int toAnalyse = int(std::max<qsizetype>(lines.count() - first, 0));
+    p.range(toAnalyse);
+    p.at(0);
+    Records out;
+    out.fields = plan.size();
+    out.texts.reserve(size_t(toAnalyse) * plan.size());
+    out.amounts.reserve(size_t(toAnalyse));
+    SplitLine split;
+    for (qsizetype i = first; i < lines.count(); ++i) {
+        p.at(int(i - first) + 1);
+        p.events();
+        split.split(lines.line(i), s.separator);
+        analyseLine(split, int(i) + 1, plan, layout, s.yesText, out);
+    }
+    return out;
+}
+
+struct CompanyTypes
+{
+    QStringList ids;
+    QStringList names;
+
+    void load(Connection& conn)
+    {
+        ids.clear();
+        names.clear();
+        Statement q(conn, QStringLiteral("select * from CompanyType"));
+        q.exec();
+        while (q.next()) {
+            ids << q.value(0).toString();
+            names << q.value(1).toString();
+        }
+    }
+};
+
+// The classification id for a name, the classification created when missing.
+QString companyTypeId(TDataModule2& dm, CompanyTypes& types, const QString& name)
+{
+    if (name.trimmed().isEmpty())
+        return QString();
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        const qsizetype k = types.names.indexOf(name);
+        if (k >= 0)
+            return types.ids.at(k);
+        if (attempt == 1)
+            break;
+        Statement create(dm.ADOConn,
+                         QStringLiteral("insert into CompanyType (type) values(:type)"));
+        create.bind(0, name);
+        create.exec();
+        dm.ATCompanyType->requery();
+        types.load(dm.ADOConn);
+    }
+    throw DbError(QStringLiteral("账号分类“%1”创建后仍未找到，导入中断。").arg(name));
+}
+
+// The columns an INSERT names, in the order of its parameters.
+QStringList insertColumns(const QString& sql)
+{
+    const qsizetype open = sql.indexOf(QLatin1Char('('));
+    const qsizetype close = sql.indexOf(QLatin1Char(')'), open);
+    QStringList columns = sql.mid(open + 1, close - open - 1).split(QLatin1Char(','));
+    for (QString& c : columns)
+        c = c.trimmed();
+    return columns;
+}
+
+// Sets the INSERT's parameters from one record.
+class RecordBinder
+{
+public:
+    RecordBinder(TDataModule2& dm, const ImportLayout& layout, const Records& records)
+        : m_dm(dm), m_layout(layout), m_records(records)
+    {
+        const QStringList columns = insertColumns(layout.insertSql);
+        for (const ImportFieldDef& d : layout.fields) {
+            m_parameters.push_back(int(columns.indexOf(d.column)));
+            Q_ASSERT(m_parameters.back() >= 0);
+        }
+        if (!layout.owner.isEmpty()) {
+            m_ownerParameter = int(columns.indexOf(col::UserId));
+            Q_ASSERT(m_ownerParameter >= 0);
+        }
+    }
+    void operator()(BulkStatement& st, size_t k)
+    {
+        if (m_ownerParameter >= 0)
+            st.bindText(m_ownerParameter, m_layout.owner);
+        for (size_t i = 0; i < m_parameters.size(); ++i) {
+            const int p = m_parameters[i];
+            switch (m_layout.fields[qsizetype(i)].kind) {
+            case K::Amount:
+                st.bindInt64(p, m_records.amounts[k].units()); // exact, in ten-thousandths
+                break;
+            case K::Classification:
+                st.bindText(p, classification(m_records.text(k, i)));
+                break;
+            case K::Text:
+            case K::YesNo:
+                st.bindText(p, m_records.text(k, i));
+                break;
+            }
+        }
+    }
+
+private:
+    QString classification(QStringView name)
+    {
+        if (!m_types) {
+            m_types.emplace();
+            m_types->load(m_dm.ADOConn);
+        }
+        return companyTypeId(m_dm, *m_types, name.toString());
+    }
+
+    TDataModule2& m_dm;
+    const ImportLayout& m_layout;
+    const Records& m_records;
+    std::vector<int> m_parameters; // per field
+    int m_ownerParameter = -1;
+    std::optional<CompanyTypes> m_types; // read at the first classification
 };
 
 // Runs the INSERTs of the import pass in one transaction. Rows stored before a
@@ -337,408 +701,31 @@ ImportOutcome runInserts(TDataModule2& dm, const QString& sql, size_t records, c
     return out;
 }
 
-bool decode(const QByteArray& bytes, int firstLine, TextImport::Lines* lines, ImportOutcome* out)
-{
-    *lines = TextImport::decodeLines(bytes, firstLine);
-    if (lines->badLine > 0) {
-        out->kind = ImportOutcome::AnalysisFailed;
-        out->messages << lineMessage(lines->badLine,
-                                     QStringLiteral("行含有无法识别的字符，导入中止！"));
-        return false;
-    }
-    return true;
-}
-
 } // namespace
 
-ImportCheck checkImportForm(const ImportForm& form, const ImportRules& rules)
+ImportOutcome importText(TDataModule2& dm, const ImportLayout& layout, const QByteArray& fileBytes,
+                         const ImportSettings& s, ImportObserver* observer)
 {
-    ImportCheck c;
-    auto fail = [&](const QString& message, ImportField focus) {
-        c.ok = false;
-        c.message = message;
-        c.focus = focus;
-        return c;
-    };
-    ImportSettings& s = c.settings;
-    s.separator = TextImport::separatorFromCombo(form.separatorText);
-    if (s.separator.isEmpty())
-        return fail(QStringLiteral("请输入一个分隔符"), ImportField::Separator);
-    if (form.file.isEmpty() || !QFileInfo(form.file).isFile())
-        return fail(QStringLiteral("该文件不存在！"), ImportField::File);
-    for (qsizetype i = 0; i <= rules.checkOrder.size(); ++i) {
-        if (i == rules.startCheckIndex) {
-            const auto problem =
-                TextImport::isNumeric(form.startText, rules.startBlankAllowed, &s.startLine);
-            if (problem != TextImport::NumberProblem::None)
-                return fail(TextImport::numberMessage(problem, QStringLiteral("起始导入行号")),
-                            ImportField::StartLine);
-        }
-        if (i == rules.checkOrder.size())
-            break;
-        ImportColumn col = rules.checkOrder.at(i);
-        const auto problem =
-            TextImport::isNumeric(form.columnTexts.value(col.field), col.blankAllowed, &col.number);
-        if (problem != TextImport::NumberProblem::None)
-            return fail(TextImport::numberMessage(problem, col.messageLabel), col.field);
-        s.columns << col;
-    }
-    if (s.startLine < rules.lowestStart)
-        return fail(rules.lowStartMessage, ImportField::StartLine);
-    if (!TextImport::checkYesNo(form.yesNoText, &s.yesText, &s.noText))
-        return fail(QStringLiteral("是/否标志格式应是以‘/’为分隔符的两个字符串"),
-                    ImportField::YesNo);
-    c.ok = true;
-    return c;
-}
-
-namespace {
-
-QList<ImportColumn> inOrder(const QList<ImportColumn>& cols, const QList<ImportField>& fields)
-{
-    QList<ImportColumn> out;
-    for (ImportField f : fields) {
-        for (const ImportColumn& c : cols) {
-            if (c.field == f)
-                out << c;
-        }
-    }
-    return out;
-}
-
-} // namespace
-
-ImportRules paymentImportRules()
-{
-    ImportRules r;
-    r.checkOrder = inOrder(paymentImportColumns(),
-                           {ImportField::PayeeAccount, ImportField::OwnBank, ImportField::PayeeName,
-                            ImportField::PayeeBank, ImportField::PayeePlace, ImportField::Amount,
-                            ImportField::Urgent, ImportField::Purpose, ImportField::Remark});
-    r.startCheckIndex = int(r.checkOrder.size());
-    r.startBlankAllowed = true;
-    r.lowestStart = 2;
-    r.lowStartMessage = QStringLiteral("起始导入行号应大于1");
-    return r;
-}
-
-ImportRules payeeImportRules()
-{
-    ImportRules r;
-    r.checkOrder =
-        inOrder(payeeImportColumns(),
-                {ImportField::PayeeAccount, ImportField::PayeeName, ImportField::PayeeBank,
-                 ImportField::PayeePlace, ImportField::Remark, ImportField::OwnBank,
-                 ImportField::Classification, ImportField::CustomNo});
-    r.startCheckIndex = 7; // after the classification column, before the own number
-    r.startBlankAllowed = false;
-    r.lowestStart = 1;
-    r.lowStartMessage = QStringLiteral("起始导入行号应大于0");
-    return r;
-}
-
-// ---------------------------------------------------------------------------
-// Payment instructions
-
-QList<ImportColumn> paymentImportColumns()
-{
-    return {
-        {ImportField::OwnBank, QStringLiteral("是否溯枫银行"), false, 2},
-        {ImportField::PayeeAccount, QStringLiteral("收款账号"), false, 3},
-        {ImportField::PayeeName, QStringLiteral("收款单位"), false, 4},
-        {ImportField::PayeeBank, QStringLiteral("收款银行"), true, 5},
-        {ImportField::PayeePlace, QStringLiteral("汇入地点"), true, 6},
-        {ImportField::Amount, QStringLiteral("金额"), true, 7},
-        {ImportField::Urgent, QStringLiteral("大额实时"), true, 10},
-        {ImportField::Purpose, QStringLiteral("用途"), false, 8},
-        {ImportField::Remark, QStringLiteral("备注"), true, 9},
-    };
-}
-
-ImportOutcome importPayments(TDataModule2& dm, const QByteArray& fileBytes, const ImportSettings& s,
-                             ImportObserver* observer)
-{
-    ImportOutcome out;
-    const Reader r{observer};
-    r.status(QStringLiteral("读取文件..."));
+    const Progress p{observer};
     TextImport::Lines lines;
-    r.status(QStringLiteral("分析数据..."));
-    if (!decode(fileBytes, s.startLine, &lines, &out))
+    Records records;
+    try {
+        lines = readLines(fileBytes, s.startLine, p);
+        records = analyse(layout, lines, s, p);
+    } catch (const ImportLineError& e) {
+        ImportOutcome out;
+        out.kind = ImportOutcome::AnalysisFailed;
+        out.messages << e.message();
         return out;
-
-    const QStringView sep(s.separator);
-    const int cSfb = s.column(ImportField::OwnBank);
-    const int cSkzh = s.column(ImportField::PayeeAccount);
-    const int cSkdw = s.column(ImportField::PayeeName);
-    const int cSkyh = s.column(ImportField::PayeeBank);
-    const int cHrdd = s.column(ImportField::PayeePlace);
-    const int cJe = s.column(ImportField::Amount);
-    const int cDess = s.column(ImportField::Urgent);
-    const int cYt = s.column(ImportField::Purpose);
-    const int cBz = s.column(ImportField::Remark);
-    auto flag = [&](QStringView v) -> QStringView {
-        return v == QStringView(s.yesText) ? YesText : NoText;
-    };
-    auto orSpace = [&](QStringView v) -> QStringView {
-        return v.isEmpty() ? QStringView(kSpace) : v;
-    };
-
-    SplitLine split;
-    std::vector<Record<9>> records;
-    const qsizetype first = std::max(s.startLine - 1, 0);
-    if (lines.count() > first)
-        records.reserve(size_t(lines.count() - first));
-    for (qsizetype i = first; i < lines.count(); ++i) {
-        r.events();
-        split.split(lines.line(i), sep);
-        const int L = int(i) + 1;
-        Record<9> rec;
-        rec.texts[0] = flag(split.field(cSfb));
-        const QStringView account = split.field(cSkzh);
-        if (account.isEmpty()) {
-            out.kind = ImportOutcome::AnalysisFailed;
-            out.messages << lineMessage(L, QStringLiteral("行收款账号为空，导入中止！"));
-            return out;
-        }
-        rec.texts[1] = account;
-        rec.texts[2] = orSpace(split.field(cSkdw));
-        rec.texts[3] = orSpace(split.field(cSkyh));
-        rec.texts[4] = orSpace(split.field(cHrdd));
-        const QStringView amount = split.field(cJe);
-        if (amount.isEmpty()) {
-            out.kind = ImportOutcome::AnalysisFailed;
-            out.messages << lineMessage(L, QStringLiteral("行金额为空，导入中止！"));
-            return out;
-        }
-        // As the platform's number conversion reads it (an exponent too), exactly;
-        // more than four decimals rounded as the currency conversion rounds them.
-        const auto money = Money::parseNumber(amount);
-        if (!money) {
-            out.kind = ImportOutcome::AnalysisFailed;
-            out.messages << lineMessage(L, QStringLiteral("行金额格式错误，导入中止！"));
-            return out;
-        }
-        rec.texts[5] = amount;
-        rec.amount = *money;
-        rec.texts[6] = flag(split.field(cDess));
-        rec.texts[7] = orSpace(split.field(cYt));
-        rec.texts[8] = orSpace(split.field(cBz));
-        // Everything that can be known before the first INSERT is checked here.
-        static const struct
-        {
-            int pos;
-            int width;
-            const char16_t* label;
-        } widths[] = {
-            {1, 50, u"收款账号"}, {2, 50, u"收款单位"}, {3, 50, u"收款银行"},
-            {4, 50, u"汇入地点"}, {7, 50, u"用途"},     {8, 100, u"备注"},
-        };
-        for (const auto& w : widths) {
-            if (characterCount(rec.texts[size_t(w.pos)]) > w.width) {
-                out.kind = ImportOutcome::AnalysisFailed;
-                out.messages << tooLong(L, QString::fromUtf16(w.label));
-                return out;
-            }
-        }
-        records.push_back(rec);
     }
-
-    r.status(QStringLiteral("导入数据库..."));
-    if (observer)
-        observer->progressRange(int(records.size()));
-    const QString sql = QStringLiteral(
-        "insert into Payment (用户编号,溯枫帐号,收款帐号,收款银行,收款单位,汇入地点,金额,用途,备注,"
-        "大额实时) values(:bh,:sfb,:skzh,:skyh,:skdw,:hrdd,:je,:yt,:bz,:dess)");
-    const QString one = QStringLiteral("1");
-    out = runInserts(dm, sql, records.size(), QStringLiteral("支付指令"), nullptr,
-                     [&](BulkStatement& st, size_t k) {
-                         const Record<9>& rec = records[k];
-                         st.bindText(0, one);
-                         st.bindText(1, rec.texts[0]);
-                         st.bindText(2, rec.texts[1]);
-                         st.bindText(3, rec.texts[3]);
-                         st.bindText(4, rec.texts[2]);
-                         st.bindText(5, rec.texts[4]);
-                         st.bindInt64(6, rec.amount.units()); // exact, in ten-thousandths
-                         st.bindText(7, rec.texts[7]);
-                         st.bindText(8, rec.texts[8]);
-                         st.bindText(9, rec.texts[6]);
-                     });
+    p.status(QStringLiteral("导入数据库..."));
+    p.range(int(records.count()));
+    p.at(0);
+    ImportOutcome out = runInserts(dm, layout.insertSql, records.count(), layout.unit, observer,
+                                   RecordBinder(dm, layout, records));
     if (out.kind == ImportOutcome::Success) {
-        out.messages << QStringLiteral("已成功导入%1个记录").arg(out.count);
-        r.status(QStringLiteral("导入完成..."));
-    }
-    return out;
-}
-
-// ---------------------------------------------------------------------------
-// Payee accounts
-
-QList<ImportColumn> payeeImportColumns()
-{
-    return {
-        {ImportField::PayeeAccount, QStringLiteral("收款账号"), false, 0},
-        {ImportField::PayeeName, QStringLiteral("收款单位"), false, 0},
-        {ImportField::PayeeBank, QStringLiteral("收款银行"), false, 0},
-        {ImportField::PayeePlace, QStringLiteral("汇入地点"), true, 0},
-        {ImportField::Remark, QStringLiteral("备注"), true, 0},
-        {ImportField::OwnBank, QStringLiteral("是否溯枫账号"), true, 0},
-        {ImportField::Classification, QStringLiteral("账号分类"), true, 0},
-        {ImportField::CustomNo, QStringLiteral("自定编号"), true, 0},
-    };
-}
-
-namespace {
-
-struct CompanyTypes
-{
-    QStringList ids;
-    QStringList names;
-
-    void load(Connection& conn)
-    {
-        ids.clear();
-        names.clear();
-        Statement q(conn, QStringLiteral("select * from CompanyType"));
-        q.exec();
-        while (q.next()) {
-            ids << q.value(0).toString();
-            names << q.value(1).toString();
-        }
-    }
-};
-
-// The classification id for a name, the classification created when missing.
-QString companyTypeId(TDataModule2& dm, CompanyTypes& types, const QString& name)
-{
-    if (name.trimmed().isEmpty())
-        return QString();
-    for (int attempt = 0; attempt < 2; ++attempt) {
-        const qsizetype k = types.names.indexOf(name);
-        if (k >= 0)
-            return types.ids.at(k);
-        if (attempt == 1)
-            break;
-        Statement create(dm.ADOConn,
-                         QStringLiteral("insert into CompanyType (type) values(:type)"));
-        create.bind(0, name);
-        create.exec();
-        dm.ATCompanyType->requery();
-        types.load(dm.ADOConn);
-    }
-    throw DbError(QStringLiteral("账号分类“%1”创建后仍未找到，导入中断。").arg(name));
-}
-
-} // namespace
-
-ImportOutcome importPayees(TDataModule2& dm, const QByteArray& fileBytes, const ImportSettings& s,
-                           ImportObserver* observer)
-{
-    ImportOutcome out;
-    const Reader r{observer};
-    r.status(QStringLiteral("读取文件..."));
-    if (observer) {
-        observer->progressRange(100);
-        observer->progress(30);
-    }
-    TextImport::Lines lines;
-    const bool decoded = decode(fileBytes, s.startLine, &lines, &out);
-    if (observer)
-        observer->progress(100);
-    r.status(QStringLiteral("分析数据..."));
-    if (!decoded)
-        return out;
-
-    const QStringView sep(s.separator);
-    const int cAccount = s.column(ImportField::PayeeAccount);
-    const int cUnit = s.column(ImportField::PayeeName);
-    const int cBank = s.column(ImportField::PayeeBank);
-    const int cPlace = s.column(ImportField::PayeePlace);
-    const int cMemo = s.column(ImportField::Remark);
-    const int cType = s.column(ImportField::Classification);
-    const int cSf = s.column(ImportField::OwnBank);
-    const int cNo = s.column(ImportField::CustomNo);
-
-    const qsizetype first = std::max(s.startLine - 1, 0);
-    const int toAnalyse = int(std::max<qsizetype>(lines.count() - first, 0));
-    if (observer) {
-        observer->progressRange(toAnalyse);
-        observer->progress(0);
-    }
-    SplitLine split;
-    std::vector<Record<8>> records;
-    records.reserve(size_t(toAnalyse));
-    for (qsizetype i = first; i < lines.count(); ++i) {
-        if (observer)
-            observer->progress(int(i - first) + 1);
-        r.events();
-        split.split(lines.line(i), sep);
-        const int L = int(i) + 1;
-        Record<8> rec;
-        const std::array<std::pair<int, const char16_t*>, 3> mandatory = {
-            std::pair{cAccount, u"行账号为空，导入中止！"},
-            std::pair{cUnit, u"行收款单位为空，导入中止！"},
-            std::pair{cBank, u"行收款银行为空，导入中止！"}};
-        for (size_t k = 0; k < mandatory.size(); ++k) {
-            const QStringView v = split.field(mandatory[k].first);
-            if (v.isEmpty()) {
-                out.kind = ImportOutcome::AnalysisFailed;
-                out.messages << lineMessage(L, QString::fromUtf16(mandatory[k].second));
-                return out;
-            }
-            rec.texts[k] = v;
-        }
-        rec.texts[3] = split.field(cPlace);
-        rec.texts[4] = split.field(cMemo);
-        rec.texts[5] = split.field(cType);
-        rec.texts[6] =
-            split.field(cSf) == QStringView(s.yesText) ? QStringView(YesText) : QStringView(NoText);
-        rec.texts[7] = split.field(cNo);
-        static const struct
-        {
-            int pos;
-            int width;
-            const char16_t* label;
-        } widths[] = {
-            {0, 50, u"收款账号"}, {1, 50, u"收款单位"}, {2, 50, u"收款银行"}, {3, 50, u"汇入地点"},
-            {4, 20, u"备注"},     {5, 50, u"账号分类"}, {7, 50, u"自定编号"},
-        };
-        for (const auto& w : widths) {
-            if (characterCount(rec.texts[size_t(w.pos)]) > w.width) {
-                out.kind = ImportOutcome::AnalysisFailed;
-                out.messages << tooLong(L, QString::fromUtf16(w.label));
-                return out;
-            }
-        }
-        records.push_back(rec);
-    }
-
-    r.status(QStringLiteral("导入数据库..."));
-    if (observer) {
-        observer->progressRange(int(records.size()));
-        observer->progress(0);
-    }
-    CompanyTypes types;
-    const QString sql = QStringLiteral(
-        "insert into Company (收款帐号,收款单位,收款银行,汇入地点,备注,账号分类,溯枫帐号,自定编号) "
-        "values(:account,:unit,:bank,:place,:memo,:companytype,:ifsf,:no)");
-    bool loaded = false;
-    out = runInserts(dm, sql, records.size(), QStringLiteral("往来账号"), observer,
-                     [&](BulkStatement& st, size_t k) {
-                         if (!loaded) {
-                             types.load(dm.ADOConn);
-                             loaded = true;
-                         }
-                         const Record<8>& rec = records[k];
-                         for (int p = 0; p < 5; ++p)
-                             st.bindText(p, rec.texts[size_t(p)]);
-                         st.bindText(5, companyTypeId(dm, types, rec.texts[5].toString()));
-                         st.bindText(6, rec.texts[6]);
-                         st.bindText(7, rec.texts[7]);
-                     });
-    if (out.kind == ImportOutcome::Success) {
-        out.messages << QStringLiteral("已成功导入%1个往来账号").arg(out.count);
-        r.status(QString());
+        out.messages << layout.doneMessage.arg(out.count);
+        p.status(layout.doneStatus);
     }
     return out;
 }

@@ -121,14 +121,56 @@ enum class ImportField
     YesNo,
 };
 
-// One column field of an import.
-struct ImportColumn
+// What a column of the file holds, and so how the analysis pass reads it and the
+// import pass stores it.
+enum class FieldKind
+{
+    Text,           // stored as read; an empty one as the import's blank text
+    Amount,         // an exact amount, stored as its ten-thousandths
+    YesNo,          // the file's yes text becomes 是, anything else 否
+    Classification, // a classification name, stored as its id (created when missing)
+};
+
+// One column of an import.
+struct ImportFieldDef
 {
     ImportField field;
-    QString messageLabel; // used in the number-check messages
-    bool blankAllowed = true;
-    int number = 0; // 1-based column in the file; 0: not in the file
+    QString column; // the schema column it fills (col::...)
+    FieldKind kind;
+    QString label;       // names it in the number-check and length messages
+    bool numberRequired; // its column number may not be left blank
+    // Not empty: a value is required on every line, and named so when it is missing.
+    QString requiredAs = {};
+    // The window's default column number; 0: the edit starts empty.
+    int defaultColumn = 0;
 };
+
+// What one import reads, checks and writes. Widths are those of the schema.
+struct ImportLayout
+{
+    QString table;                 // the table it fills (tbl::...)
+    QList<ImportFieldDef> fields;  // in the order a line is analysed
+    QList<ImportField> checkOrder; // the settings' number checks, the start line among them
+    bool startBlankAllowed;        // a blank start line reads as 0
+    int lowestStart;
+    QString lowStartMessage;
+    QString insertSql;   // one parameter, by position, for each column it names
+    QString owner;       // not empty: the 用户编号 of every row
+    QString blankText;   // what an empty text is stored as
+    QString unit;        // what the interruption message counts
+    QString doneMessage; // the success message, %1 the number of rows
+    QString doneStatus;  // the window's status after success
+
+    const ImportFieldDef& field(ImportField f) const;
+    // The column edits' texts as a window opens: the default numbers, or empty.
+    QMap<ImportField, QString> defaultTexts() const;
+};
+
+// The payment-instruction import: table Payment, user number "1", empty optional texts
+// stored as one space. The window re-reads the payment table after a successful run.
+const ImportLayout& paymentImport();
+// The payee-account import: table Company, classifications found or created by name.
+const ImportLayout& payeeImport();
 
 // Settings of a run, as checked by the window (or the command-line tool).
 struct ImportSettings
@@ -137,8 +179,8 @@ struct ImportSettings
     QString yesText;
     QString noText;
     int startLine = 1;
-    QList<ImportColumn> columns;
-    int column(ImportField field) const;
+    QMap<ImportField, int> columns; // 1-based; 0 or missing: not in the file
+    int column(ImportField field) const { return columns.value(field, 0); }
 };
 
 // The settings as typed into an import window (or given to the command-line tool),
@@ -153,14 +195,6 @@ struct ImportForm
     QMap<ImportField, QString> columnTexts;
     QString yesNoText;
 };
-struct ImportRules
-{
-    QList<ImportColumn> checkOrder; // number checks, in order
-    int startCheckIndex = 0;        // the start line is checked before this column
-    bool startBlankAllowed = true;
-    int lowestStart = 1;
-    QString lowStartMessage;
-};
 struct ImportCheck
 {
     bool ok = false;
@@ -168,19 +202,24 @@ struct ImportCheck
     ImportField focus = ImportField::Separator;
     ImportSettings settings;
 };
-ImportCheck checkImportForm(const ImportForm& form, const ImportRules& rules);
-ImportRules paymentImportRules();
-ImportRules payeeImportRules();
+ImportCheck checkImportForm(const ImportForm& form, const ImportLayout& layout);
 
-// The payment-instruction import: table Payment, user number "1", empty optional texts
-// stored as one space. The window re-reads the payment table after a successful run.
-QList<ImportColumn> paymentImportColumns(); // with the window's defaults
-ImportOutcome importPayments(TDataModule2& dm, const QByteArray& fileBytes,
-                             const ImportSettings& settings, ImportObserver* observer = nullptr);
-
-// The payee-account import: table Company, classifications found or created by name.
-QList<ImportColumn> payeeImportColumns(); // all 0: the window has no defaults
-ImportOutcome importPayees(TDataModule2& dm, const QByteArray& fileBytes,
-                           const ImportSettings& settings, ImportObserver* observer = nullptr);
+// A run: reading, the analysis pass that checks every line before anything is written,
+// and the import pass that writes the records with one parameterised INSERT in one
+// transaction.
+ImportOutcome importText(TDataModule2& dm, const ImportLayout& layout, const QByteArray& fileBytes,
+                         const ImportSettings& settings, ImportObserver* observer = nullptr);
+inline ImportOutcome importPayments(TDataModule2& dm, const QByteArray& fileBytes,
+                                    const ImportSettings& settings,
+                                    ImportObserver* observer = nullptr)
+{
+    return importText(dm, paymentImport(), fileBytes, settings, observer);
+}
+inline ImportOutcome importPayees(TDataModule2& dm, const QByteArray& fileBytes,
+                                  const ImportSettings& settings,
+                                  ImportObserver* observer = nullptr)
+{
+    return importText(dm, payeeImport(), fileBytes, settings, observer);
+}
 
 } // namespace bankprep
