@@ -647,14 +647,15 @@ private:
 
 // Runs the INSERTs of the import pass in one transaction. Rows stored before a
 // failing record stay: the transaction is committed at the end and at an interruption.
+// A commit that fails is rolled back: then nothing of the run stays.
 template <typename Bind>
 ImportOutcome runInserts(TDataModule2& dm, const QString& sql, size_t records, const QString& unit,
-                         ImportObserver* observer, Bind bind)
+                         const Progress& p, Bind bind)
 {
     ImportOutcome out;
-    Connection& conn = dm.ADOConn;
+    std::optional<Transaction> transaction;
     try {
-        conn.beginTransaction();
+        transaction.emplace(dm.ADOConn);
     } catch (const DbError& e) {
         out.kind = ImportOutcome::Failed;
         out.messages << e.message();
@@ -662,9 +663,8 @@ ImportOutcome runInserts(TDataModule2& dm, const QString& sql, size_t records, c
     }
     auto finish = [&](ImportOutcome::Kind kind) {
         try {
-            conn.commit();
+            transaction->commit();
         } catch (const DbError& e) {
-            conn.rollback();
             out.kind = ImportOutcome::Failed;
             out.messages = QStringList{e.message() + QStringLiteral("（本次没有导入任何记录）")};
             out.count = 0;
@@ -673,11 +673,9 @@ ImportOutcome runInserts(TDataModule2& dm, const QString& sql, size_t records, c
         out.kind = kind;
     };
     try {
-        BulkStatement st(conn, sql);
+        BulkStatement st(dm.ADOConn, sql);
         for (size_t k = 0; k < records; ++k) {
-            if (observer) {
-                observer->progress(int(k) + 1);
-            }
+            p.at(int(k) + 1);
             bind(st, k);
             try {
                 st.exec();
@@ -721,7 +719,7 @@ ImportOutcome importText(TDataModule2& dm, const ImportLayout& layout, const QBy
     p.status(QStringLiteral("导入数据库..."));
     p.range(int(records.count()));
     p.at(0);
-    ImportOutcome out = runInserts(dm, layout.insertSql, records.count(), layout.unit, observer,
+    ImportOutcome out = runInserts(dm, layout.insertSql, records.count(), layout.unit, p,
                                    RecordBinder(dm, layout, records));
     if (out.kind == ImportOutcome::Success) {
         out.messages << layout.doneMessage.arg(out.count);
