@@ -266,23 +266,18 @@ int runImport(const QString& db, QStringList args, bool payments)
             throw Failure{kUsage, QStringLiteral("未知的列：%1").arg(col)};
         form.columnTexts.insert(*field, col.mid(eq + 1));
     }
-    const ImportCheck check = checkImportForm(form, layout);
-    if (!check.ok)
-        throw Failure{kRefused, check.message};
+    const ImportSettings settings = checkImportForm(form, layout);
 
     TDataModule2 dm;
     login(dm, db);
     const QByteArray bytes = FileGuard::readInputFile(file);
-    const ImportOutcome outcome = importText(dm, layout, bytes, check.settings);
-    if (outcome.kind == ImportOutcome::Success) {
-        QTextStream out(stdout);
-        for (const QString& m : outcome.messages)
-            out << m << "\n";
-        return kOk;
-    }
-    for (const QString& m : outcome.messages)
-        err() << m << "\n";
-    return kRefused;
+    const ImportReport report = importText(dm, layout, bytes, settings);
+    // An interrupted run is a refusal, though the rows before the refused one stay.
+    QTextStream out(stdout);
+    QTextStream& to = report.interrupted ? err() : out;
+    for (const QString& m : report.messages)
+        to << m << "\n";
+    return report.interrupted ? kRefused : kOk;
 }
 
 int importSalaryCommand(const QString& db, QStringList args)

@@ -191,10 +191,8 @@ void TextImportWindow::BtnBrowseClick()
         EditFile->setText(QDir::toNativeSeparators(files.first()));
 }
 
-void TextImportWindow::BtnStartClick()
+ImportForm TextImportWindow::form() const
 {
-    if (m_running)
-        return; // one run at a time
     ImportForm form;
     form.separatorText = ComboSeparator->currentText();
     form.file = EditFile->text();
@@ -202,28 +200,37 @@ void TextImportWindow::BtnStartClick()
     for (auto it = m_fieldEdits.cbegin(); it != m_fieldEdits.cend(); ++it)
         form.columnTexts.insert(it.key(), it.value()->text());
     form.yesNoText = ComboYesNo->currentText();
-    const ImportCheck check = checkImportForm(form, *m_layout);
-    if (!check.ok) {
-        message(check.message, control(check.focus));
+    return form;
+}
+
+void TextImportWindow::BtnStartClick()
+{
+    if (m_running)
+        return; // one run at a time
+    const ImportForm typed = form();
+    ImportSettings settings;
+    try {
+        settings = checkImportForm(typed, *m_layout);
+    } catch (const ImportFormError& e) {
+        message(e.message(), control(e.field()));
         return;
     }
-    const ImportSettings& s = check.settings;
-    const QString path = form.file;
-    // 6. Reading, 7. analysis, 8. import, 9. end.
+    // Reading, analysis, import, end.
     m_running = true;
     BtnClose->setEnabled(false);
     BtnStart->setEnabled(false);
     status(QStringLiteral("读取文件..."));
-    QByteArray bytes;
-    if (guarded(this, [&] { bytes = FileGuard::readInputFile(path); })) {
-        const ImportOutcome outcome = runImport(bytes, s);
-        for (const QString& m : outcome.messages) {
-            if (outcome.kind == ImportOutcome::Failed)
-                MessageBox::error(this, m);
-            else
+    // Any other refusal is the system's error report.
+    guarded(this, [&] {
+        const QByteArray bytes = FileGuard::readInputFile(typed.file);
+        try {
+            const ImportReport report = runImport(bytes, settings);
+            for (const QString& m : report.messages)
                 message(m, nullptr);
+        } catch (const ImportLineError& e) {
+            message(e.message(), nullptr); // the analysis pass's refusal of a line
         }
-    }
+    });
     BtnClose->setEnabled(true);
     BtnStart->setEnabled(true);
     m_running = false;
@@ -251,13 +258,13 @@ Timptransfer::Timptransfer(TDataModule2& dm, QWidget* parent)
         QStringLiteral("2"), QStringLiteral("是否溯枫银行（大额实时）标志："));
 }
 
-ImportOutcome Timptransfer::runImport(const QByteArray& bytes, const ImportSettings& settings)
+ImportReport Timptransfer::runImport(const QByteArray& bytes, const ImportSettings& settings)
 {
-    ImportOutcome out = importPayments(m_dm, bytes, settings, this);
+    ImportReport report = importPayments(m_dm, bytes, settings, this);
     // After success the payment grid shows the rows now stored for the clerk.
-    if (out.kind == ImportOutcome::Success)
+    if (!report.interrupted)
         guarded(this, [this] { m_dm.ATPayment->requery(); });
-    return out;
+    return report;
 }
 
 TFrmImportCompany::TFrmImportCompany(TDataModule2& dm, QWidget* parent)
@@ -298,7 +305,7 @@ void TFrmImportCompany::progress(int value)
     ProgressBar1->repaint();
 }
 
-ImportOutcome TFrmImportCompany::runImport(const QByteArray& bytes, const ImportSettings& settings)
+ImportReport TFrmImportCompany::runImport(const QByteArray& bytes, const ImportSettings& settings)
 {
     return importPayees(m_dm, bytes, settings, this);
 }

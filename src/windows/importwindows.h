@@ -61,13 +61,14 @@ protected:
     void build(const ImportLayout& importLayout, const QList<ColumnEdit>& edits,
                const QString& startDefault, const QString& yesNoLabel,
                std::optional<ImportField> yesNoBeside = {});
-    virtual ImportOutcome runImport(const QByteArray& bytes, const ImportSettings& settings) = 0;
+    virtual ImportReport runImport(const QByteArray& bytes, const ImportSettings& settings) = 0;
 
     TDataModule2& m_dm;
     const ImportLayout* m_layout = nullptr;
 
 private:
     void message(const QString& text, QWidget* focus);
+    ImportForm form() const;
     QWidget* control(ImportField field) const;
     QMap<ImportField, QLineEdit*> m_fieldEdits;
     bool m_running = false;
@@ -82,7 +83,7 @@ public:
     explicit Timptransfer(TDataModule2& dm, QWidget* parent = nullptr);
 
 protected:
-    ImportOutcome runImport(const QByteArray& bytes, const ImportSettings& settings) override;
+    ImportReport runImport(const QByteArray& bytes, const ImportSettings& settings) override;
 };
 
 // Payee accounts from a delimited file, classifications found or created by name.
@@ -97,7 +98,7 @@ public:
     void progress(int value) override;
 
 protected:
-    ImportOutcome runImport(const QByteArray& bytes, const ImportSettings& settings) override;
+    ImportReport runImport(const QByteArray& bytes, const ImportSettings& settings) override;
 };
 
 } // namespace bankprep

@@ -59,51 +59,35 @@ QString getSubString(QStringView line, int column, QStringView separator)
     return subStringView(line, column, separator).toString();
 }
 
-bool checkYesNo(const QString& notation, QString* yes, QString* no)
+YesNo checkYesNo(const QString& notation)
 {
     const qsizetype p = notation.indexOf(QLatin1Char('/'));
     if (p <= 0 || p == notation.size() - 1)
-        return false;
-    *yes = notation.left(p);
-    *no = notation.mid(p + 1);
-    return true;
+        throw DbError(QStringLiteral("是/否标志格式应是以‘/’为分隔符的两个字符串"));
+    return {notation.left(p), notation.mid(p + 1)};
 }
 
-NumberProblem isNumeric(const QString& text, bool blankAllowed, int* value)
+int checkNumber(const QString& text, bool blankAllowed, const QString& label)
 {
-    *value = 0;
-    if (text.isEmpty())
-        return blankAllowed ? NumberProblem::None : NumberProblem::Blank;
+    if (text.isEmpty()) {
+        if (!blankAllowed)
+            throw DbError(label + QStringLiteral("不能为空值"));
+        return 0;
+    }
     // Digits, with a sign at most; a blank is no digit (the conversion would skip it).
     for (qsizetype i = 0; i < text.size(); ++i) {
         const QChar c = text.at(i);
         const bool sign = i == 0 && (c == QLatin1Char('-') || c == QLatin1Char('+'));
         if (!sign && (c < QLatin1Char('0') || c > QLatin1Char('9')))
-            return NumberProblem::NotNumber;
+            throw DbError(label + QStringLiteral("应填数字"));
     }
     bool ok = false;
     const int n = text.toInt(&ok);
     if (!ok)
-        return NumberProblem::NotNumber;
+        throw DbError(label + QStringLiteral("应填数字"));
     if (n < 0)
-        return NumberProblem::Negative;
-    *value = n;
-    return NumberProblem::None;
-}
-
-QString numberMessage(NumberProblem problem, const QString& label)
-{
-    switch (problem) {
-    case NumberProblem::Blank:
-        return label + QStringLiteral("不能为空值");
-    case NumberProblem::NotNumber:
-        return label + QStringLiteral("应填数字");
-    case NumberProblem::Negative:
-        return label + QStringLiteral("不能为负数");
-    case NumberProblem::None:
-        break;
-    }
-    return QString();
+        throw DbError(label + QStringLiteral("不能为负数"));
+    return n;
 }
 
 namespace {
@@ -187,12 +171,8 @@ Lines decodeLines(QByteArray bytes, int firstLine)
             out.text.truncate(start); // a skipped heading: an empty line
             ok = true;
         }
-        if (!ok) {
-            out.badLine = int(i) + 1;
-            out.text.clear();
-            out.spans.clear();
-            return out;
-        }
+        if (!ok)
+            throw ImportLineError(int(i) + 1, QStringLiteral("行含有无法识别的字符，导入中止！"));
         out.spans.emplace_back(start, out.text.size() - start);
     }
     return out;
@@ -306,43 +286,49 @@ QMap<ImportField, QString> ImportLayout::defaultTexts() const
     return texts;
 }
 
-ImportCheck checkImportForm(const ImportForm& form, const ImportLayout& layout)
+namespace {
+
+// Runs one check of the settings; its refusal points at `field`.
+template <typename Check> auto checking(ImportField field, Check check)
 {
-    ImportCheck c;
-    auto fail = [&](const QString& message, ImportField focus) {
-        c.ok = false;
-        c.message = message;
-        c.focus = focus;
-        return c;
-    };
-    ImportSettings& s = c.settings;
+    try {
+        return check();
+    } catch (const DbError& e) {
+        throw ImportFormError(e.message(), field);
+    }
+}
+
+} // namespace
+
+ImportSettings checkImportForm(const ImportForm& form, const ImportLayout& layout)
+{
+    ImportSettings s;
     s.separator = TextImport::separatorFromCombo(form.separatorText);
     if (s.separator.isEmpty())
-        return fail(QStringLiteral("请输入一个分隔符"), F::Separator);
+        throw ImportFormError(QStringLiteral("请输入一个分隔符"), F::Separator);
     if (form.file.isEmpty() || !QFileInfo(form.file).isFile())
-        return fail(QStringLiteral("该文件不存在！"), F::File);
+        throw ImportFormError(QStringLiteral("该文件不存在！"), F::File);
     for (ImportField f : layout.checkOrder) {
-        const bool start = f == F::StartLine;
-        const QString& text = start ? form.startText : form.columnTexts.value(f);
-        const bool blankAllowed =
-            start ? layout.startBlankAllowed : !layout.field(f).numberRequired;
-        int number = 0;
-        const auto problem = TextImport::isNumeric(text, blankAllowed, &number);
-        if (problem != TextImport::NumberProblem::None) {
-            const QString label = start ? QStringLiteral("起始导入行号") : layout.field(f).label;
-            return fail(TextImport::numberMessage(problem, label), f);
+        if (f == F::StartLine) {
+            s.startLine = checking(f, [&] {
+                return TextImport::checkNumber(form.startText, layout.startBlankAllowed,
+                                               QStringLiteral("起始导入行号"));
+            });
+            continue;
         }
-        if (start)
-            s.startLine = number;
-        else
-            s.columns.insert(f, number);
+        const ImportFieldDef& d = layout.field(f);
+        s.columns.insert(f, checking(f, [&] {
+                             return TextImport::checkNumber(form.columnTexts.value(f),
+                                                            !d.numberRequired, d.label);
+                         }));
     }
     if (s.startLine < layout.lowestStart)
-        return fail(layout.lowStartMessage, F::StartLine);
-    if (!TextImport::checkYesNo(form.yesNoText, &s.yesText, &s.noText))
-        return fail(QStringLiteral("是/否标志格式应是以‘/’为分隔符的两个字符串"), F::YesNo);
-    c.ok = true;
-    return c;
+        throw ImportFormError(layout.lowStartMessage, F::StartLine);
+    const TextImport::YesNo yesNo =
+        checking(F::YesNo, [&] { return TextImport::checkYesNo(form.yesNoText); });
+    s.yesText = yesNo.yes;
+    s.noText = yesNo.no;
+    return s;
 }
 
 // ---------------------------------------------------------------------------
@@ -409,16 +395,6 @@ struct Progress
     }
 };
 
-// A line the analysis pass refuses; its message names the line.
-class ImportLineError : public DbError
-{
-public:
-    ImportLineError(int line, const QString& text)
-        : DbError(QStringLiteral("第") + QString::number(line) + text)
-    {
-    }
-};
-
 // The analysed lines: per record one text per field (views into the read lines or into
 // the layout's constant texts) and its exact amount (zero where the import has none).
 struct Records
@@ -456,18 +432,25 @@ std::vector<FieldPlan> planFor(const ImportLayout& layout, const ImportSettings&
     return plan;
 }
 
-// Reads the file into lines (the bar at 30, then at 100).
+// Reads the file into lines (the bar at 30, then at 100). A file refused has its bar at
+// the end and the window in the analysis, as one that was read.
 TextImport::Lines readLines(const QByteArray& bytes, int startLine, const Progress& p)
 {
     p.status(QStringLiteral("读取文件..."));
     p.range(100);
     p.at(30);
-    TextImport::Lines lines = TextImport::decodeLines(bytes, startLine);
-    p.at(100);
-    p.status(QStringLiteral("分析数据..."));
-    if (lines.badLine > 0)
-        throw ImportLineError(lines.badLine, QStringLiteral("行含有无法识别的字符，导入中止！"));
-    return lines;
+    auto analysing = [&] {
+        p.at(100);
+        p.status(QStringLiteral("分析数据..."));
+    };
+    try {
+        TextImport::Lines lines = TextImport::decodeLines(bytes, startLine);
+        analysing();
+        return lines;
+    } catch (const ImportLineError&) {
+        analysing();
+        throw;
+    }
 }
 
 // One line into a record: first every value in the order of the fields (an empty
@@ -645,87 +628,67 @@ private:
     std::optional<CompanyTypes> m_types; // read at the first classification
 };
 
+// Commits what the import pass stored. A commit that fails is rolled back: nothing of
+// the run stays, and the report says so.
+void commitRun(Transaction& transaction)
+{
+    try {
+        transaction.commit();
+    } catch (const DbError& e) {
+        throw DbError(e.message() + QStringLiteral("（本次没有导入任何记录）"));
+    }
+}
+
 // Runs the INSERTs of the import pass in one transaction. Rows stored before a
 // failing record stay: the transaction is committed at the end and at an interruption.
-// A commit that fails is rolled back: then nothing of the run stays.
-template <typename Bind>
-ImportOutcome runInserts(TDataModule2& dm, const QString& sql, size_t records, const QString& unit,
-                         const Progress& p, Bind bind)
+ImportReport runInserts(TDataModule2& dm, const ImportLayout& layout, const Records& records,
+                        const Progress& p)
 {
-    ImportOutcome out;
-    std::optional<Transaction> transaction;
+    ImportReport report;
+    RecordBinder bind(dm, layout, records);
+    Transaction transaction(dm.ADOConn);
     try {
-        transaction.emplace(dm.ADOConn);
-    } catch (const DbError& e) {
-        out.kind = ImportOutcome::Failed;
-        out.messages << e.message();
-        return out;
-    }
-    auto finish = [&](ImportOutcome::Kind kind) {
-        try {
-            transaction->commit();
-        } catch (const DbError& e) {
-            out.kind = ImportOutcome::Failed;
-            out.messages = QStringList{e.message() + QStringLiteral("（本次没有导入任何记录）")};
-            out.count = 0;
-            return;
-        }
-        out.kind = kind;
-    };
-    try {
-        BulkStatement st(dm.ADOConn, sql);
-        for (size_t k = 0; k < records; ++k) {
+        BulkStatement st(dm.ADOConn, layout.insertSql);
+        for (size_t k = 0; k < records.count() && !report.interrupted; ++k) {
             p.at(int(k) + 1);
             bind(st, k);
             try {
                 st.exec();
+                ++report.count;
             } catch (const DbError&) {
-                out.messages << QStringLiteral("在导入第%1行数据时出错，导入中断！").arg(k + 1)
-                             << QStringLiteral("在导入%1个%2后中断").arg(out.count).arg(unit);
-                finish(ImportOutcome::Interrupted);
-                return out;
+                report.interrupted = true;
+                report.messages
+                    << QStringLiteral("在导入第%1行数据时出错，导入中断！").arg(k + 1)
+                    << QStringLiteral("在导入%1个%2后中断").arg(report.count).arg(layout.unit);
             }
-            ++out.count;
         }
-    } catch (const DbError& e) {
+    } catch (const DbError&) {
         // Not an INSERT of a record (a classification that cannot be created): the
         // system's report, earlier rows kept.
-        out.messages << e.message();
-        finish(ImportOutcome::Failed);
-        out.kind = ImportOutcome::Failed;
-        return out;
+        commitRun(transaction);
+        throw;
     }
-    finish(ImportOutcome::Success);
-    return out;
+    commitRun(transaction);
+    return report;
 }
 
 } // namespace
 
-ImportOutcome importText(TDataModule2& dm, const ImportLayout& layout, const QByteArray& fileBytes,
-                         const ImportSettings& s, ImportObserver* observer)
+ImportReport importText(TDataModule2& dm, const ImportLayout& layout, const QByteArray& fileBytes,
+                        const ImportSettings& s, ImportObserver* observer)
 {
     const Progress p{observer};
-    TextImport::Lines lines;
-    Records records;
-    try {
-        lines = readLines(fileBytes, s.startLine, p);
-        records = analyse(layout, lines, s, p);
-    } catch (const ImportLineError& e) {
-        ImportOutcome out;
-        out.kind = ImportOutcome::AnalysisFailed;
-        out.messages << e.message();
-        return out;
-    }
+    const TextImport::Lines lines = readLines(fileBytes, s.startLine, p);
+    const Records records = analyse(layout, lines, s, p);
     p.status(QStringLiteral("导入数据库..."));
     p.range(int(records.count()));
     p.at(0);
-    ImportOutcome out = runInserts(dm, layout.insertSql, records.count(), layout.unit, p,
-                                   RecordBinder(dm, layout, records));
-    if (out.kind == ImportOutcome::Success) {
-        out.messages << layout.doneMessage.arg(out.count);
+    ImportReport report = runInserts(dm, layout, records, p);
+    if (!report.interrupted) {
+        report.messages << layout.doneMessage.arg(report.count);
         p.status(layout.doneStatus);
     }
-    return out;
+    return report;
 }
 
 } // namespace bankprep

@@ -1,19 +1,69 @@
 #pragma once
 
+#include "core/data/dberror.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QMap>
 #include <QString>
 #include <QStringList>
-#include <functional>
 #include <utility>
 #include <vector>
-
-class QIODevice;
 
 namespace bankprep {
 
 class TDataModule2;
+
+// The columns and settings of the delimited-text imports, named for what they hold.
+// The windows map them to their edits, the command-line tool to its options.
+enum class ImportField
+{
+    OwnBank,        // 溯枫帐号: a payee account of this bank
+    PayeeAccount,   // 收款帐号
+    PayeeName,      // 收款单位
+    PayeeBank,      // 收款银行
+    PayeePlace,     // 汇入地点
+    Amount,         // 金额
+    Urgent,         // 大额实时
+    Purpose,        // 用途
+    Remark,         // 备注
+    Classification, // 账号分类, given by its name
+    CustomNo,       // 自定编号
+    // The settings around the columns.
+    Separator,
+    File,
+    StartLine,
+    YesNo,
+};
+
+// A refusal of an import's settings; `field()` is the setting whose control gets the
+// focus.
+class ImportFormError : public DbError
+{
+public:
+    ImportFormError(const QString& message, ImportField field) : DbError(message), m_field(field) {}
+    ImportField field() const { return m_field; }
+
+private:
+    ImportField m_field;
+};
+
+// A line of the file that the analysis pass refuses (bytes the encoding does not allow,
+// a required value missing, an amount that is no number, a text too long), before
+// anything is written. The message names the line; the windows show it as a notice of
+// their own, not as the system's error report.
+class ImportLineError : public DbError
+{
+public:
+    ImportLineError(int line, const QString& text)
+        : DbError(QStringLiteral("第") + QString::number(line) + text), m_line(line)
+    {
+    }
+    int line() const { return m_line; }
+
+private:
+    int m_line;
+};
 
 // The delimited-text import shared by the payment and payee windows (and the
 // command-line tool): settings checks, reading, field extraction, the yes/no mapping,
@@ -35,29 +85,27 @@ QStringView subStringView(QStringView line, int column, QStringView separator);
 // Blanks (isBlank: control characters, spaces, the full-width space) removed from both ends.
 QStringView trimControls(QStringView s);
 
-// Splits "是/否"-style notation at its first "/". False when there is nothing before
-// or after it, or no "/" at all.
-bool checkYesNo(const QString& notation, QString* yes, QString* no);
-
-enum class NumberProblem
+// "是/否"-style notation split at its first "/". Refused with the window's message when
+// there is nothing before or after it, or no "/" at all.
+struct YesNo
 {
-    None,
-    Blank,
-    NotNumber,
-    Negative
+    QString yes;
+    QString no;
 };
-// Checks a column-number or start-line text (not trimmed); blank gives 0 where allowed.
-NumberProblem isNumeric(const QString& text, bool blankAllowed, int* value);
-QString numberMessage(NumberProblem problem, const QString& label);
+YesNo checkYesNo(const QString& notation);
+
+// A column-number or start-line text (not trimmed) as its number; blank gives 0 where
+// allowed. Refused with `label` + "不能为空值", "应填数字" or "不能为负数".
+int checkNumber(const QString& text, bool blankAllowed, const QString& label);
 
 // Reads a whole file into lines: CR LF, LF or CR end a line; the text ends at the
 // first NUL byte. A file starting with the UTF-8 byte-order mark is UTF-8, any other
-// is GBK; bytes not valid in that encoding are refused with the 1-based line number.
+// is GBK; bytes not valid in that encoding are refused (ImportLineError) with the
+// 1-based line number.
 struct Lines
 {
     QString text;
     std::vector<std::pair<qsizetype, qsizetype>> spans; // each line's start and length in text
-    int badLine = 0; // > 0: that line holds bytes the encoding does not allow
 
     qsizetype count() const { return qsizetype(spans.size()); }
     QStringView line(qsizetype i) const
@@ -84,41 +132,13 @@ public:
     virtual void processEvents() {}
 };
 
-// The end of a run, with the messages to show in order.
-struct ImportOutcome
+// The report of a run that reached the import pass: finished, or interrupted by a
+// record the database refused (the rows before it stay). The messages to show, in order.
+struct ImportReport
 {
-    enum Kind
-    {
-        Success,
-        AnalysisFailed,
-        Interrupted,
-        Failed
-    };
-    Kind kind = Failed;
-    int count = 0;
+    int count = 0; // rows imported
+    bool interrupted = false;
     QStringList messages;
-};
-
-// The columns and settings of the delimited-text imports, named for what they hold.
-// The windows map them to their edits, the command-line tool to its options.
-enum class ImportField
-{
-    OwnBank,        // 溯枫帐号: a payee account of this bank
-    PayeeAccount,   // 收款帐号
-    PayeeName,      // 收款单位
-    PayeeBank,      // 收款银行
-    PayeePlace,     // 汇入地点
-    Amount,         // 金额
-    Urgent,         // 大额实时
-    Purpose,        // 用途
-    Remark,         // 备注
-    Classification, // 账号分类, given by its name
-    CustomNo,       // 自定编号
-    // The settings around the columns.
-    Separator,
-    File,
-    StartLine,
-    YesNo,
 };
 
 // What a column of the file holds, and so how the analysis pass reads it and the
@@ -183,10 +203,7 @@ struct ImportSettings
     int column(ImportField field) const { return columns.value(field, 0); }
 };
 
-// The settings as typed into an import window (or given to the command-line tool),
-// and their checks in the window's order: separator, file, the column numbers and the
-// start line, the lowest start line, the yes/no notation. On failure `message` is the
-// window's text and `focus` the setting whose control gets the focus.
+// The settings as typed into an import window (or given to the command-line tool).
 struct ImportForm
 {
     QString separatorText;
@@ -195,29 +212,25 @@ struct ImportForm
     QMap<ImportField, QString> columnTexts;
     QString yesNoText;
 };
-struct ImportCheck
-{
-    bool ok = false;
-    QString message;
-    ImportField focus = ImportField::Separator;
-    ImportSettings settings;
-};
-ImportCheck checkImportForm(const ImportForm& form, const ImportLayout& layout);
+// Checks the settings in the window's order: separator, file, the column numbers and
+// the start line, the lowest start line, the yes/no notation. A refusal is an
+// ImportFormError with the window's text and the setting to focus.
+ImportSettings checkImportForm(const ImportForm& form, const ImportLayout& layout);
 
-// A run: reading, the analysis pass that checks every line before anything is written,
-// and the import pass that writes the records with one parameterised INSERT in one
-// transaction.
-ImportOutcome importText(TDataModule2& dm, const ImportLayout& layout, const QByteArray& fileBytes,
-                         const ImportSettings& settings, ImportObserver* observer = nullptr);
-inline ImportOutcome importPayments(TDataModule2& dm, const QByteArray& fileBytes,
-                                    const ImportSettings& settings,
-                                    ImportObserver* observer = nullptr)
+// A run: reading, the analysis pass that checks every line before anything is written
+// (a refusal is an ImportLineError), and the import pass that writes the records with
+// one parameterised INSERT in one transaction. Any other failure is the DbError of the
+// system's report; rows stored before it stay unless the commit failed.
+ImportReport importText(TDataModule2& dm, const ImportLayout& layout, const QByteArray& fileBytes,
+                        const ImportSettings& settings, ImportObserver* observer = nullptr);
+inline ImportReport importPayments(TDataModule2& dm, const QByteArray& fileBytes,
+                                   const ImportSettings& settings,
+                                   ImportObserver* observer = nullptr)
 {
     return importText(dm, paymentImport(), fileBytes, settings, observer);
 }
-inline ImportOutcome importPayees(TDataModule2& dm, const QByteArray& fileBytes,
-                                  const ImportSettings& settings,
-                                  ImportObserver* observer = nullptr)
+inline ImportReport importPayees(TDataModule2& dm, const QByteArray& fileBytes,
+                                 const ImportSettings& settings, ImportObserver* observer = nullptr)
 {
     return importText(dm, payeeImport(), fileBytes, settings, observer);
 }
