@@ -5,6 +5,7 @@
 #include "core/data/passwordhash.h"
 #include "testutil.h"
 
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QtTest>
@@ -262,6 +263,126 @@ private slots:
         r = cli({QStringLiteral("import-payments"), path("wl.txt")});
         QCOMPARE(r.status, 1);
         QCOMPARE(r.err.trimmed(), QStringLiteral("第2行金额格式错误，导入中止！"));
+    }
+
+    // Every text the imports store may be as long as its column and not one character
+    // longer; the analysis pass refuses an over-long one before anything is written.
+    // Chinese characters, so that a count of bytes instead of characters shows.
+    void importTextsUpToTheirWidth()
+    {
+        struct Field
+        {
+            const char* label;
+            int width;
+        };
+        // One text per field, each of its own character; the one at `longer` one over.
+        auto texts = [](const QList<Field>& fields, qsizetype longer) {
+            QStringList out;
+            for (qsizetype i = 0; i < fields.size(); ++i)
+                out << QString(fields.at(i).width + (i == longer ? 1 : 0),
+                               QChar(char16_t(0x7532 + i)));
+            return out;
+        };
+        auto write = [this](const char* name, const QString& text) {
+            QFile f(path(name));
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(gbk(text.toUtf8().constData()));
+        };
+        auto tooLong = [](int line, const Field& f) {
+            return QStringLiteral("第%1行%2超出长度，导入中止！")
+                .arg(line)
+                .arg(QString::fromUtf8(f.label));
+        };
+
+        // Payments in the default layout: payer, flag, four texts, amount, two texts, flag.
+        const QList<Field> pay = {{"收款账号", 50}, {"收款单位", 50}, {"收款银行", 50},
+                                  {"汇入地点", 50}, {"用途", 50},     {"备注", 100}};
+        auto payLine = [&](qsizetype longer) {
+            const QStringList t = texts(pay, longer);
+            return QStringLiteral("P|否|") + t.mid(0, 4).join(QLatin1Char('|')) +
+                   QStringLiteral("|1|") + t.at(4) + QLatin1Char('|') + t.at(5) +
+                   QStringLiteral("|否\n");
+        };
+        write("zf.txt", QStringLiteral("h\n") + payLine(-1));
+        Run r = cli({QStringLiteral("import-payments"), path("zf.txt")});
+        QCOMPARE(r.status, 0);
+        QCOMPARE(r.out.trimmed(), QStringLiteral("已成功导入1个记录"));
+        QCOMPARE(querySingle(ws->path(),
+                             QStringLiteral("select 收款帐号 || '|' || 收款单位 || '|' || 收款银行 "
+                                            "|| '|' || 汇入地点 || '|' || 用途 || '|' || 备注 "
+                                            "from Payment where 金额 = 10000"))
+                     .toString(),
+                 texts(pay, -1).join(QLatin1Char('|')));
+        const QString payCount = QStringLiteral("select count(*) from Payment");
+        const int payments = querySingle(ws->path(), payCount).toInt();
+        for (qsizetype i = 0; i < pay.size(); ++i) {
+            write("zf.txt", QStringLiteral("h\n") + payLine(-1) + payLine(i));
+            r = cli({QStringLiteral("import-payments"), path("zf.txt")});
+            QCOMPARE(r.status, 1);
+            QCOMPARE(r.err.trimmed(), tooLong(3, pay.at(i)));
+            QCOMPARE(querySingle(ws->path(), payCount).toInt(), payments);
+        }
+
+        // Payees: the classification is a name of the classification table (at most 50);
+        // the account keeps its id.
+        const QList<Field> payee = {{"收款账号", 50}, {"收款单位", 50}, {"收款银行", 50},
+                                    {"汇入地点", 50}, {"备注", 20},     {"账号分类", 50},
+                                    {"自定编号", 50}};
+        QStringList columns = {QStringLiteral("import-payees"), path("wl.txt")};
+        for (const char* c :
+             {"account=1", "unit=2", "bank=3", "place=4", "memo=5", "type=6", "no=7", "sf=8"})
+            columns << QStringLiteral("--col") << QString::fromLatin1(c);
+        auto payeeLine = [&](qsizetype longer) {
+            return texts(payee, longer).join(QLatin1Char('|')) + QStringLiteral("|是\n");
+        };
+        write("wl.txt", payeeLine(-1));
+        r = cli(columns);
+        QCOMPARE(r.status, 0);
+        QCOMPARE(r.out.trimmed(), QStringLiteral("已成功导入1个往来账号"));
+        QCOMPARE(querySingle(ws->path(),
+                             QStringLiteral("select c.收款帐号 || '|' || c.收款单位 || '|' || "
+                                            "c.收款银行 || '|' || c.汇入地点 || '|' || c.备注 || "
+                                            "'|' || t.type || '|' || c.自定编号 || '|' || "
+                                            "c.溯枫帐号 || char(10) from Company c join "
+                                            "CompanyType t on t.type_id = c.账号分类"))
+                     .toString(),
+                 payeeLine(-1));
+        const QString book = QStringLiteral("select * from Company order by 编号");
+        const QString types = QStringLiteral("select * from CompanyType order by type_id");
+        const QList<QVariantList> bookBefore = queryRows(ws->path(), book);
+        const QList<QVariantList> typesBefore = queryRows(ws->path(), types);
+        QCOMPARE(bookBefore.size(), 1);
+        for (qsizetype i = 0; i < payee.size(); ++i) {
+            write("wl.txt", payeeLine(-1) + payeeLine(i));
+            r = cli(columns);
+            QCOMPARE(r.status, 1);
+            QCOMPARE(r.err.trimmed(), tooLong(2, payee.at(i)));
+            QVERIFY(queryRows(ws->path(), book) == bookBefore);
+            QVERIFY(queryRows(ws->path(), types) == typesBefore);
+        }
+    }
+
+    // A folder is no file to import: refused with the window's message, nothing written.
+    void importRefusesAFolder()
+    {
+        const QString folder = path("in");
+        QVERIFY(QDir().mkdir(folder));
+        const QString payments = QStringLiteral("select count(*) from Payment");
+        const int before = querySingle(ws->path(), payments).toInt();
+        for (const QStringList& args :
+             {QStringList{QStringLiteral("import-payments"), folder},
+              QStringList{QStringLiteral("import-payees"), folder, QStringLiteral("--col"),
+                          QStringLiteral("account=1"), QStringLiteral("--col"),
+                          QStringLiteral("unit=2"), QStringLiteral("--col"),
+                          QStringLiteral("bank=3")}}) {
+            const Run r = cli(args);
+            QCOMPARE(r.status, 1);
+            QCOMPARE(r.err.trimmed(), QStringLiteral("该文件不存在！"));
+            QCOMPARE(r.out, QString());
+        }
+        QCOMPARE(querySingle(ws->path(), payments).toInt(), before);
+        QCOMPARE(querySingle(ws->path(), QStringLiteral("select count(*) from Company")).toInt(),
+                 0);
     }
 
     void importSalary()

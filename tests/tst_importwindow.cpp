@@ -116,6 +116,58 @@ private slots:
         QCOMPARE(in->DataModule2.ATPayment->recordCount(), 2); // the grid shows them at once
     }
 
+    // How a run that does not finish shows: a refused line and an interruption as the
+    // window's plain notices, anything else as the system's error report (stop icon).
+    void runsThatStopShowAsNotices()
+    {
+        TFrmImportCompany& w = *in->FrmImportCompany;
+        for (auto [edit, number] : {std::pair{"EditAccount", 1}, std::pair{"EditUnit", 2},
+                                    std::pair{"EditBank", 3}, std::pair{"EditCompanyType", 4}})
+            w.columnEdits.value(QString::fromLatin1(edit))->setText(QString::number(number));
+        auto run = [&](const QByteArray& file) {
+            w.EditFile->setText(writeFile("wl.txt", file));
+            w.BtnStartClick();
+            return MessageBox::takeShown();
+        };
+        auto stored = [this] {
+            return querySingle(ws->path(), QStringLiteral("select count(*) from Company")).toInt();
+        };
+
+        auto shown = run(gbk("1|甲|银行\r\n2||银行\r\n"));
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown.first().icon, QMessageBox::NoIcon);
+        QCOMPARE(shown.first().title, applicationTitle());
+        QCOMPARE(shown.first().text, QStringLiteral("第2行收款单位为空，导入中止！"));
+        QCOMPARE(w.StatusLabel->text(), QStringLiteral("分析数据..."));
+        QCOMPARE(stored(), 0);
+        QVERIFY(w.BtnClose->isEnabled());
+
+        execSql(ws->path(),
+                QStringLiteral("CREATE TRIGGER refuse BEFORE INSERT ON Company WHEN NEW.收款帐号 "
+                               "= '2' BEGIN SELECT RAISE(ABORT, 'refused'); END"));
+        shown = run(gbk("1|甲|银行\r\n2|乙|银行\r\n3|丙|银行\r\n"));
+        QCOMPARE(shown.size(), 2);
+        QCOMPARE(shown.at(0).icon, QMessageBox::NoIcon);
+        QCOMPARE(shown.at(0).text, QStringLiteral("在导入第2行数据时出错，导入中断！"));
+        QCOMPARE(shown.at(1).icon, QMessageBox::NoIcon);
+        QCOMPARE(shown.at(1).text, QStringLiteral("在导入1个往来账号后中断"));
+        QCOMPARE(w.StatusLabel->text(), QStringLiteral("导入数据库..."));
+        QCOMPARE(stored(), 1);
+        QVERIFY(w.BtnClose->isEnabled());
+
+        // A classification the database will not create: the rows before it stay.
+        execSql(ws->path(), QStringLiteral("CREATE TRIGGER noclass BEFORE INSERT ON CompanyType "
+                                           "BEGIN SELECT RAISE(ABORT, 'no class'); END"));
+        shown = run(gbk("4|丁|银行\r\n5|戊|银行|新类\r\n"));
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown.first().icon, QMessageBox::Critical);
+        QCOMPARE(shown.first().title, applicationTitle());
+        QVERIFY2(shown.first().text.contains(QStringLiteral("no class")),
+                 qPrintable(shown.first().text));
+        QCOMPARE(stored(), 2);
+        QVERIFY(w.BtnClose->isEnabled());
+    }
+
     void salaryImportFromTheMenu();
     void payeeRunWithProgress()
     {

@@ -208,6 +208,38 @@ int exportPayees(const QString& db, const QStringList& args)
     return kOk;
 }
 
+// The names of the import commands' --col options.
+const QMap<QString, ImportField>& paymentColumnNames()
+{
+    static const QMap<QString, ImportField> names = {
+        {QStringLiteral("sfb"), ImportField::OwnBank},
+        {QStringLiteral("skzh"), ImportField::PayeeAccount},
+        {QStringLiteral("skdw"), ImportField::PayeeName},
+        {QStringLiteral("skyh"), ImportField::PayeeBank},
+        {QStringLiteral("hrdd"), ImportField::PayeePlace},
+        {QStringLiteral("je"), ImportField::Amount},
+        {QStringLiteral("dess"), ImportField::Urgent},
+        {QStringLiteral("yt"), ImportField::Purpose},
+        {QStringLiteral("bz"), ImportField::Remark},
+    };
+    return names;
+}
+
+const QMap<QString, ImportField>& payeeColumnNames()
+{
+    static const QMap<QString, ImportField> names = {
+        {QStringLiteral("account"), ImportField::PayeeAccount},
+        {QStringLiteral("unit"), ImportField::PayeeName},
+        {QStringLiteral("bank"), ImportField::PayeeBank},
+        {QStringLiteral("place"), ImportField::PayeePlace},
+        {QStringLiteral("memo"), ImportField::Remark},
+        {QStringLiteral("type"), ImportField::Classification},
+        {QStringLiteral("sf"), ImportField::OwnBank},
+        {QStringLiteral("no"), ImportField::CustomNo},
+    };
+    return names;
+}
+
 // The import commands take the window's settings from their options and report as the
 // window does: the success message on standard output, refusals on standard error.
 int runImport(const QString& db, QStringList args, bool payments)
@@ -224,45 +256,28 @@ int runImport(const QString& db, QStringList args, bool payments)
     form.startText = o.value(QStringLiteral("--start"))
                          .value_or(payments ? QStringLiteral("2") : QStringLiteral("1"));
     form.yesNoText = o.value(QStringLiteral("--yesno")).value_or(QStringLiteral("是/否"));
-    const ImportRules rules = payments ? paymentImportRules() : payeeImportRules();
-    static const QMap<QString, QString> payeeNames = {
-        {QStringLiteral("account"), QStringLiteral("EditAccount")},
-        {QStringLiteral("unit"), QStringLiteral("EditUnit")},
-        {QStringLiteral("bank"), QStringLiteral("EditBank")},
-        {QStringLiteral("place"), QStringLiteral("EditPlace")},
-        {QStringLiteral("memo"), QStringLiteral("EditMemo")},
-        {QStringLiteral("type"), QStringLiteral("EditCompanyType")},
-        {QStringLiteral("sf"), QStringLiteral("EditSf")},
-        {QStringLiteral("no"), QStringLiteral("EditNo")},
-    };
-    for (const ImportColumn& c : rules.checkOrder)
-        form.columnTexts.insert(c.name, payments ? QString::number(c.number) : QString());
+    const ImportLayout& layout = payments ? paymentImport() : payeeImport();
+    form.columnTexts = layout.defaultTexts();
+    const QMap<QString, ImportField>& names = payments ? paymentColumnNames() : payeeColumnNames();
     for (const QString& col : o.values(QStringLiteral("--col"))) {
         const qsizetype eq = col.indexOf(QLatin1Char('='));
-        const QString name = col.left(eq);
-        const QString edit = payments ? name : payeeNames.value(name);
-        if (eq <= 0 || !form.columnTexts.contains(edit))
+        const auto field = names.constFind(col.left(eq));
+        if (eq <= 0 || field == names.cend())
             throw Failure{kUsage, QStringLiteral("未知的列：%1").arg(col)};
-        form.columnTexts.insert(edit, col.mid(eq + 1));
+        form.columnTexts.insert(*field, col.mid(eq + 1));
     }
-    const ImportCheck check = checkImportForm(form, rules);
-    if (!check.ok)
-        throw Failure{kRefused, check.message};
+    const ImportSettings settings = checkImportForm(form, layout);
 
     TDataModule2 dm;
     login(dm, db);
     const QByteArray bytes = FileGuard::readInputFile(file);
-    const ImportOutcome outcome = payments ? importPayments(dm, bytes, check.settings)
-                                           : importPayees(dm, bytes, check.settings);
-    if (outcome.kind == ImportOutcome::Success) {
-        QTextStream out(stdout);
-        for (const QString& m : outcome.messages)
-            out << m << "\n";
-        return kOk;
-    }
-    for (const QString& m : outcome.messages)
-        err() << m << "\n";
-    return kRefused;
+    const ImportReport report = importText(dm, layout, bytes, settings);
+    // An interrupted run is a refusal, though the rows before the refused one stay.
+    QTextStream out(stdout);
+    QTextStream& to = report.interrupted ? err() : out;
+    for (const QString& m : report.messages)
+        to << m << "\n";
+    return report.interrupted ? kRefused : kOk;
 }
 
 int importSalaryCommand(const QString& db, QStringList args)

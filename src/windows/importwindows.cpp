@@ -58,12 +58,12 @@ TextImportWindow::TextImportWindow(TDataModule2& dm, const QString& title, QWidg
     connect(BtnClose, &QPushButton::clicked, this, &QDialog::accept);
 }
 
-void TextImportWindow::build(const ImportRules& rules,
-                             const QList<QPair<QString, QString>>& screenLabels,
-                             const QMap<QString, QString>& defaults, const QString& startDefault,
-                             const QString& yesNoLabel, const QString& yesNoBeside)
+void TextImportWindow::build(const ImportLayout& importLayout, const QList<ColumnEdit>& edits,
+                             const QString& startDefault, const QString& yesNoLabel,
+                             std::optional<ImportField> yesNoBeside)
 {
-    m_rules = rules;
+    m_layout = &importLayout;
+    const QMap<ImportField, QString> defaults = importLayout.defaultTexts();
     StartEdit->setText(startDefault);
 
     auto* fields = new QGridLayout(FieldOrder);
@@ -75,12 +75,13 @@ void TextImportWindow::build(const ImportRules& rules,
             col = 0;
         }
     };
-    for (const auto& [name, label] : screenLabels) {
-        auto* edit = new QLineEdit(defaults.value(name), FieldOrder);
+    for (const auto& [field, name, label] : edits) {
+        auto* edit = new QLineEdit(defaults.value(field), FieldOrder);
         edit->setObjectName(name);
         edit->setMaximumWidth(60);
         columnEdits.insert(name, edit);
-        if (name == yesNoBeside) {
+        m_fieldEdits.insert(field, edit);
+        if (field == yesNoBeside) {
             // One framed row: the flag's column and the notation that reads it.
             nextRow();
             auto* frame = new QFrame(FieldOrder);
@@ -102,7 +103,7 @@ void TextImportWindow::build(const ImportRules& rules,
         if (++col == 2)
             nextRow();
     }
-    if (yesNoBeside.isEmpty()) {
+    if (!yesNoBeside) {
         nextRow();
         fields->addWidget(new QLabel(yesNoLabel, FieldOrder), row, 0);
         fields->addWidget(ComboYesNo, row, 1, 1, 3);
@@ -137,6 +138,22 @@ void TextImportWindow::message(const QString& text, QWidget* focus)
     MessageBox::notice(this, text);
     if (focus)
         focus->setFocus();
+}
+
+QWidget* TextImportWindow::control(ImportField field) const
+{
+    switch (field) {
+    case ImportField::Separator:
+        return ComboSeparator;
+    case ImportField::File:
+        return EditFile;
+    case ImportField::StartLine:
+        return StartEdit;
+    case ImportField::YesNo:
+        return ComboYesNo;
+    default:
+        return m_fieldEdits.value(field);
+    }
 }
 
 void TextImportWindow::reject()
@@ -174,45 +191,46 @@ void TextImportWindow::BtnBrowseClick()
         EditFile->setText(QDir::toNativeSeparators(files.first()));
 }
 
-void TextImportWindow::BtnStartClick()
+ImportForm TextImportWindow::form() const
 {
-    if (m_running)
-        return; // one run at a time
     ImportForm form;
     form.separatorText = ComboSeparator->currentText();
     form.file = EditFile->text();
     form.startText = StartEdit->text();
-    for (auto it = columnEdits.cbegin(); it != columnEdits.cend(); ++it)
+    for (auto it = m_fieldEdits.cbegin(); it != m_fieldEdits.cend(); ++it)
         form.columnTexts.insert(it.key(), it.value()->text());
     form.yesNoText = ComboYesNo->currentText();
-    const ImportCheck check = checkImportForm(form, m_rules);
-    if (!check.ok) {
-        QWidget* focus =
-            check.focus == QLatin1String("ComboSeparator") ? static_cast<QWidget*>(ComboSeparator)
-            : check.focus == QLatin1String("EditFile")     ? static_cast<QWidget*>(EditFile)
-            : check.focus == QLatin1String("start")        ? static_cast<QWidget*>(StartEdit)
-            : check.focus == QLatin1String("ComboYesNo")   ? static_cast<QWidget*>(ComboYesNo)
-                                                           : columnEdits.value(check.focus);
-        message(check.message, focus);
+    return form;
+}
+
+void TextImportWindow::BtnStartClick()
+{
+    if (m_running)
+        return; // one run at a time
+    const ImportForm typed = form();
+    ImportSettings settings;
+    try {
+        settings = checkImportForm(typed, *m_layout);
+    } catch (const ImportFormError& e) {
+        message(e.message(), control(e.field()));
         return;
     }
-    const ImportSettings& s = check.settings;
-    const QString path = form.file;
-    // 6. Reading, 7. analysis, 8. import, 9. end.
+    // Reading, analysis, import, end.
     m_running = true;
     BtnClose->setEnabled(false);
     BtnStart->setEnabled(false);
     status(QStringLiteral("读取文件..."));
-    QByteArray bytes;
-    if (guarded(this, [&] { bytes = FileGuard::readInputFile(path); })) {
-        const ImportOutcome outcome = runImport(bytes, s);
-        for (const QString& m : outcome.messages) {
-            if (outcome.kind == ImportOutcome::Failed)
-                MessageBox::error(this, m);
-            else
+    // Any other refusal is the system's error report.
+    guarded(this, [&] {
+        const QByteArray bytes = FileGuard::readInputFile(typed.file);
+        try {
+            const ImportReport report = runImport(bytes, settings);
+            for (const QString& m : report.messages)
                 message(m, nullptr);
+        } catch (const ImportLineError& e) {
+            message(e.message(), nullptr); // the analysis pass's refusal of a line
         }
-    }
+    });
     BtnClose->setEnabled(true);
     BtnStart->setEnabled(true);
     m_running = false;
@@ -226,29 +244,27 @@ Timptransfer::Timptransfer(TDataModule2& dm, QWidget* parent)
     setObjectName(QStringLiteral("imptransfer"));
     StartEdit->setObjectName(QStringLiteral("start"));
     StatusLabel->setObjectName(QStringLiteral("status"));
-    QMap<QString, QString> defaults;
-    for (const ImportColumn& c : paymentImportColumns())
-        defaults.insert(c.name, QString::number(c.number));
-    build(paymentImportRules(),
-          {{QStringLiteral("sfb"), QStringLiteral("是否溯枫银行账号：")},
-           {QStringLiteral("skzh"), QStringLiteral("收款账号（必填）：")},
-           {QStringLiteral("skdw"), QStringLiteral("收款单位（必填）：")},
-           {QStringLiteral("skyh"), QStringLiteral("收款银行（必填）：")},
-           {QStringLiteral("hrdd"), QStringLiteral("汇入地点：")},
-           {QStringLiteral("je"), QStringLiteral("金额：")},
-           {QStringLiteral("dess"), QStringLiteral("大额实时：")},
-           {QStringLiteral("yt"), QStringLiteral("用途：")},
-           {QStringLiteral("bz"), QStringLiteral("备注：")}},
-          defaults, QStringLiteral("2"), QStringLiteral("是否溯枫银行（大额实时）标志："));
+    build(
+        paymentImport(),
+        {{ImportField::OwnBank, QStringLiteral("sfb"), QStringLiteral("是否溯枫银行账号：")},
+         {ImportField::PayeeAccount, QStringLiteral("skzh"), QStringLiteral("收款账号（必填）：")},
+         {ImportField::PayeeName, QStringLiteral("skdw"), QStringLiteral("收款单位（必填）：")},
+         {ImportField::PayeeBank, QStringLiteral("skyh"), QStringLiteral("收款银行（必填）：")},
+         {ImportField::PayeePlace, QStringLiteral("hrdd"), QStringLiteral("汇入地点：")},
+         {ImportField::Amount, QStringLiteral("je"), QStringLiteral("金额：")},
+         {ImportField::Urgent, QStringLiteral("dess"), QStringLiteral("大额实时：")},
+         {ImportField::Purpose, QStringLiteral("yt"), QStringLiteral("用途：")},
+         {ImportField::Remark, QStringLiteral("bz"), QStringLiteral("备注：")}},
+        QStringLiteral("2"), QStringLiteral("是否溯枫银行（大额实时）标志："));
 }
 
-ImportOutcome Timptransfer::runImport(const QByteArray& bytes, const ImportSettings& settings)
+ImportReport Timptransfer::runImport(const QByteArray& bytes, const ImportSettings& settings)
 {
-    ImportOutcome out = importPayments(m_dm, bytes, settings, this);
+    ImportReport report = importPayments(m_dm, bytes, settings, this);
     // After success the payment grid shows the rows now stored for the clerk.
-    if (out.kind == ImportOutcome::Success)
+    if (!report.interrupted)
         guarded(this, [this] { m_dm.ATPayment->requery(); });
-    return out;
+    return report;
 }
 
 TFrmImportCompany::TFrmImportCompany(TDataModule2& dm, QWidget* parent)
@@ -261,16 +277,19 @@ TFrmImportCompany::TFrmImportCompany(TDataModule2& dm, QWidget* parent)
     ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
     ProgressBar1->setRange(0, 100);
     ProgressBar1->setValue(0);
-    build(payeeImportRules(),
-          {{QStringLiteral("EditAccount"), QStringLiteral("收款账号（必填）：")},
-           {QStringLiteral("EditUnit"), QStringLiteral("收款单位（必填）：")},
-           {QStringLiteral("EditBank"), QStringLiteral("收款银行（必填）：")},
-           {QStringLiteral("EditPlace"), QStringLiteral("汇入地点：")},
-           {QStringLiteral("EditMemo"), QStringLiteral("备注：")},
-           {QStringLiteral("EditCompanyType"), QStringLiteral("账号分类：")},
-           {QStringLiteral("EditSf"), QStringLiteral("是否溯枫银行账号：")},
-           {QStringLiteral("EditNo"), QStringLiteral("自定编号：")}},
-          {}, QStringLiteral("1"), QStringLiteral("是/否标志："), QStringLiteral("EditSf"));
+    build(
+        payeeImport(),
+        {{ImportField::PayeeAccount, QStringLiteral("EditAccount"),
+          QStringLiteral("收款账号（必填）：")},
+         {ImportField::PayeeName, QStringLiteral("EditUnit"), QStringLiteral("收款单位（必填）：")},
+         {ImportField::PayeeBank, QStringLiteral("EditBank"), QStringLiteral("收款银行（必填）：")},
+         {ImportField::PayeePlace, QStringLiteral("EditPlace"), QStringLiteral("汇入地点：")},
+         {ImportField::Remark, QStringLiteral("EditMemo"), QStringLiteral("备注：")},
+         {ImportField::Classification, QStringLiteral("EditCompanyType"),
+          QStringLiteral("账号分类：")},
+         {ImportField::OwnBank, QStringLiteral("EditSf"), QStringLiteral("是否溯枫银行账号：")},
+         {ImportField::CustomNo, QStringLiteral("EditNo"), QStringLiteral("自定编号：")}},
+        QStringLiteral("1"), QStringLiteral("是/否标志："), ImportField::OwnBank);
     if (auto* layout = findChild<QVBoxLayout*>(QStringLiteral("mainLayout")))
         layout->insertWidget(layout->count() - 1, ProgressBar1);
 }
@@ -286,7 +305,7 @@ void TFrmImportCompany::progress(int value)
     ProgressBar1->repaint();
 }
 
-ImportOutcome TFrmImportCompany::runImport(const QByteArray& bytes, const ImportSettings& settings)
+ImportReport TFrmImportCompany::runImport(const QByteArray& bytes, const ImportSettings& settings)
 {
     return importPayees(m_dm, bytes, settings, this);
 }

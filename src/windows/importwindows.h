@@ -4,6 +4,7 @@
 
 #include <QDialog>
 #include <QMap>
+#include <optional>
 
 class QComboBox;
 class QFileDialog;
@@ -34,7 +35,7 @@ public:
     QLabel* StatusLabel;
     QPushButton* BtnStart;
     QPushButton* BtnClose;
-    QMap<QString, QLineEdit*> columnEdits;
+    QMap<QString, QLineEdit*> columnEdits; // by object name
 
     void BtnBrowseClick();
     void BtnStartClick();
@@ -47,22 +48,29 @@ public:
 protected:
     void closeEvent(QCloseEvent* event) override;
     TextImportWindow(TDataModule2& dm, const QString& title, QWidget* parent);
-    // The window's column fields, in the order of the number checks, with the screen
-    // labels; the start line's rules.
-    // Builds the column edits (screen labels in screen order, default texts) and the
-    // layout.
-    // `yesNoBeside`: the edit whose row also holds the yes/no notation (empty: a row of
-    // its own under the columns).
-    void build(const ImportRules& rules, const QList<QPair<QString, QString>>& screenLabels,
-               const QMap<QString, QString>& defaults, const QString& startDefault,
-               const QString& yesNoLabel, const QString& yesNoBeside = QString());
-    virtual ImportOutcome runImport(const QByteArray& bytes, const ImportSettings& settings) = 0;
+    // One column edit: the field it gives the column of, its object name and screen label.
+    struct ColumnEdit
+    {
+        ImportField field;
+        QString objectName;
+        QString label;
+    };
+    // Builds the column edits (in screen order, with the import's default texts) and the
+    // layout. `yesNoBeside`: the field whose row also holds the yes/no notation (none: a
+    // row of its own under the columns).
+    void build(const ImportLayout& importLayout, const QList<ColumnEdit>& edits,
+               const QString& startDefault, const QString& yesNoLabel,
+               std::optional<ImportField> yesNoBeside = {});
+    virtual ImportReport runImport(const QByteArray& bytes, const ImportSettings& settings) = 0;
 
     TDataModule2& m_dm;
-    ImportRules m_rules;
+    const ImportLayout* m_layout = nullptr;
 
 private:
     void message(const QString& text, QWidget* focus);
+    ImportForm form() const;
+    QWidget* control(ImportField field) const;
+    QMap<ImportField, QLineEdit*> m_fieldEdits;
     bool m_running = false;
 };
 
@@ -75,7 +83,7 @@ public:
     explicit Timptransfer(TDataModule2& dm, QWidget* parent = nullptr);
 
 protected:
-    ImportOutcome runImport(const QByteArray& bytes, const ImportSettings& settings) override;
+    ImportReport runImport(const QByteArray& bytes, const ImportSettings& settings) override;
 };
 
 // Payee accounts from a delimited file, classifications found or created by name.
@@ -90,7 +98,7 @@ public:
     void progress(int value) override;
 
 protected:
-    ImportOutcome runImport(const QByteArray& bytes, const ImportSettings& settings) override;
+    ImportReport runImport(const QByteArray& bytes, const ImportSettings& settings) override;
 };
 
 } // namespace bankprep

@@ -8,7 +8,6 @@
 
 #include <QFileInfo>
 #include <QStringDecoder>
-#include <array>
 #include <optional>
 
 namespace bankprep {
@@ -60,51 +59,35 @@ QString getSubString(QStringView line, int column, QStringView separator)
     return subStringView(line, column, separator).toString();
 }
 
-bool checkYesNo(const QString& notation, QString* yes, QString* no)
+YesNo checkYesNo(const QString& notation)
 {
     const qsizetype p = notation.indexOf(QLatin1Char('/'));
     if (p <= 0 || p == notation.size() - 1)
-        return false;
-    *yes = notation.left(p);
-    *no = notation.mid(p + 1);
-    return true;
+        throw DbError(QStringLiteral("是/否标志格式应是以‘/’为分隔符的两个字符串"));
+    return {notation.left(p), notation.mid(p + 1)};
 }
 
-NumberProblem isNumeric(const QString& text, bool blankAllowed, int* value)
+int checkNumber(const QString& text, bool blankAllowed, const QString& label)
 {
-    *value = 0;
-    if (text.isEmpty())
-        return blankAllowed ? NumberProblem::None : NumberProblem::Blank;
+    if (text.isEmpty()) {
+        if (!blankAllowed)
+            throw DbError(label + QStringLiteral("不能为空值"));
+        return 0;
+    }
     // Digits, with a sign at most; a blank is no digit (the conversion would skip it).
     for (qsizetype i = 0; i < text.size(); ++i) {
         const QChar c = text.at(i);
         const bool sign = i == 0 && (c == QLatin1Char('-') || c == QLatin1Char('+'));
         if (!sign && (c < QLatin1Char('0') || c > QLatin1Char('9')))
-            return NumberProblem::NotNumber;
+            throw DbError(label + QStringLiteral("应填数字"));
     }
     bool ok = false;
     const int n = text.toInt(&ok);
     if (!ok)
-        return NumberProblem::NotNumber;
+        throw DbError(label + QStringLiteral("应填数字"));
     if (n < 0)
-        return NumberProblem::Negative;
-    *value = n;
-    return NumberProblem::None;
-}
-
-QString numberMessage(NumberProblem problem, const QString& label)
-{
-    switch (problem) {
-    case NumberProblem::Blank:
-        return label + QStringLiteral("不能为空值");
-    case NumberProblem::NotNumber:
-        return label + QStringLiteral("应填数字");
-    case NumberProblem::Negative:
-        return label + QStringLiteral("不能为负数");
-    case NumberProblem::None:
-        break;
-    }
-    return QString();
+        throw DbError(label + QStringLiteral("不能为负数"));
+    return n;
 }
 
 namespace {
@@ -188,12 +171,8 @@ Lines decodeLines(QByteArray bytes, int firstLine)
             out.text.truncate(start); // a skipped heading: an empty line
             ok = true;
         }
-        if (!ok) {
-            out.badLine = int(i) + 1;
-            out.text.clear();
-            out.spans.clear();
-            return out;
-        }
+        if (!ok)
+            throw ImportLineError(int(i) + 1, QStringLiteral("行含有无法识别的字符，导入中止！"));
         out.spans.emplace_back(start, out.text.size() - start);
     }
     return out;
@@ -201,14 +180,159 @@ Lines decodeLines(QByteArray bytes, int firstLine)
 
 } // namespace TextImport
 
-int ImportSettings::column(const QString& name) const
+// ---------------------------------------------------------------------------
+// The two imports
+
+namespace {
+
+using F = ImportField;
+using K = FieldKind;
+
+ImportLayout paymentLayout()
 {
-    for (const ImportColumn& c : columns) {
-        if (c.name == name)
-            return c.number;
-    }
-    return 0;
+    ImportLayout l;
+    l.table = tbl::Payment;
+    // field, column, kind, label, column number required, required on every line as,
+    // default column
+    l.fields = {
+        {F::OwnBank, col::OwnBank, K::YesNo, QStringLiteral("是否溯枫银行"), true, {}, 2},
+        {F::PayeeAccount, col::PayeeAccount, K::Text, QStringLiteral("收款账号"), true,
+         QStringLiteral("收款账号"), 3},
+        {F::PayeeName, col::PayeeName, K::Text, QStringLiteral("收款单位"), true, {}, 4},
+        {F::PayeeBank, col::PayeeBank, K::Text, QStringLiteral("收款银行"), false, {}, 5},
+        {F::PayeePlace, col::PayeePlace, K::Text, QStringLiteral("汇入地点"), false, {}, 6},
+        {F::Amount, col::Amount, K::Amount, QStringLiteral("金额"), false, QStringLiteral("金额"),
+         7},
+        {F::Urgent, col::Urgent, K::YesNo, QStringLiteral("大额实时"), false, {}, 10},
+        {F::Purpose, col::Purpose, K::Text, QStringLiteral("用途"), true, {}, 8},
+        {F::Remark, col::Remark, K::Text, QStringLiteral("备注"), false, {}, 9},
+    };
+    l.checkOrder = {F::PayeeAccount, F::OwnBank, F::PayeeName, F::PayeeBank, F::PayeePlace,
+                    F::Amount,       F::Urgent,  F::Purpose,   F::Remark,    F::StartLine};
+    l.startBlankAllowed = true;
+    l.lowestStart = 2;
+    l.lowStartMessage = QStringLiteral("起始导入行号应大于1");
+    l.insertSql = QStringLiteral(
+        "insert into Payment (用户编号,溯枫帐号,收款帐号,收款银行,收款单位,汇入地点,金额,用途,备注,"
+        "大额实时) values(:bh,:sfb,:skzh,:skyh,:skdw,:hrdd,:je,:yt,:bz,:dess)");
+    l.owner = QStringLiteral("1");
+    l.blankText = QStringLiteral(" ");
+    l.unit = QStringLiteral("支付指令");
+    l.doneMessage = QStringLiteral("已成功导入%1个记录");
+    l.doneStatus = QStringLiteral("导入完成...");
+    return l;
 }
+
+ImportLayout payeeLayout()
+{
+    ImportLayout l;
+    l.table = tbl::Company;
+    // No default columns: every edit starts empty.
+    l.fields = {
+        {F::PayeeAccount, col::PayeeAccount, K::Text, QStringLiteral("收款账号"), true,
+         QStringLiteral("账号")},
+        {F::PayeeName, col::PayeeName, K::Text, QStringLiteral("收款单位"), true,
+         QStringLiteral("收款单位")},
+        {F::PayeeBank, col::PayeeBank, K::Text, QStringLiteral("收款银行"), true,
+         QStringLiteral("收款银行")},
+        {F::PayeePlace, col::PayeePlace, K::Text, QStringLiteral("汇入地点"), false},
+        {F::Remark, col::Remark, K::Text, QStringLiteral("备注"), false},
+        {F::Classification, col::Classification, K::Classification, QStringLiteral("账号分类"),
+         false},
+        {F::OwnBank, col::OwnBank, K::YesNo, QStringLiteral("是否溯枫账号"), false},
+        {F::CustomNo, col::CustomNo, K::Text, QStringLiteral("自定编号"), false},
+    };
+    l.checkOrder = {F::PayeeAccount, F::PayeeName,      F::PayeeBank, F::PayeePlace, F::Remark,
+                    F::OwnBank,      F::Classification, F::StartLine, F::CustomNo};
+    l.startBlankAllowed = false;
+    l.lowestStart = 1;
+    l.lowStartMessage = QStringLiteral("起始导入行号应大于0");
+    l.insertSql = QStringLiteral(
+        "insert into Company (收款帐号,收款单位,收款银行,汇入地点,备注,账号分类,溯枫帐号,自定编号) "
+        "values(:account,:unit,:bank,:place,:memo,:companytype,:ifsf,:no)");
+    l.unit = QStringLiteral("往来账号");
+    l.doneMessage = QStringLiteral("已成功导入%1个往来账号");
+    return l;
+}
+
+} // namespace
+
+const ImportLayout& paymentImport()
+{
+    static const ImportLayout layout = paymentLayout();
+    return layout;
+}
+
+const ImportLayout& payeeImport()
+{
+    static const ImportLayout layout = payeeLayout();
+    return layout;
+}
+
+const ImportFieldDef& ImportLayout::field(ImportField f) const
+{
+    for (const ImportFieldDef& d : fields) {
+        if (d.field == f)
+            return d;
+    }
+    throw DbError(QStringLiteral("导入设置中没有这一列。"));
+}
+
+QMap<ImportField, QString> ImportLayout::defaultTexts() const
+{
+    QMap<ImportField, QString> texts;
+    for (const ImportFieldDef& d : fields)
+        texts.insert(d.field, d.defaultColumn > 0 ? QString::number(d.defaultColumn) : QString());
+    return texts;
+}
+
+namespace {
+
+// Runs one check of the settings; its refusal points at `field`.
+template <typename Check> auto checking(ImportField field, Check check)
+{
+    try {
+        return check();
+    } catch (const DbError& e) {
+        throw ImportFormError(e.message(), field);
+    }
+}
+
+} // namespace
+
+ImportSettings checkImportForm(const ImportForm& form, const ImportLayout& layout)
+{
+    ImportSettings s;
+    s.separator = TextImport::separatorFromCombo(form.separatorText);
+    if (s.separator.isEmpty())
+        throw ImportFormError(QStringLiteral("请输入一个分隔符"), F::Separator);
+    if (form.file.isEmpty() || !QFileInfo(form.file).isFile())
+        throw ImportFormError(QStringLiteral("该文件不存在！"), F::File);
+    for (ImportField f : layout.checkOrder) {
+        if (f == F::StartLine) {
+            s.startLine = checking(f, [&] {
+                return TextImport::checkNumber(form.startText, layout.startBlankAllowed,
+                                               QStringLiteral("起始导入行号"));
+            });
+            continue;
+        }
+        const ImportFieldDef& d = layout.field(f);
+        s.columns.insert(f, checking(f, [&] {
+                             return TextImport::checkNumber(form.columnTexts.value(f),
+                                                            !d.numberRequired, d.label);
+                         }));
+    }
+    if (s.startLine < layout.lowestStart)
+        throw ImportFormError(layout.lowStartMessage, F::StartLine);
+    const TextImport::YesNo yesNo =
+        checking(F::YesNo, [&] { return TextImport::checkYesNo(form.yesNoText); });
+    s.yesText = yesNo.yes;
+    s.noText = yesNo.no;
+    return s;
+}
+
+// ---------------------------------------------------------------------------
+// A run
 
 namespace {
 
@@ -245,34 +369,24 @@ private:
     std::vector<QStringView> m_parts;
 };
 
-const QString kSpace = QStringLiteral(" ");
-
-QString lineMessage(int line, const QString& text)
-{
-    return QStringLiteral("第") + QString::number(line) + text;
-}
-
-QString tooLong(int line, const QString& label)
-{
-    return lineMessage(line, QStringLiteral("行") + label + QStringLiteral("超出长度，导入中止！"));
-}
-
-// One record: the texts at the window's positions (views into the read lines or into
-// the constant texts above) and the exact amount where there is one.
-template <size_t N> struct Record
-{
-    std::array<QStringView, N> texts;
-    Money amount;
-};
-
-// Reads the lines and reports the phases; the lines are the analysis pass's input.
-struct Reader
+// The observer's calls, for a run without one too.
+struct Progress
 {
     ImportObserver* observer;
     void status(const QString& s) const
     {
         if (observer)
             observer->status(s);
+    }
+    void range(int maximum) const
+    {
+        if (observer)
+            observer->progressRange(maximum);
+    }
+    void at(int value) const
+    {
+        if (observer)
+            observer->progress(value);
     }
     void events() const
     {
@@ -281,314 +395,132 @@ struct Reader
     }
 };
 
-// Runs the INSERTs of the import pass in one transaction. Rows stored before a
-// failing record stay: the transaction is committed at the end and at an interruption.
-template <typename Bind>
-ImportOutcome runInserts(TDataModule2& dm, const QString& sql, size_t records, const QString& unit,
-                         ImportObserver* observer, Bind bind)
+// The analysed lines: per record one text per field (views into the read lines or into
+// the layout's constant texts) and its exact amount (zero where the import has none).
+struct Records
 {
-    ImportOutcome out;
-    Connection& conn = dm.ADOConn;
-    try {
-        conn.beginTransaction();
-    } catch (const DbError& e) {
-        out.kind = ImportOutcome::Failed;
-        out.messages << e.message();
-        return out;
+    size_t fields = 0;
+    std::vector<QStringView> texts;
+    std::vector<Money> amounts;
+
+    size_t count() const { return amounts.size(); }
+    QStringView text(size_t record, size_t field) const { return texts[record * fields + field]; }
+};
+
+// How the analysis pass reads one field: its column in the file and the most characters
+// its text may have. That is its column's width; a classification name is held by the
+// classification table (the payee row keeps only its id); flags and amounts are not
+// stored as read (0: no limit).
+struct FieldPlan
+{
+    const ImportFieldDef* def;
+    int column;
+    int width;
+};
+
+std::vector<FieldPlan> planFor(const ImportLayout& layout, const ImportSettings& s)
+{
+    const TableDef* table = findTableDef(layout.table);
+    const int nameWidth = findTableDef(tbl::CompanyType)->column(col::TypeName)->width;
+    std::vector<FieldPlan> plan;
+    for (const ImportFieldDef& d : layout.fields) {
+        const int width = d.kind == K::Text             ? table->column(d.column)->width
+                          : d.kind == K::Classification ? nameWidth
+                                                        : 0;
+        plan.push_back({&d, s.column(d.field), width});
     }
-    auto finish = [&](ImportOutcome::Kind kind) {
-        try {
-            conn.commit();
-        } catch (const DbError& e) {
-            conn.rollback();
-            out.kind = ImportOutcome::Failed;
-            out.messages = QStringList{e.message() + QStringLiteral("（本次没有导入任何记录）")};
-            out.count = 0;
-            return;
-        }
-        out.kind = kind;
-    };
-    try {
-        BulkStatement st(conn, sql);
-        for (size_t k = 0; k < records; ++k) {
-            if (observer) {
-                observer->progress(int(k) + 1);
-            }
-            bind(st, k);
-            try {
-                st.exec();
-            } catch (const DbError&) {
-                out.messages << QStringLiteral("在导入第%1行数据时出错，导入中断！").arg(k + 1)
-                             << QStringLiteral("在导入%1个%2后中断").arg(out.count).arg(unit);
-                finish(ImportOutcome::Interrupted);
-                return out;
-            }
-            ++out.count;
-        }
-    } catch (const DbError& e) {
-        // Not an INSERT of a record (a classification that cannot be created): the
-        // system's report, earlier rows kept.
-        out.messages << e.message();
-        finish(ImportOutcome::Failed);
-        out.kind = ImportOutcome::Failed;
-        return out;
-    }
-    finish(ImportOutcome::Success);
-    return out;
+    return plan;
 }
 
-bool decode(const QByteArray& bytes, int firstLine, TextImport::Lines* lines, ImportOutcome* out)
+// Reads the file into lines (the bar at 30, then at 100). A file refused has its bar at
+// the end and the window in the analysis, as one that was read.
+TextImport::Lines readLines(const QByteArray& bytes, int startLine, const Progress& p)
 {
-    *lines = TextImport::decodeLines(bytes, firstLine);
-    if (lines->badLine > 0) {
-        out->kind = ImportOutcome::AnalysisFailed;
-        out->messages << lineMessage(lines->badLine,
-                                     QStringLiteral("行含有无法识别的字符，导入中止！"));
-        return false;
+    p.status(QStringLiteral("读取文件..."));
+    p.range(100);
+    p.at(30);
+    auto analysing = [&] {
+        p.at(100);
+        p.status(QStringLiteral("分析数据..."));
+    };
+    try {
+        TextImport::Lines lines = TextImport::decodeLines(bytes, startLine);
+        analysing();
+        return lines;
+    } catch (const ImportLineError&) {
+        analysing();
+        throw;
     }
-    return true;
 }
 
-} // namespace
-
-ImportCheck checkImportForm(const ImportForm& form, const ImportRules& rules)
+// One line into a record: first every value in the order of the fields (an empty
+// required one or an amount that is no number refuses the line), then every text
+// against its width: everything that can be known before the first INSERT.
+void analyseLine(const SplitLine& split, int line, const std::vector<FieldPlan>& plan,
+                 const ImportLayout& layout, QStringView yesText, Records& out)
 {
-    ImportCheck c;
-    auto fail = [&](const QString& message, const QString& focus) {
-        c.ok = false;
-        c.message = message;
-        c.focus = focus;
-        return c;
-    };
-    ImportSettings& s = c.settings;
-    s.separator = TextImport::separatorFromCombo(form.separatorText);
-    if (s.separator.isEmpty())
-        return fail(QStringLiteral("请输入一个分隔符"), QStringLiteral("ComboSeparator"));
-    if (form.file.isEmpty() || !QFileInfo(form.file).isFile())
-        return fail(QStringLiteral("该文件不存在！"), QStringLiteral("EditFile"));
-    for (qsizetype i = 0; i <= rules.checkOrder.size(); ++i) {
-        if (i == rules.startCheckIndex) {
-            const auto problem =
-                TextImport::isNumeric(form.startText, rules.startBlankAllowed, &s.startLine);
-            if (problem != TextImport::NumberProblem::None)
-                return fail(TextImport::numberMessage(problem, QStringLiteral("起始导入行号")),
-                            QStringLiteral("start"));
-        }
-        if (i == rules.checkOrder.size())
+    const size_t first = out.texts.size();
+    Money amount;
+    for (const FieldPlan& f : plan) {
+        const ImportFieldDef& d = *f.def;
+        QStringView v = split.field(f.column);
+        if (v.isEmpty() && !d.requiredAs.isEmpty())
+            throw ImportLineError(line, QStringLiteral("行") + d.requiredAs +
+                                            QStringLiteral("为空，导入中止！"));
+        switch (d.kind) {
+        case K::Text:
+            if (v.isEmpty() && !layout.blankText.isEmpty())
+                v = layout.blankText;
             break;
-        ImportColumn col = rules.checkOrder.at(i);
-        const auto problem =
-            TextImport::isNumeric(form.columnTexts.value(col.name), col.blankAllowed, &col.number);
-        if (problem != TextImport::NumberProblem::None)
-            return fail(TextImport::numberMessage(problem, col.messageLabel), col.name);
-        s.columns << col;
-    }
-    if (s.startLine < rules.lowestStart)
-        return fail(rules.lowStartMessage, QStringLiteral("start"));
-    if (!TextImport::checkYesNo(form.yesNoText, &s.yesText, &s.noText))
-        return fail(QStringLiteral("是/否标志格式应是以‘/’为分隔符的两个字符串"),
-                    QStringLiteral("ComboYesNo"));
-    c.ok = true;
-    return c;
-}
-
-namespace {
-
-QList<ImportColumn> inOrder(const QList<ImportColumn>& cols, const QStringList& names)
-{
-    QList<ImportColumn> out;
-    for (const QString& n : names) {
-        for (const ImportColumn& c : cols) {
-            if (c.name == n)
-                out << c;
+        case K::Amount: {
+            // As the platform's number conversion reads it (an exponent too), exactly;
+            // more than four decimals rounded as the currency conversion rounds them.
+            const auto money = Money::parseNumber(v);
+            if (!money)
+                throw ImportLineError(line, QStringLiteral("行") + d.label +
+                                                QStringLiteral("格式错误，导入中止！"));
+            amount = *money;
+            break;
         }
+        case K::YesNo:
+            v = v == yesText ? QStringView(YesText) : QStringView(NoText);
+            break;
+        case K::Classification:
+            break;
+        }
+        out.texts.push_back(v);
     }
-    return out;
+    for (size_t i = 0; i < plan.size(); ++i) {
+        if (plan[i].width > 0 && characterCount(out.texts[first + i]) > plan[i].width)
+            throw ImportLineError(line, QStringLiteral("行") + plan[i].def->label +
+                                            QStringLiteral("超出长度，导入中止！"));
+    }
+    out.amounts.push_back(amount);
 }
 
-} // namespace
-
-ImportRules paymentImportRules()
+// The analysis pass: every line from the start line on becomes a record, or the run
+// ends at the first line refused, before anything is written.
+Records analyse(const ImportLayout& layout, const TextImport::Lines& lines, const ImportSettings& s,
+                const Progress& p)
 {
-    ImportRules r;
-    r.checkOrder = inOrder(paymentImportColumns(),
-                           {QStringLiteral("skzh"), QStringLiteral("sfb"), QStringLiteral("skdw"),
-                            QStringLiteral("skyh"), QStringLiteral("hrdd"), QStringLiteral("je"),
-                            QStringLiteral("dess"), QStringLiteral("yt"), QStringLiteral("bz")});
-    r.startCheckIndex = int(r.checkOrder.size());
-    r.startBlankAllowed = true;
-    r.lowestStart = 2;
-    r.lowStartMessage = QStringLiteral("起始导入行号应大于1");
-    return r;
-}
-
-ImportRules payeeImportRules()
-{
-    ImportRules r;
-    r.checkOrder = inOrder(payeeImportColumns(),
-                           {QStringLiteral("EditAccount"), QStringLiteral("EditUnit"),
-                            QStringLiteral("EditBank"), QStringLiteral("EditPlace"),
-                            QStringLiteral("EditMemo"), QStringLiteral("EditSf"),
-                            QStringLiteral("EditCompanyType"), QStringLiteral("EditNo")});
-    r.startCheckIndex = 7; // after the classification column, before the own number
-    r.startBlankAllowed = false;
-    r.lowestStart = 1;
-    r.lowStartMessage = QStringLiteral("起始导入行号应大于0");
-    return r;
-}
-
-// ---------------------------------------------------------------------------
-// Payment instructions
-
-QList<ImportColumn> paymentImportColumns()
-{
-    return {
-        {QStringLiteral("sfb"), QStringLiteral("是否溯枫银行"), false, 2},
-        {QStringLiteral("skzh"), QStringLiteral("收款账号"), false, 3},
-        {QStringLiteral("skdw"), QStringLiteral("收款单位"), false, 4},
-        {QStringLiteral("skyh"), QStringLiteral("收款银行"), true, 5},
-        {QStringLiteral("hrdd"), QStringLiteral("汇入地点"), true, 6},
-        {QStringLiteral("je"), QStringLiteral("金额"), true, 7},
-        {QStringLiteral("dess"), QStringLiteral("大额实时"), true, 10},
-        {QStringLiteral("yt"), QStringLiteral("用途"), false, 8},
-        {QStringLiteral("bz"), QStringLiteral("备注"), true, 9},
-    };
-}
-
-ImportOutcome importPayments(TDataModule2& dm, const QByteArray& fileBytes, const ImportSettings& s,
-                             ImportObserver* observer)
-{
-    ImportOutcome out;
-    const Reader r{observer};
-    r.status(QStringLiteral("读取文件..."));
-    TextImport::Lines lines;
-    r.status(QStringLiteral("分析数据..."));
-    if (!decode(fileBytes, s.startLine, &lines, &out))
-        return out;
-
-    const QStringView sep(s.separator);
-    const int cSfb = s.column(QStringLiteral("sfb"));
-    const int cSkzh = s.column(QStringLiteral("skzh"));
-    const int cSkdw = s.column(QStringLiteral("skdw"));
-    const int cSkyh = s.column(QStringLiteral("skyh"));
-    const int cHrdd = s.column(QStringLiteral("hrdd"));
-    const int cJe = s.column(QStringLiteral("je"));
-    const int cDess = s.column(QStringLiteral("dess"));
-    const int cYt = s.column(QStringLiteral("yt"));
-    const int cBz = s.column(QStringLiteral("bz"));
-    auto flag = [&](QStringView v) -> QStringView {
-        return v == QStringView(s.yesText) ? YesText : NoText;
-    };
-    auto orSpace = [&](QStringView v) -> QStringView {
-        return v.isEmpty() ? QStringView(kSpace) : v;
-    };
-
-    SplitLine split;
-    std::vector<Record<9>> records;
+    const std::vector<FieldPlan> plan = planFor(layout, s);
     const qsizetype first = std::max(s.startLine - 1, 0);
-    if (lines.count() > first)
-        records.reserve(size_t(lines.count() - first));
+    const int toAnalyse = int(std::max<qsizetype>(lines.count() - first, 0));
+    p.range(toAnalyse);
+    p.at(0);
+    Records out;
+    out.fields = plan.size();
+    out.texts.reserve(size_t(toAnalyse) * plan.size());
+    out.amounts.reserve(size_t(toAnalyse));
+    SplitLine split;
     for (qsizetype i = first; i < lines.count(); ++i) {
-        r.events();
-        split.split(lines.line(i), sep);
-        const int L = int(i) + 1;
-        Record<9> rec;
-        rec.texts[0] = flag(split.field(cSfb));
-        const QStringView account = split.field(cSkzh);
-        if (account.isEmpty()) {
-            out.kind = ImportOutcome::AnalysisFailed;
-            out.messages << lineMessage(L, QStringLiteral("行收款账号为空，导入中止！"));
-            return out;
-        }
-        rec.texts[1] = account;
-        rec.texts[2] = orSpace(split.field(cSkdw));
-        rec.texts[3] = orSpace(split.field(cSkyh));
-        rec.texts[4] = orSpace(split.field(cHrdd));
-        const QStringView amount = split.field(cJe);
-        if (amount.isEmpty()) {
-            out.kind = ImportOutcome::AnalysisFailed;
-            out.messages << lineMessage(L, QStringLiteral("行金额为空，导入中止！"));
-            return out;
-        }
-        // As the platform's number conversion reads it (an exponent too), exactly;
-        // more than four decimals rounded as the currency conversion rounds them.
-        const auto money = Money::parseNumber(amount);
-        if (!money) {
-            out.kind = ImportOutcome::AnalysisFailed;
-            out.messages << lineMessage(L, QStringLiteral("行金额格式错误，导入中止！"));
-            return out;
-        }
-        rec.texts[5] = amount;
-        rec.amount = *money;
-        rec.texts[6] = flag(split.field(cDess));
-        rec.texts[7] = orSpace(split.field(cYt));
-        rec.texts[8] = orSpace(split.field(cBz));
-        // Everything that can be known before the first INSERT is checked here.
-        static const struct
-        {
-            int pos;
-            int width;
-            const char16_t* label;
-        } widths[] = {
-            {1, 50, u"收款账号"}, {2, 50, u"收款单位"}, {3, 50, u"收款银行"},
-            {4, 50, u"汇入地点"}, {7, 50, u"用途"},     {8, 100, u"备注"},
-        };
-        for (const auto& w : widths) {
-            if (characterCount(rec.texts[size_t(w.pos)]) > w.width) {
-                out.kind = ImportOutcome::AnalysisFailed;
-                out.messages << tooLong(L, QString::fromUtf16(w.label));
-                return out;
-            }
-        }
-        records.push_back(rec);
-    }
-
-    r.status(QStringLiteral("导入数据库..."));
-    if (observer)
-        observer->progressRange(int(records.size()));
-    const QString sql = QStringLiteral(
-        "insert into Payment (用户编号,溯枫帐号,收款帐号,收款银行,收款单位,汇入地点,金额,用途,备注,"
-        "大额实时) values(:bh,:sfb,:skzh,:skyh,:skdw,:hrdd,:je,:yt,:bz,:dess)");
-    const QString one = QStringLiteral("1");
-    out = runInserts(dm, sql, records.size(), QStringLiteral("支付指令"), nullptr,
-                     [&](BulkStatement& st, size_t k) {
-                         const Record<9>& rec = records[k];
-                         st.bindText(0, one);
-                         st.bindText(1, rec.texts[0]);
-                         st.bindText(2, rec.texts[1]);
-                         st.bindText(3, rec.texts[3]);
-                         st.bindText(4, rec.texts[2]);
-                         st.bindText(5, rec.texts[4]);
-                         st.bindInt64(6, rec.amount.units()); // exact, in ten-thousandths
-                         st.bindText(7, rec.texts[7]);
-                         st.bindText(8, rec.texts[8]);
-                         st.bindText(9, rec.texts[6]);
-                     });
-    if (out.kind == ImportOutcome::Success) {
-        out.messages << QStringLiteral("已成功导入%1个记录").arg(out.count);
-        r.status(QStringLiteral("导入完成..."));
+        p.at(int(i - first) + 1);
+        p.events();
+        split.split(lines.line(i), s.separator);
+        analyseLine(split, int(i) + 1, plan, layout, s.yesText, out);
     }
     return out;
 }
-
-// ---------------------------------------------------------------------------
-// Payee accounts
-
-QList<ImportColumn> payeeImportColumns()
-{
-    return {
-        {QStringLiteral("EditAccount"), QStringLiteral("收款账号"), false, 0},
-        {QStringLiteral("EditUnit"), QStringLiteral("收款单位"), false, 0},
-        {QStringLiteral("EditBank"), QStringLiteral("收款银行"), false, 0},
-        {QStringLiteral("EditPlace"), QStringLiteral("汇入地点"), true, 0},
-        {QStringLiteral("EditMemo"), QStringLiteral("备注"), true, 0},
-        {QStringLiteral("EditSf"), QStringLiteral("是否溯枫账号"), true, 0},
-        {QStringLiteral("EditCompanyType"), QStringLiteral("账号分类"), true, 0},
-        {QStringLiteral("EditNo"), QStringLiteral("自定编号"), true, 0},
-    };
-}
-
-namespace {
 
 struct CompanyTypes
 {
@@ -629,118 +561,134 @@ QString companyTypeId(TDataModule2& dm, CompanyTypes& types, const QString& name
     throw DbError(QStringLiteral("账号分类“%1”创建后仍未找到，导入中断。").arg(name));
 }
 
+// The columns an INSERT names, in the order of its parameters.
+QStringList insertColumns(const QString& sql)
+{
+    const qsizetype open = sql.indexOf(QLatin1Char('('));
+    const qsizetype close = sql.indexOf(QLatin1Char(')'), open);
+    QStringList columns = sql.mid(open + 1, close - open - 1).split(QLatin1Char(','));
+    for (QString& c : columns)
+        c = c.trimmed();
+    return columns;
+}
+
+// Sets the INSERT's parameters from one record.
+class RecordBinder
+{
+public:
+    RecordBinder(TDataModule2& dm, const ImportLayout& layout, const Records& records)
+        : m_dm(dm), m_layout(layout), m_records(records)
+    {
+        const QStringList columns = insertColumns(layout.insertSql);
+        for (const ImportFieldDef& d : layout.fields) {
+            m_parameters.push_back(int(columns.indexOf(d.column)));
+            Q_ASSERT(m_parameters.back() >= 0);
+        }
+        if (!layout.owner.isEmpty()) {
+            m_ownerParameter = int(columns.indexOf(col::UserId));
+            Q_ASSERT(m_ownerParameter >= 0);
+        }
+    }
+    void operator()(BulkStatement& st, size_t k)
+    {
+        if (m_ownerParameter >= 0)
+            st.bindText(m_ownerParameter, m_layout.owner);
+        for (size_t i = 0; i < m_parameters.size(); ++i) {
+            const int p = m_parameters[i];
+            switch (m_layout.fields[qsizetype(i)].kind) {
+            case K::Amount:
+                st.bindInt64(p, m_records.amounts[k].units()); // exact, in ten-thousandths
+                break;
+            case K::Classification:
+                st.bindText(p, classification(m_records.text(k, i)));
+                break;
+            case K::Text:
+            case K::YesNo:
+                st.bindText(p, m_records.text(k, i));
+                break;
+            }
+        }
+    }
+
+private:
+    QString classification(QStringView name)
+    {
+        if (!m_types) {
+            m_types.emplace();
+            m_types->load(m_dm.ADOConn);
+        }
+        return companyTypeId(m_dm, *m_types, name.toString());
+    }
+
+    TDataModule2& m_dm;
+    const ImportLayout& m_layout;
+    const Records& m_records;
+    std::vector<int> m_parameters; // per field
+    int m_ownerParameter = -1;
+    std::optional<CompanyTypes> m_types; // read at the first classification
+};
+
+// Commits what the import pass stored. A commit that fails is rolled back: nothing of
+// the run stays, and the report says so.
+void commitRun(Transaction& transaction)
+{
+    try {
+        transaction.commit();
+    } catch (const DbError& e) {
+        throw DbError(e.message() + QStringLiteral("（本次没有导入任何记录）"));
+    }
+}
+
+// Runs the INSERTs of the import pass in one transaction. Rows stored before a
+// failing record stay: the transaction is committed at the end and at an interruption.
+ImportReport runInserts(TDataModule2& dm, const ImportLayout& layout, const Records& records,
+                        const Progress& p)
+{
+    ImportReport report;
+    RecordBinder bind(dm, layout, records);
+    Transaction transaction(dm.ADOConn);
+    try {
+        BulkStatement st(dm.ADOConn, layout.insertSql);
+        for (size_t k = 0; k < records.count() && !report.interrupted; ++k) {
+            p.at(int(k) + 1);
+            bind(st, k);
+            try {
+                st.exec();
+                ++report.count;
+            } catch (const DbError&) {
+                report.interrupted = true;
+                report.messages
+                    << QStringLiteral("在导入第%1行数据时出错，导入中断！").arg(k + 1)
+                    << QStringLiteral("在导入%1个%2后中断").arg(report.count).arg(layout.unit);
+            }
+        }
+    } catch (const DbError&) {
+        // Not an INSERT of a record (a classification that cannot be created): the
+        // system's report, earlier rows kept.
+        commitRun(transaction);
+        throw;
+    }
+    commitRun(transaction);
+    return report;
+}
+
 } // namespace
 
-ImportOutcome importPayees(TDataModule2& dm, const QByteArray& fileBytes, const ImportSettings& s,
-                           ImportObserver* observer)
+ImportReport importText(TDataModule2& dm, const ImportLayout& layout, const QByteArray& fileBytes,
+                        const ImportSettings& s, ImportObserver* observer)
 {
-    ImportOutcome out;
-    const Reader r{observer};
-    r.status(QStringLiteral("读取文件..."));
-    if (observer) {
-        observer->progressRange(100);
-        observer->progress(30);
+    const Progress p{observer};
+    const TextImport::Lines lines = readLines(fileBytes, s.startLine, p);
+    const Records records = analyse(layout, lines, s, p);
+    p.status(QStringLiteral("导入数据库..."));
+    p.range(int(records.count()));
+    p.at(0);
+    ImportReport report = runInserts(dm, layout, records, p);
+    if (!report.interrupted) {
+        report.messages << layout.doneMessage.arg(report.count);
+        p.status(layout.doneStatus);
     }
-    TextImport::Lines lines;
-    const bool decoded = decode(fileBytes, s.startLine, &lines, &out);
-    if (observer)
-        observer->progress(100);
-    r.status(QStringLiteral("分析数据..."));
-    if (!decoded)
-        return out;
-
-    const QStringView sep(s.separator);
-    const int cAccount = s.column(QStringLiteral("EditAccount"));
-    const int cUnit = s.column(QStringLiteral("EditUnit"));
-    const int cBank = s.column(QStringLiteral("EditBank"));
-    const int cPlace = s.column(QStringLiteral("EditPlace"));
-    const int cMemo = s.column(QStringLiteral("EditMemo"));
-    const int cType = s.column(QStringLiteral("EditCompanyType"));
-    const int cSf = s.column(QStringLiteral("EditSf"));
-    const int cNo = s.column(QStringLiteral("EditNo"));
-
-    const qsizetype first = std::max(s.startLine - 1, 0);
-    const int toAnalyse = int(std::max<qsizetype>(lines.count() - first, 0));
-    if (observer) {
-        observer->progressRange(toAnalyse);
-        observer->progress(0);
-    }
-    SplitLine split;
-    std::vector<Record<8>> records;
-    records.reserve(size_t(toAnalyse));
-    for (qsizetype i = first; i < lines.count(); ++i) {
-        if (observer)
-            observer->progress(int(i - first) + 1);
-        r.events();
-        split.split(lines.line(i), sep);
-        const int L = int(i) + 1;
-        Record<8> rec;
-        const std::array<std::pair<int, const char16_t*>, 3> mandatory = {
-            std::pair{cAccount, u"行账号为空，导入中止！"},
-            std::pair{cUnit, u"行收款单位为空，导入中止！"},
-            std::pair{cBank, u"行收款银行为空，导入中止！"}};
-        for (size_t k = 0; k < mandatory.size(); ++k) {
-            const QStringView v = split.field(mandatory[k].first);
-            if (v.isEmpty()) {
-                out.kind = ImportOutcome::AnalysisFailed;
-                out.messages << lineMessage(L, QString::fromUtf16(mandatory[k].second));
-                return out;
-            }
-            rec.texts[k] = v;
-        }
-        rec.texts[3] = split.field(cPlace);
-        rec.texts[4] = split.field(cMemo);
-        rec.texts[5] = split.field(cType);
-        rec.texts[6] =
-            split.field(cSf) == QStringView(s.yesText) ? QStringView(YesText) : QStringView(NoText);
-        rec.texts[7] = split.field(cNo);
-        static const struct
-        {
-            int pos;
-            int width;
-            const char16_t* label;
-        } widths[] = {
-            {0, 50, u"收款账号"}, {1, 50, u"收款单位"}, {2, 50, u"收款银行"}, {3, 50, u"汇入地点"},
-            {4, 20, u"备注"},     {5, 50, u"账号分类"}, {7, 50, u"自定编号"},
-        };
-        for (const auto& w : widths) {
-            if (characterCount(rec.texts[size_t(w.pos)]) > w.width) {
-                out.kind = ImportOutcome::AnalysisFailed;
-                out.messages << tooLong(L, QString::fromUtf16(w.label));
-                return out;
-            }
-        }
-        records.push_back(rec);
-    }
-
-    r.status(QStringLiteral("导入数据库..."));
-    if (observer) {
-        observer->progressRange(int(records.size()));
-        observer->progress(0);
-    }
-    CompanyTypes types;
-    const QString sql = QStringLiteral(
-        "insert into Company (收款帐号,收款单位,收款银行,汇入地点,备注,账号分类,溯枫帐号,自定编号) "
-        "values(:account,:unit,:bank,:place,:memo,:companytype,:ifsf,:no)");
-    bool loaded = false;
-    out = runInserts(dm, sql, records.size(), QStringLiteral("往来账号"), observer,
-                     [&](BulkStatement& st, size_t k) {
-                         if (!loaded) {
-                             types.load(dm.ADOConn);
-                             loaded = true;
-                         }
-                         const Record<8>& rec = records[k];
-                         for (int p = 0; p < 5; ++p)
-                             st.bindText(p, rec.texts[size_t(p)]);
-                         st.bindText(5, companyTypeId(dm, types, rec.texts[5].toString()));
-                         st.bindText(6, rec.texts[6]);
-                         st.bindText(7, rec.texts[7]);
-                     });
-    if (out.kind == ImportOutcome::Success) {
-        out.messages << QStringLiteral("已成功导入%1个往来账号").arg(out.count);
-        r.status(QString());
-    }
-    return out;
+    return report;
 }
 
 } // namespace bankprep

@@ -1,19 +1,69 @@
 #pragma once
 
+#include "core/data/dberror.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QMap>
 #include <QString>
 #include <QStringList>
-#include <functional>
 #include <utility>
 #include <vector>
-
-class QIODevice;
 
 namespace bankprep {
 
 class TDataModule2;
+
+// The columns and settings of the delimited-text imports, named for what they hold.
+// The windows map them to their edits, the command-line tool to its options.
+enum class ImportField
+{
+    OwnBank,        // 溯枫帐号: a payee account of this bank
+    PayeeAccount,   // 收款帐号
+    PayeeName,      // 收款单位
+    PayeeBank,      // 收款银行
+    PayeePlace,     // 汇入地点
+    Amount,         // 金额
+    Urgent,         // 大额实时
+    Purpose,        // 用途
+    Remark,         // 备注
+    Classification, // 账号分类, given by its name
+    CustomNo,       // 自定编号
+    // The settings around the columns.
+    Separator,
+    File,
+    StartLine,
+    YesNo,
+};
+
+// A refusal of an import's settings; `field()` is the setting whose control gets the
+// focus.
+class ImportFormError : public DbError
+{
+public:
+    ImportFormError(const QString& message, ImportField field) : DbError(message), m_field(field) {}
+    ImportField field() const { return m_field; }
+
+private:
+    ImportField m_field;
+};
+
+// A line of the file that the analysis pass refuses (bytes the encoding does not allow,
+// a required value missing, an amount that is no number, a text too long), before
+// anything is written. The message names the line; the windows show it as a notice of
+// their own, not as the system's error report.
+class ImportLineError : public DbError
+{
+public:
+    ImportLineError(int line, const QString& text)
+        : DbError(QStringLiteral("第") + QString::number(line) + text), m_line(line)
+    {
+    }
+    int line() const { return m_line; }
+
+private:
+    int m_line;
+};
 
 // The delimited-text import shared by the payment and payee windows (and the
 // command-line tool): settings checks, reading, field extraction, the yes/no mapping,
@@ -35,29 +85,27 @@ QStringView subStringView(QStringView line, int column, QStringView separator);
 // Blanks (isBlank: control characters, spaces, the full-width space) removed from both ends.
 QStringView trimControls(QStringView s);
 
-// Splits "是/否"-style notation at its first "/". False when there is nothing before
-// or after it, or no "/" at all.
-bool checkYesNo(const QString& notation, QString* yes, QString* no);
-
-enum class NumberProblem
+// "是/否"-style notation split at its first "/". Refused with the window's message when
+// there is nothing before or after it, or no "/" at all.
+struct YesNo
 {
-    None,
-    Blank,
-    NotNumber,
-    Negative
+    QString yes;
+    QString no;
 };
-// Checks a column-number or start-line text (not trimmed); blank gives 0 where allowed.
-NumberProblem isNumeric(const QString& text, bool blankAllowed, int* value);
-QString numberMessage(NumberProblem problem, const QString& label);
+YesNo checkYesNo(const QString& notation);
+
+// A column-number or start-line text (not trimmed) as its number; blank gives 0 where
+// allowed. Refused with `label` + "不能为空值", "应填数字" or "不能为负数".
+int checkNumber(const QString& text, bool blankAllowed, const QString& label);
 
 // Reads a whole file into lines: CR LF, LF or CR end a line; the text ends at the
 // first NUL byte. A file starting with the UTF-8 byte-order mark is UTF-8, any other
-// is GBK; bytes not valid in that encoding are refused with the 1-based line number.
+// is GBK; bytes not valid in that encoding are refused (ImportLineError) with the
+// 1-based line number.
 struct Lines
 {
     QString text;
     std::vector<std::pair<qsizetype, qsizetype>> spans; // each line's start and length in text
-    int badLine = 0; // > 0: that line holds bytes the encoding does not allow
 
     qsizetype count() const { return qsizetype(spans.size()); }
     QStringView line(qsizetype i) const
@@ -84,29 +132,65 @@ public:
     virtual void processEvents() {}
 };
 
-// The end of a run, with the messages to show in order.
-struct ImportOutcome
+// The report of a run that reached the import pass: finished, or interrupted by a
+// record the database refused (the rows before it stay). The messages to show, in order.
+struct ImportReport
 {
-    enum Kind
-    {
-        Success,
-        AnalysisFailed,
-        Interrupted,
-        Failed
-    };
-    Kind kind = Failed;
-    int count = 0;
+    int count = 0; // rows imported
+    bool interrupted = false;
     QStringList messages;
 };
 
-// One column field of an import window.
-struct ImportColumn
+// What a column of the file holds, and so how the analysis pass reads it and the
+// import pass stores it.
+enum class FieldKind
 {
-    QString name;         // the edit's name (sfb, skzh, EditAccount, ...)
-    QString messageLabel; // used in the number-check messages
-    bool blankAllowed = true;
-    int number = 0; // 1-based column in the file; 0: not in the file
+    Text,           // stored as read; an empty one as the import's blank text
+    Amount,         // an exact amount, stored as its ten-thousandths
+    YesNo,          // the file's yes text becomes 是, anything else 否
+    Classification, // a classification name, stored as its id (created when missing)
 };
+
+// One column of an import.
+struct ImportFieldDef
+{
+    ImportField field;
+    QString column; // the schema column it fills (col::...)
+    FieldKind kind;
+    QString label;       // names it in the number-check and length messages
+    bool numberRequired; // its column number may not be left blank
+    // Not empty: a value is required on every line, and named so when it is missing.
+    QString requiredAs = {};
+    // The window's default column number; 0: the edit starts empty.
+    int defaultColumn = 0;
+};
+
+// What one import reads, checks and writes. Widths are those of the schema.
+struct ImportLayout
+{
+    QString table;                 // the table it fills (tbl::...)
+    QList<ImportFieldDef> fields;  // in the order a line is analysed
+    QList<ImportField> checkOrder; // the settings' number checks, the start line among them
+    bool startBlankAllowed;        // a blank start line reads as 0
+    int lowestStart;
+    QString lowStartMessage;
+    QString insertSql;   // one parameter, by position, for each column it names
+    QString owner;       // not empty: the 用户编号 of every row
+    QString blankText;   // what an empty text is stored as
+    QString unit;        // what the interruption message counts
+    QString doneMessage; // the success message, %1 the number of rows
+    QString doneStatus;  // the window's status after success
+
+    const ImportFieldDef& field(ImportField f) const;
+    // The column edits' texts as a window opens: the default numbers, or empty.
+    QMap<ImportField, QString> defaultTexts() const;
+};
+
+// The payment-instruction import: table Payment, user number "1", empty optional texts
+// stored as one space. The window re-reads the payment table after a successful run.
+const ImportLayout& paymentImport();
+// The payee-account import: table Company, classifications found or created by name.
+const ImportLayout& payeeImport();
 
 // Settings of a run, as checked by the window (or the command-line tool).
 struct ImportSettings
@@ -115,51 +199,40 @@ struct ImportSettings
     QString yesText;
     QString noText;
     int startLine = 1;
-    QList<ImportColumn> columns;
-    int column(const QString& name) const;
+    QMap<ImportField, int> columns; // 1-based; 0 or missing: not in the file
+    int column(ImportField field) const { return columns.value(field, 0); }
 };
 
-// The settings as typed into an import window (or given to the command-line tool),
-// and their checks in the window's order: separator, file, the column numbers and the
-// start line, the lowest start line, the yes/no notation. On failure `message` is the
-// window's text and `focus` names the control that gets the focus.
+// The settings as typed into an import window (or given to the command-line tool).
 struct ImportForm
 {
     QString separatorText;
     QString file;
     QString startText;
-    QMap<QString, QString> columnTexts; // by edit name
+    QMap<ImportField, QString> columnTexts;
     QString yesNoText;
 };
-struct ImportRules
-{
-    QList<ImportColumn> checkOrder; // number checks, in order
-    int startCheckIndex = 0;        // the start line is checked before this column
-    bool startBlankAllowed = true;
-    int lowestStart = 1;
-    QString lowStartMessage;
-};
-struct ImportCheck
-{
-    bool ok = false;
-    QString message;
-    QString focus; // "ComboSeparator", "EditFile", an edit name, "start", "ComboYesNo"
-    ImportSettings settings;
-};
-ImportCheck checkImportForm(const ImportForm& form, const ImportRules& rules);
-ImportRules paymentImportRules();
-ImportRules payeeImportRules();
+// Checks the settings in the window's order: separator, file, the column numbers and
+// the start line, the lowest start line, the yes/no notation. A refusal is an
+// ImportFormError with the window's text and the setting to focus.
+ImportSettings checkImportForm(const ImportForm& form, const ImportLayout& layout);
 
-// The payment-instruction import: table Payment, columns sfb skzh skdw skyh hrdd je
-// dess yt bz, user number "1", empty optional texts stored as one space. The window
-// re-reads the payment table after a successful run.
-QList<ImportColumn> paymentImportColumns(); // with the window's defaults
-ImportOutcome importPayments(TDataModule2& dm, const QByteArray& fileBytes,
-                             const ImportSettings& settings, ImportObserver* observer = nullptr);
-
-// The payee-account import: table Company, classifications found or created by name.
-QList<ImportColumn> payeeImportColumns(); // all 0: the window has no defaults
-ImportOutcome importPayees(TDataModule2& dm, const QByteArray& fileBytes,
-                           const ImportSettings& settings, ImportObserver* observer = nullptr);
+// A run: reading, the analysis pass that checks every line before anything is written
+// (a refusal is an ImportLineError), and the import pass that writes the records with
+// one parameterised INSERT in one transaction. Any other failure is the DbError of the
+// system's report; rows stored before it stay unless the commit failed.
+ImportReport importText(TDataModule2& dm, const ImportLayout& layout, const QByteArray& fileBytes,
+                        const ImportSettings& settings, ImportObserver* observer = nullptr);
+inline ImportReport importPayments(TDataModule2& dm, const QByteArray& fileBytes,
+                                   const ImportSettings& settings,
+                                   ImportObserver* observer = nullptr)
+{
+    return importText(dm, paymentImport(), fileBytes, settings, observer);
+}
+inline ImportReport importPayees(TDataModule2& dm, const QByteArray& fileBytes,
+                                 const ImportSettings& settings, ImportObserver* observer = nullptr)
+{
+    return importText(dm, payeeImport(), fileBytes, settings, observer);
+}
 
 } // namespace bankprep
