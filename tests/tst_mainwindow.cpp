@@ -11,9 +11,11 @@
 #include "windows/about.h"
 #include "windows/chgpwd.h"
 #include "windows/exportdialogs.h"
+#include "windows/importwindows.h"
 #include "windows/logindlg.h"
 #include "windows/mainwindow.h"
 #include "windows/paymentaddition.h"
+#include "windows/salaryimportdlg.h"
 #include "windows/selcompany.h"
 #include "windows/selcompanytype.h"
 
@@ -663,13 +665,22 @@ private slots:
         auto row = [](QDialog* dlg) {
             // Which one is the default button is read before showing (the dialog then
             // makes the focused button the default one for the moment).
+            // Only the dialog's own buttons, not those of a file dialog it owns.
+            auto own = [dlg] {
+                QList<QPushButton*> list;
+                for (QPushButton* b : dlg->findChildren<QPushButton*>()) {
+                    if (b->window() == dlg)
+                        list << b;
+                }
+                return list;
+            };
             QList<QPushButton*> defaults;
-            for (QPushButton* b : dlg->findChildren<QPushButton*>()) {
+            for (QPushButton* b : own()) {
                 if (b->isDefault())
                     defaults << b;
             }
             dlg->show(); // laid out
-            QList<QPushButton*> buttons = dlg->findChildren<QPushButton*>();
+            QList<QPushButton*> buttons = own();
             std::sort(buttons.begin(), buttons.end(), [dlg](QPushButton* a, QPushButton* b) {
                 return a->mapTo(dlg, QPoint()).x() < b->mapTo(dlg, QPoint()).x();
             });
@@ -697,6 +708,11 @@ private slots:
                  QStringLiteral("账号分类过滤[] 显示全部[] 确定[]* 取消[] | "
                                 "确定 取消 账号分类过滤 显示全部"));
         QCOMPARE(row(in->AboutBox), QStringLiteral("确定[]* | 确定"));
+        QCOMPARE(row(in->ImportDlg), QStringLiteral("确定[]* 放弃[] | 确定 放弃"));
+        QCOMPARE(row(in->imptransfer),
+                 QStringLiteral("开始[]* 浏览...[] 关闭[] | 浏览... 开始 关闭"));
+        QCOMPARE(row(in->FrmImportCompany),
+                 QStringLiteral("开始[]* 浏览...[] 关闭[] | 浏览... 开始 关闭"));
         // The detail window: its row at the bottom, the record buttons above it.
         TPaymentAdditionDlg& detail = *in->PaymentAdditionDlg;
         QVERIFY(detail.OKBtn->isDefault() && !detail.CancelBtn->isDefault());

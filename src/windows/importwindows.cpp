@@ -1,5 +1,6 @@
 #include "windows/importwindows.h"
 
+#include "controls/dialogbuttons.h"
 #include "controls/filedialog.h"
 #include "controls/messagebox.h"
 #include "core/data/datamodule.h"
@@ -50,9 +51,10 @@ TextImportWindow::TextImportWindow(TDataModule2& dm, const QString& title, QWidg
     ComboYesNo->addItems({QStringLiteral("是/否"), QStringLiteral("Y/N"), QStringLiteral("1/0")});
     ComboYesNo->setCurrentIndex(0);
     StatusLabel = new QLabel(this);
-    BtnStart = new QPushButton(QStringLiteral("开始"), this);
-    BtnStart->setDefault(true);
-    BtnClose = new QPushButton(QStringLiteral("关闭"), this);
+    const DialogButtons buttons =
+        makeDialogButtons(this, QStringLiteral("开始"), QStringLiteral("关闭"));
+    BtnStart = buttons.ok;
+    BtnClose = buttons.cancel;
     connect(BtnBrowse, &QPushButton::clicked, this, &TextImportWindow::BtnBrowseClick);
     connect(BtnStart, &QPushButton::clicked, this, &TextImportWindow::BtnStartClick);
     connect(BtnClose, &QPushButton::clicked, this, &QDialog::accept);
@@ -121,16 +123,12 @@ void TextImportWindow::build(const ImportLayout& importLayout, const QList<Colum
     auto* statusRow = new QHBoxLayout;
     statusRow->addWidget(new QLabel(QStringLiteral("状态："), this));
     statusRow->addWidget(StatusLabel, 1);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(BtnStart);
-    buttons->addWidget(BtnClose);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
     layout->addWidget(FieldOrder);
     layout->addLayout(statusRow);
     layout->setObjectName(QStringLiteral("mainLayout"));
-    layout->addLayout(buttons);
+    layout->addLayout(buttonRow(DialogButtons{BtnStart, BtnClose}));
 }
 
 void TextImportWindow::message(const QString& text, QWidget* focus)

@@ -24,17 +24,6 @@ QString separatorFromCombo(const QString& comboText)
     return comboText == tabItem() ? QStringLiteral("\t") : comboText;
 }
 
-QStringView trimControls(QStringView s)
-{
-    qsizetype b = 0;
-    qsizetype e = s.size();
-    while (b < e && isBlank(s.at(b)))
-        ++b;
-    while (e > b && isBlank(s.at(e - 1)))
-        --e;
-    return s.sliced(b, e - b);
-}
-
 QStringView subStringView(QStringView line, int column, QStringView separator)
 {
     QStringView rest = line;
@@ -51,7 +40,7 @@ QStringView subStringView(QStringView line, int column, QStringView separator)
             result = QStringView();
         }
     }
-    return trimControls(result);
+    return trimBlanks(result);
 }
 
 QString getSubString(QStringView line, int column, QStringView separator)
@@ -362,7 +351,7 @@ public:
     {
         if (column < 1 || size_t(column) > m_parts.size())
             return {};
-        return TextImport::trimControls(m_parts[size_t(column) - 1]);
+        return trimBlanks(m_parts[size_t(column) - 1]);
     }
 
 private:

@@ -82,8 +82,6 @@ QString separatorFromCombo(const QString& comboText);
 // several characters is skipped whole.
 QString getSubString(QStringView line, int column, QStringView separator);
 QStringView subStringView(QStringView line, int column, QStringView separator);
-// Blanks (isBlank: control characters, spaces, the full-width space) removed from both ends.
-QStringView trimControls(QStringView s);
 
 // "是/否"-style notation split at its first "/". Refused with the window's message when
 // there is nothing before or after it, or no "/" at all.
