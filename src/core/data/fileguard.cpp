@@ -160,7 +160,10 @@ QByteArray readInputFile(const QString& path)
     return bytes;
 }
 
-QString outputProblem(const QString& path)
+namespace {
+
+// Why `path` may not be an export target, or empty.
+QString outputRefusal(const QString& path)
 {
     if (path.isEmpty())
         return QStringLiteral("没有指定要导出的文件名。");
@@ -187,6 +190,20 @@ QString outputProblem(const QString& path)
         return QStringLiteral("“%1”是本程序的数据库文件，不能被导出文件覆盖。未写入任何内容。")
             .arg(native(path));
     return QString();
+}
+
+} // namespace
+
+void checkOutputTarget(const QString& path)
+{
+    const QString refusal = outputRefusal(path);
+    if (!refusal.isEmpty())
+        throw DbError(refusal);
+}
+
+bool isAllowedOutputTarget(const QString& path)
+{
+    return outputRefusal(path).isEmpty();
 }
 
 QString describeErrno(int error)

@@ -35,10 +35,11 @@ QString inputProblem(const QString& path);
 // with a Chinese message naming the file.
 QByteArray readInputFile(const QString& path);
 
-// The reason, in Chinese, why `path` cannot be replaced by an export: it exists and is
+// Refuses (DbError, in Chinese) a `path` that an export may not replace: it exists and is
 // not a regular file or a symlink to one, it is a dangling symlink, it is a database file,
-// or its folder does not exist. Empty when it may be written.
-QString outputProblem(const QString& path);
+// or its folder does not exist.
+void checkOutputTarget(const QString& path);
+bool isAllowedOutputTarget(const QString& path); // the same test, as a yes or no
 
 // The Chinese text of an errno value as the clerk needs it ("磁盘空间不足" for ENOSPC).
 QString describeErrno(int error);

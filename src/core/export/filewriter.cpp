@@ -108,9 +108,7 @@ bool writeWhole(const QString& path, const QByteArray& bytes, const Target& t)
 
 Target resolve(const QString& requested, const QString& token)
 {
-    const QString problem = FileGuard::outputProblem(requested);
-    if (!problem.isEmpty())
-        throw DbError(problem);
+    FileGuard::checkOutputTarget(requested);
     Target t;
     t.requested = requested;
     const QFileInfo info(requested);
@@ -183,7 +181,7 @@ void recoverInterruptedExports(const QString& folder)
                 {
                 };
                 if (::lstat(encoded(temp).constData(), &st) == 0 && S_ISREG(st.st_mode) &&
-                    FileGuard::outputProblem(target).isEmpty())
+                    FileGuard::isAllowedOutputTarget(target))
                     ::rename(encoded(temp).constData(), encoded(target).constData());
             }
             f.close();
