@@ -203,60 +203,70 @@ void recoverInterruptedExports(const QString& folder)
     }
 }
 
-void writeFilesAtomically(const QStringList& paths, const QList<QByteArray>& contents)
-{
-    Q_ASSERT(paths.size() == contents.size());
-    if (paths.isEmpty())
-        return;
-    const QString token = QStringLiteral("%1-%2")
-                              .arg(::getpid())
-                              .arg(QRandomGenerator::system()->generate(), 8, 16, QLatin1Char('0'));
+namespace {
 
-    // Every target is checked before anything is written.
+// Every target checked before anything is written; interrupted exports into their
+// folders finished or cleaned up first.
+std::vector<Target> resolveTargets(const QStringList& paths, const QString& token,
+                                   QSet<QString>* folders)
+{
     std::vector<Target> targets;
     targets.reserve(size_t(paths.size()));
-    QSet<QString> folders;
     for (const QString& p : paths) {
         targets.push_back(resolve(p, token));
-        folders.insert(QFileInfo(targets.back().path).absolutePath());
+        folders->insert(QFileInfo(targets.back().path).absolutePath());
     }
-    for (const QString& folder : folders)
+    for (const QString& folder : *folders)
         recoverInterruptedExports(folder);
+    return targets;
+}
 
-    // Each file complete in its temporary file, one at a time.
+// Each file complete in its temporary file, one at a time; on a failure the temporaries
+// written so far go and nothing is replaced.
+void writeTemps(std::vector<Target>& targets, const QList<QByteArray>& contents)
+{
     for (size_t i = 0; i < targets.size(); ++i) {
-        if (!writeWhole(targets[i].temp, contents.at(qsizetype(i)), targets[i])) {
-            const int e = errno;
-            removeTemps(targets, i);
-            if (e == EACCES || e == EPERM || e == EROFS) {
-                // The file itself may be writable: a whole new file has to be made beside it.
-                throw DbError(QStringLiteral(
-                                  "无法导出到“%1”：不能在文件夹“%2”中创建文件（%3）。导出文件要先在"
-                                  "同一文件夹中完整写好，再替换原来的文件；请选择可以写入的文件夹，"
-                                  "或修改这个文件夹的权限。原有文件未被改动。")
-                                  .arg(native(targets[i].requested),
-                                       native(QFileInfo(targets[i].path).absolutePath()),
-                                       FileGuard::describeErrno(e)));
-            }
-            fail(targets[i].requested, QStringLiteral("写入时出错"), e);
+        if (writeWhole(targets[i].temp, contents.at(qsizetype(i)), targets[i]))
+            continue;
+        const int e = errno;
+        removeTemps(targets, i);
+        if (e == EACCES || e == EPERM || e == EROFS) {
+            // The file itself may be writable: a whole new file has to be made beside it.
+            throw DbError(
+                QStringLiteral("无法导出到“%1”：不能在文件夹“%2”中创建文件（%3）。导出文件要先在"
+                               "同一文件夹中完整写好，再替换原来的文件；请选择可以写入的文件夹，"
+                               "或修改这个文件夹的权限。原有文件未被改动。")
+                    .arg(native(targets[i].requested),
+                         native(QFileInfo(targets[i].path).absolutePath()),
+                         FileGuard::describeErrno(e)));
         }
+        fail(targets[i].requested, QStringLiteral("写入时出错"), e);
     }
+}
 
-    const QString firstFolder = QFileInfo(targets.front().path).absolutePath();
-    QString note;
-    if (targets.size() > 1) {
-        note = manifestPath(firstFolder, token);
-        if (!writeManifest(note, targets)) {
-            const int e = errno;
-            removeTemps(targets, targets.size());
-            fail(targets.front().requested, QStringLiteral("写入时出错"), e);
-        }
-        syncFolder(firstFolder);
+// For several files, the note that lets the next export finish an interrupted set of
+// renames. Returns its path (empty for one file).
+QString writeCommitNote(const std::vector<Target>& targets, const QString& token)
+{
+    if (targets.size() < 2)
+        return QString();
+    const QString folder = QFileInfo(targets.front().path).absolutePath();
+    const QString note = manifestPath(folder, token);
+    if (!writeManifest(note, targets)) {
+        const int e = errno;
+        removeTemps(targets, targets.size());
+        fail(targets.front().requested, QStringLiteral("写入时出错"), e);
     }
+    syncFolder(folder);
+    return note;
+}
 
-    // Now into place. A rename in one folder of a file already on the disk does not fail
-    // for lack of space; should one fail anyway, the others still go in and the commit
-    // note stays, so that the set is completed by the next export.
+// Now into place. A rename in one folder of a file already on the disk does not fail
+// for lack of space; should one fail anyway, the others still go in and the commit
+// note stays, so that the set is completed by the next export.
+void moveIntoPlace(const std::vector<Target>& targets, const QSet<QString>& folders,
+                   const QString& note)
+{
     QString failed;
     int failedErrno = 0;
     for (const Target& t : targets) {
@@ -278,8 +288,25 @@ void writeFilesAtomically(const QStringList& paths, const QList<QByteArray>& con
     }
     if (!note.isEmpty()) {
         ::unlink(encoded(note).constData());
-        syncFolder(firstFolder);
+        syncFolder(QFileInfo(targets.front().path).absolutePath());
     }
+}
+
+} // namespace
+
+void writeFilesAtomically(const QStringList& paths, const QList<QByteArray>& contents)
+{
+    Q_ASSERT(paths.size() == contents.size());
+    if (paths.isEmpty())
+        return;
+    const QString token = QStringLiteral("%1-%2")
+                              .arg(::getpid())
+                              .arg(QRandomGenerator::system()->generate(), 8, 16, QLatin1Char('0'));
+    QSet<QString> folders;
+    std::vector<Target> targets = resolveTargets(paths, token, &folders);
+    writeTemps(targets, contents);
+    const QString note = writeCommitNote(targets, token);
+    moveIntoPlace(targets, folders, note);
 }
 
 } // namespace bankprep
