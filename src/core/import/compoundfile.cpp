@@ -1,5 +1,7 @@
 #include "core/import/compoundfile.h"
 
+#include "core/import/spreadsheet.h"
+
 #include <algorithm>
 
 namespace bankprep {
@@ -45,7 +47,7 @@ QByteArray CompoundFile::chain(const std::vector<quint32>& fat, quint32 start, q
     return out;
 }
 
-bool CompoundFile::open(QByteArray bytes)
+void CompoundFile::open(QByteArray bytes)
 {
     m_file = std::move(bytes);
     m_fat.clear();
@@ -53,11 +55,11 @@ bool CompoundFile::open(QByteArray bytes)
     m_entries.clear();
     m_ministream.clear();
     if (m_file.size() < 512 || !m_file.startsWith(kSignature))
-        return false;
+        throw spreadsheetOpenFailure();
     const quint16 shift = u16(0x1E);
     const quint16 miniShift = u16(0x20);
     if (shift < 7 || shift > 16 || miniShift < 2 || miniShift > shift)
-        return false;
+        throw spreadsheetOpenFailure();
     m_sectorSize = qsizetype(1) << shift;
     m_miniSectorSize = qsizetype(1) << miniShift;
     m_miniCutoff = u32(0x38);
@@ -107,7 +109,7 @@ bool CompoundFile::open(QByteArray bytes)
         m_entries.push_back(entry);
     }
     if (m_entries.empty() || m_entries.front().type != 5)
-        return false;
+        throw spreadsheetOpenFailure();
 
     const QByteArray miniFat =
         chain(m_fat, u32(0x3C), m_sectorSize, m_file, m_sectorSize, quint64(m_file.size()));
@@ -117,24 +119,31 @@ bool CompoundFile::open(QByteArray bytes)
                             (quint32(quint8(miniFat[i + 3])) << 24));
     const Entry& root = m_entries.front();
     m_ministream = chain(m_fat, root.start, m_sectorSize, m_file, m_sectorSize, root.size);
-    return true;
 }
 
-QByteArray CompoundFile::stream(const QString& name, bool* found) const
+const CompoundFile::Entry* CompoundFile::find(const QString& name) const
 {
-    if (found)
-        *found = false;
     for (size_t i = 1; i < m_entries.size(); ++i) {
         const Entry& e = m_entries[i];
-        if (e.type != 2 || e.name.compare(name, Qt::CaseInsensitive) != 0)
-            continue;
-        if (found)
-            *found = true;
-        if (e.size < m_miniCutoff)
-            return chain(m_miniFat, e.start, m_miniSectorSize, m_ministream, 0, e.size);
-        return chain(m_fat, e.start, m_sectorSize, m_file, m_sectorSize, e.size);
+        if (e.type == 2 && e.name.compare(name, Qt::CaseInsensitive) == 0)
+            return &e;
     }
-    return QByteArray();
+    return nullptr;
+}
+
+bool CompoundFile::contains(const QString& name) const
+{
+    return find(name) != nullptr;
+}
+
+QByteArray CompoundFile::stream(const QString& name) const
+{
+    const Entry* e = find(name);
+    if (!e)
+        throw spreadsheetOpenFailure();
+    if (e->size < m_miniCutoff)
+        return chain(m_miniFat, e->start, m_miniSectorSize, m_ministream, 0, e->size);
+    return chain(m_fat, e->start, m_sectorSize, m_file, m_sectorSize, e->size);
 }
 
 } // namespace bankprep

@@ -63,9 +63,12 @@ SalaryFile openSalaryFile(const QString& path)
     f.problem = FileGuard::inputProblem(path);
     if (!f.problem.isEmpty())
         return f;
-    f.sheet = openSpreadsheet(path, &f.problem);
-    if (!f.sheet)
+    try {
+        f.sheet = std::make_unique<Spreadsheet>(openSpreadsheet(path));
+    } catch (const DbError& e) {
+        f.problem = e.message();
         return f;
+    }
     f.titles = spreadsheetTitles(*f.sheet);
     if (f.titles.isEmpty())
         f.problem = QStringLiteral("文件中没有列标题。");

@@ -286,81 +286,80 @@ void parseCsv(const QString& text, Spreadsheet* sheet)
         endField();
 }
 
+DbError spreadsheetOpenFailure()
+{
+    return DbError(QStringLiteral("文件打开失败。"));
+}
+
 namespace {
 
-std::unique_ptr<Spreadsheet> openCsv(const QString& path)
+Spreadsheet openCsv(const QString& path)
 {
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly))
-        return nullptr;
+        throw spreadsheetOpenFailure();
     QByteArray bytes = f.readAll();
     if (f.error() != QFileDevice::NoError)
-        return nullptr;
+        throw spreadsheetOpenFailure();
     QString text;
     if (bytes.startsWith("\xEF\xBB\xBF")) {
         QStringDecoder dec(QStringDecoder::Utf8, QStringConverter::Flag::Stateless);
         text = dec.decode(QByteArrayView(bytes).sliced(3));
         if (dec.hasError())
-            return nullptr;
+            throw spreadsheetOpenFailure();
     } else if (!GbkEncoder::instance().decode(bytes.constData(), bytes.size(), text)) {
-        return nullptr;
+        throw spreadsheetOpenFailure();
     }
-    auto sheet = std::make_unique<Spreadsheet>();
-    sheet->setDelimitedText(true);
-    parseCsv(text, sheet.get());
+    Spreadsheet sheet;
+    sheet.setDelimitedText(true);
+    parseCsv(text, &sheet);
     return sheet;
 }
 
 // ---------------------------------------------------------------------------
 // XLS
 
-std::unique_ptr<Spreadsheet> openXls(const QString& path)
+Spreadsheet openXls(const QString& path)
 {
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly))
-        return nullptr;
+        throw spreadsheetOpenFailure();
     const QByteArray bytes = f.readAll();
     if (f.error() != QFileDevice::NoError)
-        return nullptr;
+        throw spreadsheetOpenFailure();
     return readXls(bytes);
+}
+
+// A file of another name: read as what its content may be.
+Spreadsheet openByContent(const QString& path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        throw spreadsheetOpenFailure();
+    const QByteArray head = f.read(8);
+    f.close();
+    if (head.startsWith("\xD0\xCF\x11\xE0"))
+        return openXls(path);
+    if (head.startsWith("PK"))
+        return readXlsx(path);
+    return openCsv(path);
 }
 
 } // namespace
 
-std::unique_ptr<Spreadsheet> openSpreadsheet(const QString& path, QString* error)
+Spreadsheet openSpreadsheet(const QString& path)
 {
-    std::unique_ptr<Spreadsheet> sheet;
-    QString why;
     const QString problem = FileGuard::inputProblem(path);
-    if (problem.isEmpty()) {
-        const QFileInfo info(path);
-        const QString suffix = info.suffix().toLower();
-        if (suffix == QLatin1String("xls")) {
-            sheet = openXls(path);
-        } else if (suffix == QLatin1String("xlsx")) {
-            sheet = readXlsx(path, &why);
-        } else if (suffix == QLatin1String("csv")) {
-            sheet = openCsv(path);
-        } else {
-            // Another name: try what the content may be.
-            QFile f(path);
-            if (f.open(QIODevice::ReadOnly)) {
-                const QByteArray head = f.read(8);
-                f.close();
-                if (head.startsWith("\xD0\xCF\x11\xE0"))
-                    sheet = openXls(path);
-                else if (head.startsWith("PK"))
-                    sheet = readXlsx(path, &why);
-                else
-                    sheet = openCsv(path);
-            }
-        }
-    }
-    if (!sheet && error)
-        *error = !problem.isEmpty() ? problem
-                 : !why.isEmpty()   ? why
-                                    : QStringLiteral("文件打开失败。");
-    return sheet;
+    if (!problem.isEmpty())
+        throw DbError(problem);
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    if (suffix == QLatin1String("xls"))
+        return openXls(path);
+    if (suffix == QLatin1String("xlsx"))
+        return readXlsx(path);
+    if (suffix == QLatin1String("csv"))
+        return openCsv(path);
+    return openByContent(path);
 }
 
 } // namespace bankprep

@@ -252,7 +252,7 @@ class Workbook
 {
 public:
     explicit Workbook(const QByteArray& stream) : m_stream(stream) {}
-    std::unique_ptr<Spreadsheet> read();
+    Spreadsheet read(); // throws spreadsheetOpenFailure()
 
 private:
     struct Sheet
@@ -260,8 +260,8 @@ private:
         quint32 offset;
         quint8 type; // 0 worksheet, 1 macro sheet, 2 chart, 6 module
     };
-    bool readGlobals();
-    bool readSheet(qsizetype offset, Spreadsheet* sheet);
+    void readGlobals();
+    void readSheet(qsizetype offset, Spreadsheet* sheet);
     // BIFF8: cch (1 or 2 bytes), options, rich-text and extension counts, characters.
     // BIFF5: cch (1 or 2 bytes) and bytes in the workbook's code page.
     QString readString(Cursor& c, bool shortLength);
@@ -309,16 +309,16 @@ QString Workbook::readString(Cursor& c, bool shortLength)
     return text;
 }
 
-bool Workbook::readGlobals()
+void Workbook::readGlobals()
 {
     Records records(m_stream, 0);
     Record r;
     std::vector<QByteArrayView> more;
     if (!records.next(&r, &more) || r.type != kBof || r.data.size() < 4)
-        return false;
+        throw spreadsheetOpenFailure();
     const quint16 version = le16(r.data, 0);
     if (version != 0x0600 && version != 0x0500)
-        return false;
+        throw spreadsheetOpenFailure();
     m_biff8 = version == 0x0600;
     m_codePage = m_biff8 ? 1200 : 1252;
     bool windowSeen = false;
@@ -326,9 +326,9 @@ bool Workbook::readGlobals()
         const QByteArrayView d = r.data;
         switch (r.type) {
         case kEof:
-            return true;
+            return;
         case kFilePass:
-            return false; // encrypted
+            throw spreadsheetOpenFailure(); // encrypted
         case kCodePage:
             m_codePage = le16(d, 0);
             break;
@@ -380,7 +380,7 @@ bool Workbook::readGlobals()
             break;
         }
     }
-    return true; // no EOF: what was read is all there is
+    // No EOF: what was read is all there is.
 }
 
 QString Workbook::numberText(double value, quint16 xf, bool* lost) const
@@ -390,13 +390,13 @@ QString Workbook::numberText(double value, quint16 xf, bool* lost) const
                                m_date1904, lost);
 }
 
-bool Workbook::readSheet(qsizetype offset, Spreadsheet* sheet)
+void Workbook::readSheet(qsizetype offset, Spreadsheet* sheet)
 {
     Records records(m_stream, offset);
     Record r;
     std::vector<QByteArrayView> more;
     if (!records.next(&r, &more) || r.type != kBof)
-        return false; // the workbook points at no sheet there: damaged
+        throw spreadsheetOpenFailure(); // the workbook points at no sheet there: damaged
     // The cell a FORMULA record left waiting for its string result.
     int pendingRow = -1;
     int pendingCol = -1;
@@ -422,7 +422,7 @@ bool Workbook::readSheet(qsizetype offset, Spreadsheet* sheet)
         const quint16 xf = le16(d, 4);
         switch (r.type) {
         case kEof:
-            return true;
+            return;
         case kLabelSst:
             if (d.size() >= 10) {
                 const quint32 k = le32(d, 6);
@@ -501,36 +501,31 @@ bool Workbook::readSheet(qsizetype offset, Spreadsheet* sheet)
             break;
         }
     }
-    return true; // no EOF: the cells read are all there are
+    // No EOF: the cells read are all there are.
 }
 
-std::unique_ptr<Spreadsheet> Workbook::read()
+Spreadsheet Workbook::read()
 {
-    if (!readGlobals())
-        return nullptr;
+    readGlobals();
     if (m_sheets.empty())
-        return nullptr; // a workbook has a sheet at least
-    auto sheet = std::make_unique<Spreadsheet>();
+        throw spreadsheetOpenFailure(); // a workbook has a sheet at least
+    Spreadsheet sheet;
     const size_t tab = size_t(m_activeTab) < m_sheets.size() ? size_t(m_activeTab) : 0;
     // A chart, macro or module sheet has no cells to import.
-    if (m_sheets[tab].type == 0 && !readSheet(qsizetype(m_sheets[tab].offset), sheet.get()))
-        return nullptr;
+    if (m_sheets[tab].type == 0)
+        readSheet(qsizetype(m_sheets[tab].offset), &sheet);
     return sheet;
 }
 
 } // namespace
 
-std::unique_ptr<Spreadsheet> readXls(const QByteArray& file)
+Spreadsheet readXls(const QByteArray& file)
 {
     CompoundFile cf;
-    if (!cf.open(file))
-        return nullptr;
-    bool found = false;
-    QByteArray stream = cf.stream(QStringLiteral("Workbook"), &found);
-    if (!found)
-        stream = cf.stream(QStringLiteral("Book"), &found);
-    if (!found)
-        return nullptr;
+    cf.open(file);
+    const QByteArray stream =
+        cf.stream(cf.contains(QStringLiteral("Workbook")) ? QStringLiteral("Workbook")
+                                                          : QStringLiteral("Book"));
     Workbook book(stream);
     return book.read();
 }

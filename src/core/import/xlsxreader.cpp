@@ -1,5 +1,6 @@
 #include "core/import/xlsxreader.h"
 
+#include "core/data/dberror.h"
 #include "core/import/spreadsheet.h"
 
 #include <QDateTime>
@@ -21,16 +22,14 @@ constexpr int kMaxCells = 4'000'000;
 constexpr int kMaxRow = 1048576;
 constexpr int kMaxColumn = 16384;
 
-const QString kOpenFailed = QStringLiteral("文件打开失败。");
-
-struct Failure
+[[noreturn]] void fail()
 {
-    QString message;
-};
+    throw spreadsheetOpenFailure();
+}
 
-[[noreturn]] void fail(const QString& message = kOpenFailed)
+[[noreturn]] void fail(const QString& message)
 {
-    throw Failure{message};
+    throw DbError(message);
 }
 
 // Part names as the packaging rules compare them: "/" separators, no leading "/", ".."
@@ -214,7 +213,7 @@ class XlsxWorkbook
 {
 public:
     template <typename Source> explicit XlsxWorkbook(Source source) : m_package(source) {}
-    std::unique_ptr<Spreadsheet> read();
+    Spreadsheet read();
 
 private:
     QString workbookPart();
@@ -374,7 +373,7 @@ void XlsxWorkbook::readSheet(const QString& part, Spreadsheet* sheet)
     });
 }
 
-std::unique_ptr<Spreadsheet> XlsxWorkbook::read()
+Spreadsheet XlsxWorkbook::read()
 {
     m_package.open();
     const QString workbook = workbookPart();
@@ -425,12 +424,12 @@ std::unique_ptr<Spreadsheet> XlsxWorkbook::read()
             worksheet = type == QLatin1String("worksheet");
         }
     }
-    auto sheet = std::make_unique<Spreadsheet>();
+    Spreadsheet sheet;
     if (sheetPart.isEmpty())
         fail();
     // A chart sheet (or a dialog or macro sheet) has no cells to import.
     if (worksheet)
-        readSheet(sheetPart, sheet.get());
+        readSheet(sheetPart, &sheet);
     return sheet;
 }
 
@@ -438,31 +437,26 @@ std::unique_ptr<Spreadsheet> XlsxWorkbook::read()
 
 namespace {
 
-template <typename Source> std::unique_ptr<Spreadsheet> readWorkbook(Source source, QString* error)
+template <typename Source> Spreadsheet readWorkbook(Source source)
 {
     try {
         XlsxWorkbook book(source);
         return book.read();
-    } catch (const Failure& f) {
-        if (error)
-            *error = f.message;
     } catch (const std::bad_alloc&) {
-        if (error)
-            *error = QStringLiteral("文件打开失败：内存不足，无法读入这个表格。");
+        throw DbError(QStringLiteral("文件打开失败：内存不足，无法读入这个表格。"));
     }
-    return nullptr;
 }
 
 } // namespace
 
-std::unique_ptr<Spreadsheet> readXlsx(const QString& path, QString* error)
+Spreadsheet readXlsx(const QString& path)
 {
-    return readWorkbook(path, error);
+    return readWorkbook(path);
 }
 
-std::unique_ptr<Spreadsheet> readXlsx(QIODevice* archive, QString* error)
+Spreadsheet readXlsx(QIODevice* archive)
 {
-    return readWorkbook(archive, error);
+    return readWorkbook(archive);
 }
 
 } // namespace bankprep
