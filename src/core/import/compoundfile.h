@@ -30,6 +30,11 @@ private:
         quint32 start = 0;
         quint64 size = 0;
     };
+    void readHeader();
+    std::vector<quint32> fatSectors() const;
+    void readFat();
+    void readDirectory();
+    void readMiniStream();
     const Entry* find(const QString& name) const;
     quint32 u32(qsizetype at) const;
     quint16 u16(qsizetype at) const;
@@ -40,6 +45,7 @@ private:
     qsizetype m_sectorSize = 512;
     qsizetype m_miniSectorSize = 64;
     quint32 m_miniCutoff = 4096;
+    bool m_version3 = false; // stream sizes of 32 bits
     std::vector<quint32> m_fat;
     std::vector<quint32> m_miniFat;
     std::vector<Entry> m_entries;
