@@ -209,6 +209,58 @@ QString stringItem(QXmlStreamReader& x)
     return text;
 }
 
+// What a <c> element holds: its cached value (<v>) and its inline string (<is>).
+struct CellContent
+{
+    QString value;
+    QString inlineText;
+    bool hasInline = false;
+};
+
+// The content of the <c> element the reader is on, read up to its end.
+CellContent readCellContent(QXmlStreamReader& x)
+{
+    CellContent content;
+    while (!x.atEnd() && !x.hasError()) {
+        x.readNext();
+        if (x.isEndElement() && x.name() == QLatin1String("c"))
+            break;
+        if (!x.isStartElement())
+            continue;
+        if (x.name() == QLatin1String("v")) {
+            content.value = x.readElementText();
+        } else if (x.name() == QLatin1String("is")) {
+            content.inlineText += stringItem(x);
+            content.hasInline = true;
+        }
+    }
+    return content;
+}
+
+// A t="d" value, an ISO 8601 date with or without its time, as a date cell shows it.
+QString isoDateText(const QString& value)
+{
+    QDateTime when = QDateTime::fromString(value, Qt::ISODateWithMs);
+    if (!when.isValid())
+        when = QDateTime(QDate::fromString(value, Qt::ISODate), QTime(0, 0));
+    if (!when.isValid())
+        fail();
+    return when.time() == QTime(0, 0) ? when.date().toString(QStringLiteral("yyyy-MM-dd"))
+                                      : when.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+}
+
+// The r:id of a <sheet> element, whatever prefix the relationships namespace has.
+QString sheetRelationshipId(const QXmlStreamAttributes& attributes)
+{
+    QString id;
+    for (const QXmlStreamAttribute& attr : attributes) {
+        if ((attr.name() == QLatin1String("id") && !attr.namespaceUri().isEmpty()) ||
+            attr.qualifiedName().endsWith(QLatin1String(":id")))
+            id = attr.value().toString();
+    }
+    return id;
+}
+
 class XlsxWorkbook
 {
 public:
@@ -216,11 +268,21 @@ public:
     Spreadsheet read();
 
 private:
+    // The part of the sheet to import, and whether it is a worksheet (with cells).
+    struct SheetPart
+    {
+        QString part;
+        bool worksheet = false;
+    };
+
     QString workbookPart();
+    QString readWorkbook(const QString& part);
+    SheetPart readWorkbookParts(const QString& workbook, const QString& sheetId);
     void readStrings(const QString& part);
     void readStyles(const QString& part);
     void readSheet(const QString& part, Spreadsheet* sheet);
     void readCell(QXmlStreamReader& x, int row, int* nextCol, Spreadsheet* sheet);
+    Spreadsheet::Cell cellOf(const QString& type, int style, const CellContent& content) const;
 
     Package m_package;
     bool m_date1904 = false;
@@ -277,6 +339,8 @@ void XlsxWorkbook::readStyles(const QString& part)
     }
 }
 
+// A <c> element: its position (its own "r", or the one after the row's last cell) and
+// its text.
 void XlsxWorkbook::readCell(QXmlStreamReader& x, int row, int* nextCol, Spreadsheet* sheet)
 {
     int r = row;
@@ -290,25 +354,21 @@ void XlsxWorkbook::readCell(QXmlStreamReader& x, int row, int* nextCol, Spreadsh
     *nextCol = c + 1;
     const QString type = attributes.value(QLatin1String("t")).toString();
     const int style = attributes.value(QLatin1String("s")).toInt();
-    QString value;
-    QString inlineText;
-    bool hasInline = false;
-    while (!x.atEnd() && !x.hasError()) {
-        x.readNext();
-        if (x.isEndElement() && x.name() == QLatin1String("c"))
-            break;
-        if (!x.isStartElement())
-            continue;
-        if (x.name() == QLatin1String("v")) {
-            value = x.readElementText();
-        } else if (x.name() == QLatin1String("is")) {
-            inlineText += stringItem(x);
-            hasInline = true;
-        }
-    }
+    const Spreadsheet::Cell cell = cellOf(type, style, readCellContent(x));
+    if (!cell.text.isEmpty() && ++m_cells > kMaxCells)
+        fail(QStringLiteral("文件打开失败：工作表中的数据超过%1个单元格，无法导入。")
+                 .arg(kMaxCells));
+    sheet->set(r, c, cell);
+}
+
+// The text of a cell by its type ("t") and its style's number format ("s").
+Spreadsheet::Cell XlsxWorkbook::cellOf(const QString& type, int style,
+                                       const CellContent& content) const
+{
+    const QString& value = content.value;
     Spreadsheet::Cell cell;
     if (type == QLatin1String("inlineStr")) {
-        cell.text = hasInline ? inlineText : value;
+        cell.text = content.hasInline ? content.inlineText : value;
     } else if (value.isEmpty()) {
         // No cached value (a formula written without one): an empty cell.
     } else if (type == QLatin1String("s")) {
@@ -322,14 +382,7 @@ void XlsxWorkbook::readCell(QXmlStreamReader& x, int row, int* nextCol, Spreadsh
     } else if (type == QLatin1String("b")) {
         cell.text = booleanCellText(value == QLatin1String("1") || value == QLatin1String("true"));
     } else if (type == QLatin1String("d")) {
-        QDateTime when = QDateTime::fromString(value, Qt::ISODateWithMs);
-        if (!when.isValid())
-            when = QDateTime(QDate::fromString(value, Qt::ISODate), QTime(0, 0));
-        if (!when.isValid())
-            fail();
-        cell.text = when.time() == QTime(0, 0)
-                        ? when.date().toString(QStringLiteral("yyyy-MM-dd"))
-                        : when.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+        cell.text = isoDateText(value);
     } else {
         bool ok = false;
         const double d = QLocale::c().toDouble(value.trimmed(), &ok);
@@ -339,10 +392,7 @@ void XlsxWorkbook::readCell(QXmlStreamReader& x, int row, int* nextCol, Spreadsh
             style >= 0 && style < m_styles.size() ? m_styles.at(style) : NumberFormat::Number;
         cell.text = formattedNumberText(d, format, m_date1904, &cell.lostDigits);
     }
-    if (!cell.text.isEmpty() && ++m_cells > kMaxCells)
-        fail(QStringLiteral("文件打开失败：工作表中的数据超过%1个单元格，无法导入。")
-                 .arg(kMaxCells));
-    sheet->set(r, c, cell);
+    return cell;
 }
 
 void XlsxWorkbook::readSheet(const QString& part, Spreadsheet* sheet)
@@ -373,63 +423,71 @@ void XlsxWorkbook::readSheet(const QString& part, Spreadsheet* sheet)
     });
 }
 
-Spreadsheet XlsxWorkbook::read()
+// The workbook part: its date system, its sheets and the active one (the first
+// workbookView's tab, the first sheet when it names none). Returns the active sheet's
+// relationship id.
+QString XlsxWorkbook::readWorkbook(const QString& part)
 {
-    m_package.open();
-    const QString workbook = workbookPart();
     QStringList sheetIds;
     int activeTab = 0;
     bool viewSeen = false;
     bool propertiesSeen = false;
-    {
-        QXmlStreamReader x(m_package.read(workbook));
-        while (!x.atEnd() && !x.hasError()) {
-            x.readNext();
-            if (!x.isStartElement())
-                continue;
-            const auto a = x.attributes();
-            if (x.name() == QLatin1String("workbookPr") && !propertiesSeen) {
-                // The first one counts (an alternate-content copy may follow).
-                const QStringView v = a.value(QLatin1String("date1904"));
-                m_date1904 = v == QLatin1String("1") || v == QLatin1String("true");
-                propertiesSeen = true;
-            } else if (x.name() == QLatin1String("workbookView") && !viewSeen) {
-                activeTab = a.value(QLatin1String("activeTab")).toInt();
-                viewSeen = true;
-            } else if (x.name() == QLatin1String("sheet")) {
-                QString id;
-                for (const QXmlStreamAttribute& attr : a) {
-                    if ((attr.name() == QLatin1String("id") && !attr.namespaceUri().isEmpty()) ||
-                        attr.qualifiedName().endsWith(QLatin1String(":id")))
-                        id = attr.value().toString();
-                }
-                sheetIds << id;
-            }
+    QXmlStreamReader x(m_package.read(part));
+    while (!x.atEnd() && !x.hasError()) {
+        x.readNext();
+        if (!x.isStartElement())
+            continue;
+        const auto a = x.attributes();
+        if (x.name() == QLatin1String("workbookPr") && !propertiesSeen) {
+            // The first one counts (an alternate-content copy may follow).
+            const QStringView v = a.value(QLatin1String("date1904"));
+            m_date1904 = v == QLatin1String("1") || v == QLatin1String("true");
+            propertiesSeen = true;
+        } else if (x.name() == QLatin1String("workbookView") && !viewSeen) {
+            activeTab = a.value(QLatin1String("activeTab")).toInt();
+            viewSeen = true;
+        } else if (x.name() == QLatin1String("sheet")) {
+            sheetIds << sheetRelationshipId(a);
         }
-        if (x.hasError() || sheetIds.isEmpty())
-            fail();
     }
+    if (x.hasError() || sheetIds.isEmpty())
+        fail();
     if (activeTab < 0 || activeTab >= sheetIds.size())
         activeTab = 0;
-    QString sheetPart;
-    bool worksheet = false;
+    return sheetIds.at(activeTab);
+}
+
+// The workbook's relationships: shared strings and styles, read as they come, and the
+// part of the sheet with the id `sheetId`.
+XlsxWorkbook::SheetPart XlsxWorkbook::readWorkbookParts(const QString& workbook,
+                                                        const QString& sheetId)
+{
+    SheetPart sheet;
     for (const Relationship& r : m_package.relationships(workbook)) {
         const QString type = relationshipType(r);
         if (type == QLatin1String("sharedStrings") && m_package.has(r.target))
             readStrings(r.target);
         else if (type == QLatin1String("styles") && m_package.has(r.target))
             readStyles(r.target);
-        if (relationshipId(r) == sheetIds.at(activeTab)) {
-            sheetPart = r.target;
-            worksheet = type == QLatin1String("worksheet");
+        if (relationshipId(r) == sheetId) {
+            sheet.part = r.target;
+            sheet.worksheet = type == QLatin1String("worksheet");
         }
     }
-    Spreadsheet sheet;
-    if (sheetPart.isEmpty())
+    if (sheet.part.isEmpty())
         fail();
+    return sheet;
+}
+
+Spreadsheet XlsxWorkbook::read()
+{
+    m_package.open();
+    const QString workbook = workbookPart();
+    const SheetPart active = readWorkbookParts(workbook, readWorkbook(workbook));
+    Spreadsheet sheet;
     // A chart sheet (or a dialog or macro sheet) has no cells to import.
-    if (worksheet)
-        readSheet(sheetPart, &sheet);
+    if (active.worksheet)
+        readSheet(active.part, &sheet);
     return sheet;
 }
 
