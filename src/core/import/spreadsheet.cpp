@@ -97,26 +97,36 @@ QString numberCellText(double value, bool* lost)
     return out;
 }
 
-NumberFormat classifyNumberFormat(int id, const QString& code)
+namespace {
+
+// The built-in formats by their numbers (the Chinese ones among 27 to 58 included).
+NumberFormat builtInNumberFormat(int id)
 {
-    if (code.isEmpty()) {
-        // The built-in formats (the Chinese ones among 27 to 58 included).
-        if (id == 22)
-            return NumberFormat::DateTime;
-        if ((id >= 14 && id <= 17) || (id >= 27 && id <= 31) || id == 36 ||
-            (id >= 50 && id <= 54) || id == 57 || id == 58)
-            return NumberFormat::Date;
-        if ((id >= 18 && id <= 21) || (id >= 32 && id <= 35) || (id >= 45 && id <= 47) ||
-            id == 55 || id == 56)
-            return NumberFormat::Time;
-        return NumberFormat::Number;
-    }
-    // A custom format: its first section, without quoted texts, escaped characters,
-    // colours and locale tags; elapsed-time brackets ([h], [mm]) count as time.
-    bool date = false;
-    bool time = false;
-    bool month = false;
+    if (id == 22)
+        return NumberFormat::DateTime;
+    if ((id >= 14 && id <= 17) || (id >= 27 && id <= 31) || id == 36 || (id >= 50 && id <= 54) ||
+        id == 57 || id == 58)
+        return NumberFormat::Date;
+    if ((id >= 18 && id <= 21) || (id >= 32 && id <= 35) || (id >= 45 && id <= 47) || id == 55 ||
+        id == 56)
+        return NumberFormat::Time;
+    return NumberFormat::Number;
+}
+
+// What decides how a custom format shows its number: its first section in lower case,
+// without what is only written out as it stands, and whether an elapsed-time bracket
+// ([h], [mm]) makes it a time.
+struct FormatSection
+{
     QString plain;
+    bool elapsedTime = false;
+};
+
+// A custom format's first section, without quoted texts, escaped characters, colours
+// and locale tags; elapsed-time brackets ([h], [mm]) count as time.
+FormatSection firstSection(const QString& code)
+{
+    FormatSection section;
     for (qsizetype i = 0; i < code.size(); ++i) {
         const QChar ch = code.at(i);
         if (ch == QLatin1Char(';'))
@@ -136,16 +146,29 @@ NumberFormat classifyNumberFormat(int id, const QString& code)
             if (!inside.isEmpty() &&
                 (inside.at(0) == QLatin1Char('h') || inside.at(0) == QLatin1Char('m') ||
                  inside.at(0) == QLatin1Char('s')))
-                time = true;
+                section.elapsedTime = true;
             if (end < 0)
                 break;
             i = end;
             continue;
         }
-        plain += ch.toLower();
+        section.plain += ch.toLower();
     }
-    plain.remove(QStringLiteral("general"));
-    for (const QChar ch : plain) {
+    section.plain.remove(QStringLiteral("general"));
+    return section;
+}
+
+} // namespace
+
+NumberFormat classifyNumberFormat(int id, const QString& code)
+{
+    if (code.isEmpty())
+        return builtInNumberFormat(id);
+    const FormatSection section = firstSection(code);
+    bool date = false;
+    bool time = section.elapsedTime;
+    bool month = false;
+    for (const QChar ch : section.plain) {
         if (ch == QLatin1Char('y') || ch == QLatin1Char('d'))
             date = true;
         else if (ch == QLatin1Char('h') || ch == QLatin1Char('s'))
