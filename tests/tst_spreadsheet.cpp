@@ -8,6 +8,7 @@
 
 #include <QFile>
 #include <QtTest>
+#include <sqlite3.h>
 
 using namespace bankprep;
 using namespace testutil;
@@ -169,6 +170,28 @@ private slots:
         QVERIFY(!r.ok);
         QVERIFY2(r.message.contains(QStringLiteral("姓名")), qPrintable(r.message));
         QCOMPARE(querySingle(ws->path(), QStringLiteral("select count(*) from Salary")).toInt(), 1);
+    }
+
+    // A COMMIT the database refuses leaves nothing of the import, whether the list ended
+    // or a row was refused; the salary table then shows what the database holds.
+    void refusedCommitKeepsNothing()
+    {
+        sqlite3_commit_hook(
+            dm->ADOConn.handle(), [](void*) { return 1; }, nullptr);
+        for (const char* csv : {"编号,姓名,卡号,实发工资\n1,甲,c,10\n2,乙,c,20\n",
+                                "编号,姓名,卡号,实发工资\n1,甲,c,10\n2,乙,c,abc\n"}) {
+            Spreadsheet sheet;
+            parseCsv(QString::fromUtf8(csv), &sheet);
+            const SalaryImportResult r = importSalary(*dm, sheet, {1, 2, 3, 4});
+            QVERIFY(!r.ok);
+            QCOMPARE(r.message,
+                     QStringLiteral("数据不符合数据库的约束，未能保存（constraint failed）。"
+                                    "（本次没有导入任何数据）"));
+            QCOMPARE(dm->ATSalary->recordCount(), 0);
+            QCOMPARE(dm->ATSalary->state(), Table::State::Browse);
+        }
+        sqlite3_commit_hook(dm->ADOConn.handle(), nullptr, nullptr);
+        QCOMPARE(querySingle(ws->path(), QStringLiteral("select count(*) from Salary")).toInt(), 0);
     }
 
     // What real payroll sheets hold: a totals row under the list, computed amounts with
