@@ -162,27 +162,35 @@ QString relationshipId(const Relationship& r)
     return r.type.mid(r.type.indexOf(QLatin1Char('#')) + 1);
 }
 
-// "AB12": row 12, column 28; false beyond the sheet's limits or for anything else.
-bool parseRef(QStringView ref, int* row, int* col)
+struct CellRef
 {
+    int row;
+    int col;
+};
+
+// "AB12": row 12, column 28. A reference beyond the sheet's limits, or anything else, is
+// refused with the reference in the message.
+CellRef parseRef(QStringView ref)
+{
+    const auto refuse = [ref] {
+        fail(QStringLiteral("文件打开失败：单元格位置“%1”超出了表格的范围。").arg(ref.toString()));
+    };
     qint64 c = 0;
     qsizetype i = 0;
     while (i < ref.size() && ref.at(i).isLetter()) {
         const char16_t u = ref.at(i).toUpper().unicode();
         if (u < u'A' || u > u'Z')
-            return false;
+            refuse();
         c = c * 26 + (u - u'A' + 1);
         if (c > kMaxColumn)
-            return false;
+            refuse();
         ++i;
     }
     bool ok = false;
     const qint64 r = ref.mid(i).toLongLong(&ok);
     if (!ok || c == 0 || r < 1 || r > kMaxRow)
-        return false;
-    *row = int(r);
-    *col = int(c);
-    return true;
+        refuse();
+    return {int(r), int(c)};
 }
 
 // The text of an <si> or <is> element: its <t> texts, phonetic runs (<rPh>) left out.
@@ -347,8 +355,11 @@ void XlsxWorkbook::readCell(QXmlStreamReader& x, int row, int* nextCol, Spreadsh
     int c = *nextCol;
     const auto attributes = x.attributes();
     const QStringView ref = attributes.value(QLatin1String("r"));
-    if (!ref.isEmpty() && !parseRef(ref, &r, &c))
-        fail(QStringLiteral("文件打开失败：单元格位置“%1”超出了表格的范围。").arg(ref.toString()));
+    if (!ref.isEmpty()) {
+        const CellRef at = parseRef(ref);
+        r = at.row;
+        c = at.col;
+    }
     if (c > kMaxColumn)
         fail();
     *nextCol = c + 1;
