@@ -81,6 +81,32 @@ Expectation readExpectation(const QString& path)
     return e;
 }
 
+struct Run
+{
+    QString outcome; // ok, refused, no-titles, open-fail
+    QString message;
+    int exitStatus = 0;
+};
+
+// As bankprep-cli import-salary does it.
+Run importAsTheCommandLineDoes(TDataModule2& dm, const QString& path, const SalaryColumns& columns)
+{
+    SalaryFile opened;
+    try {
+        opened = openSalaryFile(path);
+    } catch (const DbError& e) {
+        const bool noTitles = e.message() == QStringLiteral("文件中没有列标题。");
+        return {noTitles ? QStringLiteral("no-titles") : QStringLiteral("open-fail"), e.message(),
+                1};
+    }
+    try {
+        const int stored = importSalary(dm, opened.sheet, columns);
+        return {QStringLiteral("ok"), salaryImportedMessage(stored), 0};
+    } catch (const DbError& e) {
+        return {QStringLiteral("refused"), e.message(), 1};
+    }
+}
+
 bool sameField(const QString& expected, const QString& actual)
 {
     return expected == QLatin1String("\\*") || expected == actual;
@@ -126,23 +152,11 @@ private slots:
             dm.ADOConn.exec(QStringLiteral("delete from Salary"));
             dm.ATSalary->requery();
 
-            // As bankprep-cli import-salary does it.
-            QString outcome;
-            QString message;
-            int exitStatus = 0;
-            const SalaryFile opened = openSalaryFile(corpus + QStringLiteral("/files/") + file);
-            if (!opened.problem.isEmpty()) {
-                outcome = opened.problem == QStringLiteral("文件中没有列标题。")
-                              ? QStringLiteral("no-titles")
-                              : QStringLiteral("open-fail");
-                message = opened.problem;
-                exitStatus = 1;
-            } else {
-                const SalaryImportResult r = importSalary(dm, *opened.sheet, columns);
-                outcome = r.ok ? QStringLiteral("ok") : QStringLiteral("refused");
-                message = r.message;
-                exitStatus = r.ok ? 0 : 1;
-            }
+            const Run run =
+                importAsTheCommandLineDoes(dm, corpus + QStringLiteral("/files/") + file, columns);
+            const QString& outcome = run.outcome;
+            const QString& message = run.message;
+            const int exitStatus = run.exitStatus;
             QList<QStringList> stored;
             for (const QVariantList& row :
                  queryRows(ws.path(), QStringLiteral("select 员工编号, 姓名, 卡号, 金额 from "

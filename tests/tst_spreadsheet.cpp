@@ -8,6 +8,7 @@
 
 #include <QFile>
 #include <QtTest>
+#include <sqlite3.h>
 
 using namespace bankprep;
 using namespace testutil;
@@ -64,17 +65,16 @@ private slots:
     void payrollInEveryFormat()
     {
         QFETCH(QString, file);
-        const auto sheet = openSpreadsheet(file);
-        QVERIFY(sheet);
-        QCOMPARE(spreadsheetTitles(*sheet), (QStringList{"编号", "姓名", "卡号", "实发工资"}));
-        QCOMPARE(row(*sheet, 2, 4), (QStringList{"1001", "王小明", "6200000000000001", "3500.5"}));
-        QCOMPARE(row(*sheet, 3, 4), (QStringList{"1002", "李样本", "6200000000000002", "4200"}));
-        QCOMPARE(row(*sheet, 4, 4), (QStringList{"1003", "赵示例", "6200000000000003", "0.1"}));
-        QCOMPARE(sheet->cell(5, 1), QString());
+        const Spreadsheet sheet = openSpreadsheet(file);
+        QCOMPARE(spreadsheetTitles(sheet), (QStringList{"编号", "姓名", "卡号", "实发工资"}));
+        QCOMPARE(row(sheet, 2, 4), (QStringList{"1001", "王小明", "6200000000000001", "3500.5"}));
+        QCOMPARE(row(sheet, 3, 4), (QStringList{"1002", "李样本", "6200000000000002", "4200"}));
+        QCOMPARE(row(sheet, 4, 4), (QStringList{"1003", "赵示例", "6200000000000003", "0.1"}));
+        QCOMPARE(sheet.cell(5, 1), QString());
 
-        const SalaryImportResult r = importSalary(*dm, *sheet, {1, 2, 3, 4});
-        QVERIFY2(r.ok, qPrintable(r.message));
-        QCOMPARE(r.message, QStringLiteral("共导入数据3条。"));
+        const int stored = importSalary(*dm, sheet, {1, 2, 3, 4});
+        QCOMPARE(stored, 3);
+        QCOMPARE(salaryImportedMessage(stored), QStringLiteral("共导入数据3条。"));
         const QList<QVariantList> rows =
             queryRows(ws->path(),
                       QStringLiteral(
@@ -86,10 +86,9 @@ private slots:
 
     void importingTwiceAppendsTwice()
     {
-        const auto sheet = openSpreadsheet(fixture("payroll.xlsx"));
-        QVERIFY(sheet);
-        QVERIFY(importSalary(*dm, *sheet, {1, 2, 3, 4}).ok);
-        QVERIFY(importSalary(*dm, *sheet, {1, 2, 3, 4}).ok);
+        const Spreadsheet sheet = openSpreadsheet(fixture("payroll.xlsx"));
+        QCOMPARE(importSalary(*dm, sheet, {1, 2, 3, 4}), 3);
+        QCOMPARE(importSalary(*dm, sheet, {1, 2, 3, 4}), 3);
         QCOMPARE(querySingle(ws->path(), QStringLiteral("select count(*) from Salary")).toInt(), 6);
         QCOMPARE(dm->ATSalary->recordCount(), 6);
     }
@@ -104,22 +103,17 @@ private slots:
     void gapsAndBlankRows()
     {
         QFETCH(QString, file);
-        const auto sheet = openSpreadsheet(file);
-        QVERIFY(sheet);
-        QCOMPARE(spreadsheetTitles(*sheet),
-                 (QStringList{"编号", "姓名"})); // the gap ends the titles
-        const SalaryImportResult r = importSalary(*dm, *sheet, {1, 2, 4, 5});
-        QVERIFY(r.ok);
-        QCOMPARE(r.message, QStringLiteral("共导入数据1条。")); // the blank row ends the data
+        const Spreadsheet sheet = openSpreadsheet(file);
+        QCOMPARE(spreadsheetTitles(sheet),
+                 (QStringList{"编号", "姓名"}));             // the gap ends the titles
+        QCOMPARE(importSalary(*dm, sheet, {1, 2, 4, 5}), 1); // the blank row ends the data
     }
 
     void emptyFirstNumberImportsNothing()
     {
         for (const char* f : {"emptyfirst.xls", "emptyfirst.xlsx"}) {
-            const auto sheet = openSpreadsheet(fixture(f));
-            QVERIFY(sheet);
-            const SalaryImportResult r = importSalary(*dm, *sheet, {1, 2, 3, 4});
-            QCOMPARE(r.message, QStringLiteral("共导入数据0条。"));
+            const Spreadsheet sheet = openSpreadsheet(fixture(f));
+            QCOMPARE(importSalary(*dm, sheet, {1, 2, 3, 4}), 0);
         }
         QCOMPARE(querySingle(ws->path(), QStringLiteral("select count(*) from Salary")).toInt(), 0);
     }
@@ -134,22 +128,21 @@ private slots:
     void cardNumbersAndDates()
     {
         QFETCH(QString, file);
-        const auto sheet = openSpreadsheet(file);
-        QVERIFY(sheet);
-        QCOMPARE(sheet->cell(2, 1), QStringLiteral("7")); // a whole number without ".0"
-        QCOMPARE(sheet->cell(2, 3), QStringLiteral("6222021234567890123")); // kept as text
-        QCOMPARE(sheet->cell(2, 5), QStringLiteral("2024-03-05"));
+        const Spreadsheet sheet = openSpreadsheet(file);
+        QCOMPARE(sheet.cell(2, 1), QStringLiteral("7")); // a whole number without ".0"
+        QCOMPARE(sheet.cell(2, 3), QStringLiteral("6222021234567890123")); // kept as text
+        QCOMPARE(sheet.cell(2, 5), QStringLiteral("2024-03-05"));
         // A card number typed as a number has lost its last digits: refused, not guessed.
         try {
-            sheet->cell(3, 3);
+            sheet.cell(3, 3);
             QFAIL("a number that lost digits was read");
         } catch (const DbError& e) {
             QVERIFY2(e.message().contains(QStringLiteral("C3")), qPrintable(e.message()));
         }
-        const SalaryImportResult r = importSalary(*dm, *sheet, {1, 2, 3, 4});
-        QVERIFY(!r.ok);
-        QVERIFY2(r.message.contains(QStringLiteral("第3行")), qPrintable(r.message));
-        QVERIFY(r.message.contains(QStringLiteral("已导入数据1条")));
+        const QString refusal = refusalOf([&] { importSalary(*dm, sheet, {1, 2, 3, 4}); });
+        QVERIFY2(refusal.startsWith(QStringLiteral("导入第3行时出错：单元格C3中的数字")) &&
+                     refusal.endsWith(QStringLiteral("已导入数据1条。")),
+                 qPrintable(refusal));
         QCOMPARE(querySingle(ws->path(), QStringLiteral("select 卡号 from Salary")).toString(),
                  QStringLiteral("6222021234567890123"));
         QCOMPARE(dm->ATSalary->state(), Table::State::Browse); // the unfinished row is gone
@@ -161,19 +154,42 @@ private slots:
         Spreadsheet sheet;
         parseCsv(QStringLiteral("编号,姓名,卡号,实发工资\n1,甲,c,10\n2,乙,c,abc\n3,丙,c,5\n"),
                  &sheet);
-        SalaryImportResult r = importSalary(*dm, sheet, {1, 2, 3, 4});
-        QVERIFY(!r.ok);
-        QVERIFY(r.message.contains(QStringLiteral("第3行")));
-        QVERIFY(r.message.contains(QStringLiteral("abc")));
-        QCOMPARE(r.stored, 1);
+        QCOMPARE(refusalOf([&] {
+                     importSalary(*dm, sheet, {1, 2, 3, 4});
+                 }),
+                 QStringLiteral("导入第3行时出错：实发工资“abc”不是有效的金额。已导入数据1条。"));
 
         Spreadsheet tooLong;
         parseCsv(QStringLiteral("编号,姓名,卡号,实发工资\n1,一二三四五六七八九十一,c,10\n"),
                  &tooLong);
-        r = importSalary(*dm, tooLong, {1, 2, 3, 4});
-        QVERIFY(!r.ok);
-        QVERIFY2(r.message.contains(QStringLiteral("姓名")), qPrintable(r.message));
+        const QString refusal = refusalOf([&] { importSalary(*dm, tooLong, {1, 2, 3, 4}); });
+        QVERIFY2(refusal.startsWith(QStringLiteral("导入第2行时出错：")) &&
+                     refusal.contains(QStringLiteral("姓名")) &&
+                     refusal.endsWith(QStringLiteral("已导入数据0条。")),
+                 qPrintable(refusal));
         QCOMPARE(querySingle(ws->path(), QStringLiteral("select count(*) from Salary")).toInt(), 1);
+    }
+
+    // A COMMIT the database refuses leaves nothing of the import, whether the list ended
+    // or a row was refused; the salary table then shows what the database holds.
+    void refusedCommitKeepsNothing()
+    {
+        sqlite3_commit_hook(
+            dm->ADOConn.handle(), [](void*) { return 1; }, nullptr);
+        for (const char* csv : {"编号,姓名,卡号,实发工资\n1,甲,c,10\n2,乙,c,20\n",
+                                "编号,姓名,卡号,实发工资\n1,甲,c,10\n2,乙,c,abc\n"}) {
+            Spreadsheet sheet;
+            parseCsv(QString::fromUtf8(csv), &sheet);
+            QCOMPARE(refusalOf([&] {
+                         importSalary(*dm, sheet, {1, 2, 3, 4});
+                     }),
+                     QStringLiteral("数据不符合数据库的约束，未能保存（constraint failed）。"
+                                    "（本次没有导入任何数据）"));
+            QCOMPARE(dm->ATSalary->recordCount(), 0);
+            QCOMPARE(dm->ATSalary->state(), Table::State::Browse);
+        }
+        sqlite3_commit_hook(dm->ADOConn.handle(), nullptr, nullptr);
+        QCOMPARE(querySingle(ws->path(), QStringLiteral("select count(*) from Salary")).toInt(), 0);
     }
 
     // What real payroll sheets hold: a totals row under the list, computed amounts with
@@ -187,15 +203,17 @@ private slots:
                  &sheet);
         sheet.set(4, 1, {QStringLiteral("x"), false});
         sheet.set(4, 1, {}); // written twice: the last value counts
-        SalaryImportResult r = importSalary(*dm, sheet, {1, 2, 3, 4});
-        QVERIFY2(r.ok, qPrintable(r.message));
-        QCOMPARE(r.message, QStringLiteral("共导入数据2条。"));
+        QCOMPARE(importSalary(*dm, sheet, {1, 2, 3, 4}), 2);
         QCOMPARE(queryRows(ws->path(), QStringLiteral("select 金额 from Salary order by 编号")),
                  (QList<QVariantList>{{35005000}, {3293482}}));
         Spreadsheet grouped;
         parseCsv(QStringLiteral("编号,姓名,卡号,实发工资\n1,甲,c,\"123,4567\"\n"), &grouped);
         grouped.setDelimitedText(true);
-        QVERIFY(!importSalary(*dm, grouped, {1, 2, 3, 4}).ok);
+        QCOMPARE(
+            refusalOf([&] {
+                importSalary(*dm, grouped, {1, 2, 3, 4});
+            }),
+            QStringLiteral("导入第2行时出错：实发工资“123,4567”不是有效的金额。已导入数据0条。"));
     }
 
     void datesAndTimes()
@@ -228,13 +246,11 @@ private slots:
     // Shared strings run over CONTINUE records, one cut in the middle of its characters.
     void continuedSharedStrings()
     {
-        const std::unique_ptr<Spreadsheet> s = openSpreadsheet(fixture("continued.xls"));
-        QVERIFY(s);
-        QCOMPARE(s->rowCount(), 401);
-        QCOMPARE(row(*s, 401, 4),
-                 (QStringList{"E000400", "王伟芳", "6222020200000000400", "3400"}));
+        const Spreadsheet s = openSpreadsheet(fixture("continued.xls"));
+        QCOMPARE(s.rowCount(), 401);
+        QCOMPARE(row(s, 401, 4), (QStringList{"E000400", "王伟芳", "6222020200000000400", "3400"}));
         for (int r = 2; r <= 401; ++r)
-            QVERIFY2(s->cell(r, 2).size() == 3, qPrintable(s->cell(r, 2)));
+            QVERIFY2(s.cell(r, 2).size() == 3, qPrintable(s.cell(r, 2)));
     }
 
     void csvQuoting()
@@ -271,27 +287,34 @@ private slots:
 
     void damagedOrMismatchedFilesDoNotOpen()
     {
+        const QString openFailed = QStringLiteral("文件打开失败。");
+        auto refusalOpening = [](const QString& path) {
+            return refusalOf([&] { openSpreadsheet(path); });
+        };
         const QString fake = ws->path(QStringLiteral("fake.xls"));
         QFile f(fake);
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write("this is no spreadsheet");
         f.close();
-        QVERIFY(!openSpreadsheet(fake));
+        QCOMPARE(refusalOpening(fake), openFailed);
         QVERIFY(QFile::copy(fixture("payroll.xlsx"), ws->path(QStringLiteral("wrong.xls"))));
-        QVERIFY(!openSpreadsheet(ws->path(QStringLiteral("wrong.xls"))));
+        QCOMPARE(refusalOpening(ws->path(QStringLiteral("wrong.xls"))), openFailed);
         QFile broken(ws->path(QStringLiteral("cut.xlsx")));
         QFile whole(fixture("payroll.xlsx"));
         QVERIFY(whole.open(QIODevice::ReadOnly));
         QVERIFY(broken.open(QIODevice::WriteOnly));
         broken.write(whole.read(whole.size() / 2));
         broken.close();
-        QVERIFY(!openSpreadsheet(broken.fileName()));
-        QVERIFY(!openSpreadsheet(ws->path(QStringLiteral("missing.csv"))));
+        QCOMPARE(refusalOpening(broken.fileName()), openFailed);
+        const QString missing = refusalOpening(ws->path(QStringLiteral("missing.csv")));
+        QVERIFY2(missing.contains(QStringLiteral("missing.csv")) &&
+                     missing.contains(QStringLiteral("不存在")),
+                 qPrintable(missing));
         QFile bad(ws->path(QStringLiteral("bad.csv")));
         QVERIFY(bad.open(QIODevice::WriteOnly));
         bad.write("a,b\r\n\xFF\xFF,c\r\n");
         bad.close();
-        QVERIFY(!openSpreadsheet(bad.fileName()));
+        QCOMPARE(refusalOpening(bad.fileName()), openFailed);
     }
 };
 

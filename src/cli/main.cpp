@@ -302,19 +302,14 @@ int importSalaryCommand(const QString& db, QStringList args)
     TDataModule2 dm;
     login(dm, db);
     const SalaryFile opened = openSalaryFile(file);
-    if (!opened.problem.isEmpty())
-        throw Failure{kRefused, opened.problem};
     for (int n : {columns.number, columns.name, columns.card, columns.amount}) {
         if (n > opened.titles.size())
             throw Failure{kUsage, QStringLiteral("列号%1超出了文件的列标题数（%2列）")
                                       .arg(n)
                                       .arg(opened.titles.size())};
     }
-    const Spreadsheet& sheet = *opened.sheet;
-    const SalaryImportResult result = importSalary(dm, sheet, columns);
-    if (!result.ok)
-        throw Failure{kRefused, result.message};
-    QTextStream(stdout) << result.message << "\n";
+    const int stored = importSalary(dm, opened.sheet, columns);
+    QTextStream(stdout) << salaryImportedMessage(stored) << "\n";
     return kOk;
 }
 

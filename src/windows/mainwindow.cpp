@@ -697,14 +697,14 @@ void TAppForm::FileOpen1Execute()
     OpenDialog->setWindowTitle(QStringLiteral("请选择导入数据文件..."));
     if (Modal::exec(OpenDialog) != QDialog::Accepted || OpenDialog->selectedFiles().isEmpty())
         return;
-    const SalaryFile opened = openSalaryFile(OpenDialog->selectedFiles().first());
-    if (!opened.problem.isEmpty()) {
-        MessageBox::warning(this, QStringLiteral("警告"), opened.problem);
+    SalaryFile opened;
+    try {
+        opened = openSalaryFile(OpenDialog->selectedFiles().first());
+    } catch (const DbError& e) {
+        MessageBox::warning(this, QStringLiteral("警告"), e.message());
         return;
     }
-    const QStringList& titles = opened.titles;
-    const Spreadsheet& sheet = *opened.sheet;
-    m_importDlg->setTitles(titles);
+    m_importDlg->setTitles(opened.titles);
     if (Modal::exec(m_importDlg) != 1)
         return;
     SalaryColumns columns;
@@ -712,11 +712,14 @@ void TAppForm::FileOpen1Execute()
     columns.number = m_importDlg->CBAccount->currentIndex() + 1;
     columns.card = m_importDlg->CBCard->currentIndex() + 1;
     columns.amount = m_importDlg->CBAmount->currentIndex() + 1;
-    const SalaryImportResult result = importSalary(m_dm, sheet, columns);
-    if (result.ok)
-        MessageBox::information(this, QStringLiteral("导入结果"), result.message);
-    else
-        MessageBox::error(this, result.message);
+    int stored = 0;
+    try {
+        stored = importSalary(m_dm, opened.sheet, columns);
+    } catch (const DbError& e) {
+        MessageBox::error(this, e.message());
+        return;
+    }
+    MessageBox::information(this, QStringLiteral("导入结果"), salaryImportedMessage(stored));
 }
 
 void TAppForm::FileSave1Execute(QObject* sender)

@@ -13,12 +13,14 @@ namespace bankprep {
 class CompoundFile
 {
 public:
-    // False when `bytes` is not a compound file or its header or directory is unusable.
-    bool open(QByteArray bytes);
+    // Throws spreadsheetOpenFailure() when `bytes` is not a compound file or its header
+    // or directory is unusable.
+    void open(QByteArray bytes);
 
-    // The stream of that name (letter case ignored) anywhere in the directory; empty
-    // with *found false when there is none.
-    QByteArray stream(const QString& name, bool* found = nullptr) const;
+    // Whether a stream of that name (letter case ignored) is anywhere in the directory.
+    bool contains(const QString& name) const;
+    // That stream; spreadsheetOpenFailure() when there is none.
+    QByteArray stream(const QString& name) const;
 
 private:
     struct Entry
@@ -28,6 +30,12 @@ private:
         quint32 start = 0;
         quint64 size = 0;
     };
+    void readHeader();
+    std::vector<quint32> fatSectors() const;
+    void readFat();
+    void readDirectory();
+    void readMiniStream();
+    const Entry* find(const QString& name) const;
     quint32 u32(qsizetype at) const;
     quint16 u16(qsizetype at) const;
     QByteArray chain(const std::vector<quint32>& fat, quint32 start, qsizetype sectorSize,
@@ -37,6 +45,7 @@ private:
     qsizetype m_sectorSize = 512;
     qsizetype m_miniSectorSize = 64;
     quint32 m_miniCutoff = 4096;
+    bool m_version3 = false; // stream sizes of 32 bits
     std::vector<quint32> m_fat;
     std::vector<quint32> m_miniFat;
     std::vector<Entry> m_entries;

@@ -1,10 +1,9 @@
 #include "core/import/salaryimport.h"
-#include "core/data/names.h"
 
+#include "core/data/connection.h"
 #include "core/data/datamodule.h"
-#include "core/data/fileguard.h"
 #include "core/data/money.h"
-#include "core/import/spreadsheet.h"
+#include "core/data/names.h"
 
 namespace bankprep {
 
@@ -60,32 +59,86 @@ QStringList spreadsheetTitles(const Spreadsheet& sheet)
 SalaryFile openSalaryFile(const QString& path)
 {
     SalaryFile f;
-    f.problem = FileGuard::inputProblem(path);
-    if (!f.problem.isEmpty())
-        return f;
-    f.sheet = openSpreadsheet(path, &f.problem);
-    if (!f.sheet)
-        return f;
-    f.titles = spreadsheetTitles(*f.sheet);
+    f.sheet = openSpreadsheet(path);
+    f.titles = spreadsheetTitles(f.sheet);
     if (f.titles.isEmpty())
-        f.problem = QStringLiteral("文件中没有列标题。");
+        throw DbError(QStringLiteral("文件中没有列标题。"));
     return f;
 }
 
-SalaryImportResult importSalary(TDataModule2& dm, const Spreadsheet& sheet,
-                                const SalaryColumns& columns)
+namespace {
+
+// Sheet row `row`, whose employee number is `number`, appended and stored through the
+// salary table. Throws when the row cannot be stored.
+void appendSalaryRow(TDataModule2& dm, const Spreadsheet& sheet, const SalaryColumns& columns,
+                     int row, const QString& number)
 {
-    SalaryImportResult result;
+    const QString name = sheet.cell(row, columns.name);
+    const QString card = sheet.cell(row, columns.card);
+    const QString amountText = sheet.cell(row, columns.amount);
+    // The decimal point is "." whatever the machine's locale; more than four
+    // decimals are rounded as the currency conversion rounds them.
+    const auto amount =
+        Money::parseRounded(sheet.isDelimitedText() ? withoutGrouping(amountText) : amountText);
+    if (!amount)
+        throw DbError(QStringLiteral("实发工资“%1”不是有效的金额").arg(amountText));
     Table& salary = *dm.ATSalary;
-    Connection& conn = dm.ADOConn;
+    salary.append();
+    salary.setValue(col::UserId, dm.CurrentUser);
+    salary.setValue(col::EmployeeNo, number);
+    salary.setValue(col::EmployeeName, name);
+    salary.setValue(col::CardNo, card);
+    salary.setValue(col::Amount, QVariant::fromValue(*amount));
+    salary.post();
+}
+
+// The row being appended when a row was refused goes with it.
+void dropUnfinishedRow(Table& salary)
+{
+    if (!salary.isEditing())
+        return;
     try {
-        salary.checkBrowseMode();
-        conn.beginTransaction();
-    } catch (const DbError& e) {
-        result.message = e.message();
-        return result;
+        salary.cancel();
+    } catch (...) {
     }
+}
+
+// Commits the rows stored. A refused COMMIT keeps none of them: the salary table is
+// re-read to show what the database holds, and the refusal says nothing was imported.
+void commitImport(Transaction& transaction, Table& salary)
+{
+    try {
+        transaction.commit();
+    } catch (const DbError& e) {
+        try {
+            salary.requery();
+        } catch (...) {
+        }
+        throw DbError(e.message() + QStringLiteral("（本次没有导入任何数据）"));
+    }
+}
+
+// "导入第3行时出错：实发工资“abc”不是有效的金额。已导入数据1条。"
+QString rowRefusal(int row, const QString& reason, int stored)
+{
+    QString because = reason;
+    while (because.endsWith(QStringLiteral("。")))
+        because.chop(1);
+    return QStringLiteral("导入第%1行时出错：%2。已导入数据%3条。")
+        .arg(row)
+        .arg(because)
+        .arg(stored);
+}
+
+} // namespace
+
+int importSalary(TDataModule2& dm, const Spreadsheet& sheet, const SalaryColumns& columns)
+{
+    Table& salary = *dm.ATSalary;
+    salary.checkBrowseMode();
+    Transaction transaction(dm.ADOConn);
     int row = 2;
+    int stored = 0;
     try {
         for (;; ++row) {
             // The employee number first: the row that ends the list (a totals row, say)
@@ -93,69 +146,23 @@ SalaryImportResult importSalary(TDataModule2& dm, const Spreadsheet& sheet,
             const QString number = sheet.cell(row, columns.number);
             if (number.isEmpty())
                 break;
-            const QString name = sheet.cell(row, columns.name);
-            const QString card = sheet.cell(row, columns.card);
-            const QString amountText = sheet.cell(row, columns.amount);
-            // The decimal point is "." whatever the machine's locale; more than four
-            // decimals are rounded as the currency conversion rounds them.
-            const auto amount = Money::parseRounded(
-                sheet.isDelimitedText() ? withoutGrouping(amountText) : amountText);
-            if (!amount)
-                throw DbError(QStringLiteral("实发工资“%1”不是有效的金额").arg(amountText));
-            salary.append();
-            salary.setValue(col::UserId, dm.CurrentUser);
-            salary.setValue(col::EmployeeNo, number);
-            salary.setValue(col::EmployeeName, name);
-            salary.setValue(col::CardNo, card);
-            salary.setValue(col::Amount, QVariant::fromValue(*amount));
-            salary.post();
-            ++result.stored;
+            appendSalaryRow(dm, sheet, columns, row, number);
+            ++stored;
         }
     } catch (const std::exception& e) {
         // The unfinished row goes; the rows before it stay.
-        if (salary.isEditing()) {
-            try {
-                salary.cancel();
-            } catch (...) {
-            }
-        }
+        dropUnfinishedRow(salary);
         const QString reason = describeError(e);
-        try {
-            conn.commit();
-        } catch (const DbError& c) {
-            conn.rollback();
-            result.stored = 0;
-            result.message = c.message() + QStringLiteral("（本次没有导入任何数据）");
-            try {
-                salary.requery(); // show what the database holds
-            } catch (...) {
-            }
-            return result;
-        }
-        QString because = reason;
-        while (because.endsWith(QStringLiteral("。")))
-            because.chop(1);
-        result.message = QStringLiteral("导入第%1行时出错：%2。已导入数据%3条。")
-                             .arg(row)
-                             .arg(because)
-                             .arg(result.stored);
-        return result;
+        commitImport(transaction, salary);
+        throw DbError(rowRefusal(row, reason, stored));
     }
-    try {
-        conn.commit();
-    } catch (const DbError& e) {
-        conn.rollback();
-        result.stored = 0;
-        result.message = e.message() + QStringLiteral("（本次没有导入任何数据）");
-        try {
-            salary.requery();
-        } catch (...) {
-        }
-        return result;
-    }
-    result.ok = true;
-    result.message = QStringLiteral("共导入数据%1条。").arg(result.stored);
-    return result;
+    commitImport(transaction, salary);
+    return stored;
+}
+
+QString salaryImportedMessage(int stored)
+{
+    return QStringLiteral("共导入数据%1条。").arg(stored);
 }
 
 } // namespace bankprep

@@ -97,26 +97,36 @@ QString numberCellText(double value, bool* lost)
     return out;
 }
 
-NumberFormat classifyNumberFormat(int id, const QString& code)
+namespace {
+
+// The built-in formats by their numbers (the Chinese ones among 27 to 58 included).
+NumberFormat builtInNumberFormat(int id)
 {
-    if (code.isEmpty()) {
-        // The built-in formats (the Chinese ones among 27 to 58 included).
-        if (id == 22)
-            return NumberFormat::DateTime;
-        if ((id >= 14 && id <= 17) || (id >= 27 && id <= 31) || id == 36 ||
-            (id >= 50 && id <= 54) || id == 57 || id == 58)
-            return NumberFormat::Date;
-        if ((id >= 18 && id <= 21) || (id >= 32 && id <= 35) || (id >= 45 && id <= 47) ||
-            id == 55 || id == 56)
-            return NumberFormat::Time;
-        return NumberFormat::Number;
-    }
-    // A custom format: its first section, without quoted texts, escaped characters,
-    // colours and locale tags; elapsed-time brackets ([h], [mm]) count as time.
-    bool date = false;
-    bool time = false;
-    bool month = false;
+    if (id == 22)
+        return NumberFormat::DateTime;
+    if ((id >= 14 && id <= 17) || (id >= 27 && id <= 31) || id == 36 || (id >= 50 && id <= 54) ||
+        id == 57 || id == 58)
+        return NumberFormat::Date;
+    if ((id >= 18 && id <= 21) || (id >= 32 && id <= 35) || (id >= 45 && id <= 47) || id == 55 ||
+        id == 56)
+        return NumberFormat::Time;
+    return NumberFormat::Number;
+}
+
+// What decides how a custom format shows its number: its first section in lower case,
+// without what is only written out as it stands, and whether an elapsed-time bracket
+// ([h], [mm]) makes it a time.
+struct FormatSection
+{
     QString plain;
+    bool elapsedTime = false;
+};
+
+// A custom format's first section, without quoted texts, escaped characters, colours
+// and locale tags; elapsed-time brackets ([h], [mm]) count as time.
+FormatSection firstSection(const QString& code)
+{
+    FormatSection section;
     for (qsizetype i = 0; i < code.size(); ++i) {
         const QChar ch = code.at(i);
         if (ch == QLatin1Char(';'))
@@ -136,16 +146,29 @@ NumberFormat classifyNumberFormat(int id, const QString& code)
             if (!inside.isEmpty() &&
                 (inside.at(0) == QLatin1Char('h') || inside.at(0) == QLatin1Char('m') ||
                  inside.at(0) == QLatin1Char('s')))
-                time = true;
+                section.elapsedTime = true;
             if (end < 0)
                 break;
             i = end;
             continue;
         }
-        plain += ch.toLower();
+        section.plain += ch.toLower();
     }
-    plain.remove(QStringLiteral("general"));
-    for (const QChar ch : plain) {
+    section.plain.remove(QStringLiteral("general"));
+    return section;
+}
+
+} // namespace
+
+NumberFormat classifyNumberFormat(int id, const QString& code)
+{
+    if (code.isEmpty())
+        return builtInNumberFormat(id);
+    const FormatSection section = firstSection(code);
+    bool date = false;
+    bool time = section.elapsedTime;
+    bool month = false;
+    for (const QChar ch : section.plain) {
         if (ch == QLatin1Char('y') || ch == QLatin1Char('d'))
             date = true;
         else if (ch == QLatin1Char('h') || ch == QLatin1Char('s'))
@@ -286,81 +309,80 @@ void parseCsv(const QString& text, Spreadsheet* sheet)
         endField();
 }
 
+DbError spreadsheetOpenFailure()
+{
+    return DbError(QStringLiteral("文件打开失败。"));
+}
+
 namespace {
 
-std::unique_ptr<Spreadsheet> openCsv(const QString& path)
+Spreadsheet openCsv(const QString& path)
 {
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly))
-        return nullptr;
+        throw spreadsheetOpenFailure();
     QByteArray bytes = f.readAll();
     if (f.error() != QFileDevice::NoError)
-        return nullptr;
+        throw spreadsheetOpenFailure();
     QString text;
     if (bytes.startsWith("\xEF\xBB\xBF")) {
         QStringDecoder dec(QStringDecoder::Utf8, QStringConverter::Flag::Stateless);
         text = dec.decode(QByteArrayView(bytes).sliced(3));
         if (dec.hasError())
-            return nullptr;
+            throw spreadsheetOpenFailure();
     } else if (!GbkEncoder::instance().decode(bytes.constData(), bytes.size(), text)) {
-        return nullptr;
+        throw spreadsheetOpenFailure();
     }
-    auto sheet = std::make_unique<Spreadsheet>();
-    sheet->setDelimitedText(true);
-    parseCsv(text, sheet.get());
+    Spreadsheet sheet;
+    sheet.setDelimitedText(true);
+    parseCsv(text, &sheet);
     return sheet;
 }
 
 // ---------------------------------------------------------------------------
 // XLS
 
-std::unique_ptr<Spreadsheet> openXls(const QString& path)
+Spreadsheet openXls(const QString& path)
 {
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly))
-        return nullptr;
+        throw spreadsheetOpenFailure();
     const QByteArray bytes = f.readAll();
     if (f.error() != QFileDevice::NoError)
-        return nullptr;
+        throw spreadsheetOpenFailure();
     return readXls(bytes);
+}
+
+// A file of another name: read as what its content may be.
+Spreadsheet openByContent(const QString& path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        throw spreadsheetOpenFailure();
+    const QByteArray head = f.read(8);
+    f.close();
+    if (head.startsWith("\xD0\xCF\x11\xE0"))
+        return openXls(path);
+    if (head.startsWith("PK"))
+        return readXlsx(path);
+    return openCsv(path);
 }
 
 } // namespace
 
-std::unique_ptr<Spreadsheet> openSpreadsheet(const QString& path, QString* error)
+Spreadsheet openSpreadsheet(const QString& path)
 {
-    std::unique_ptr<Spreadsheet> sheet;
-    QString why;
     const QString problem = FileGuard::inputProblem(path);
-    if (problem.isEmpty()) {
-        const QFileInfo info(path);
-        const QString suffix = info.suffix().toLower();
-        if (suffix == QLatin1String("xls")) {
-            sheet = openXls(path);
-        } else if (suffix == QLatin1String("xlsx")) {
-            sheet = readXlsx(path, &why);
-        } else if (suffix == QLatin1String("csv")) {
-            sheet = openCsv(path);
-        } else {
-            // Another name: try what the content may be.
-            QFile f(path);
-            if (f.open(QIODevice::ReadOnly)) {
-                const QByteArray head = f.read(8);
-                f.close();
-                if (head.startsWith("\xD0\xCF\x11\xE0"))
-                    sheet = openXls(path);
-                else if (head.startsWith("PK"))
-                    sheet = readXlsx(path, &why);
-                else
-                    sheet = openCsv(path);
-            }
-        }
-    }
-    if (!sheet && error)
-        *error = !problem.isEmpty() ? problem
-                 : !why.isEmpty()   ? why
-                                    : QStringLiteral("文件打开失败。");
-    return sheet;
+    if (!problem.isEmpty())
+        throw DbError(problem);
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    if (suffix == QLatin1String("xls"))
+        return openXls(path);
+    if (suffix == QLatin1String("xlsx"))
+        return readXlsx(path);
+    if (suffix == QLatin1String("csv"))
+        return openCsv(path);
+    return openByContent(path);
 }
 
 } // namespace bankprep

@@ -1,8 +1,9 @@
 #pragma once
 
+#include "core/data/dberror.h"
+
 #include <QHash>
 #include <QString>
-#include <memory>
 
 namespace bankprep {
 
@@ -65,10 +66,14 @@ QString booleanCellText(bool value);
 QString errorCellText(int biffCode);
 
 // Opens a .xls (BIFF8), .xlsx or .csv file, by its extension, and reads its active sheet
-// (a .csv file is GBK unless it starts with the UTF-8 byte-order mark). Null when the
-// file is missing, locked, damaged or not what its extension says; *error then says
-// why in Chinese ("文件打开失败。" unless there is more to say).
-std::unique_ptr<Spreadsheet> openSpreadsheet(const QString& path, QString* error = nullptr);
+// (a .csv file is GBK unless it starts with the UTF-8 byte-order mark). Throws DbError
+// when the file is missing, locked, damaged or not what its extension says, saying why
+// in Chinese (spreadsheetOpenFailure() unless there is more to say).
+Spreadsheet openSpreadsheet(const QString& path);
+
+// The refusal of a file that cannot be read as a spreadsheet when there is nothing more
+// to say: "文件打开失败。".
+DbError spreadsheetOpenFailure();
 
 // Parses comma-separated text as spreadsheet programs write it (double quotes around a
 // field, "" for a quote inside one, line breaks inside quotes kept).

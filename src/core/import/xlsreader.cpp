@@ -248,11 +248,17 @@ double rkValue(quint32 rk)
     return (rk & 1) ? v / 100 : v;
 }
 
+// A cell of a record, whose rows and columns count from 0.
+void put(Spreadsheet* sheet, int row, int col, const QString& text, bool lost = false)
+{
+    sheet->set(row + 1, col + 1, {text, lost});
+}
+
 class Workbook
 {
 public:
     explicit Workbook(const QByteArray& stream) : m_stream(stream) {}
-    std::unique_ptr<Spreadsheet> read();
+    Spreadsheet read(); // throws spreadsheetOpenFailure()
 
 private:
     struct Sheet
@@ -260,11 +266,22 @@ private:
         quint32 offset;
         quint8 type; // 0 worksheet, 1 macro sheet, 2 chart, 6 module
     };
-    bool readGlobals();
-    bool readSheet(qsizetype offset, Spreadsheet* sheet);
+    using Continues = std::vector<QByteArrayView>;
+
+    void readGlobals();
+    void readVersion(Records& records);
+    void readFormat(QByteArrayView d, const Continues& more);
+    void readSharedStrings(QByteArrayView d, const Continues& more);
+    const Sheet& activeSheet() const;
+    void readSheet(qsizetype offset, Spreadsheet* sheet);
+    void readCellRecord(const Record& r, const Continues& more, Spreadsheet* sheet);
+    void readMulRk(QByteArrayView d, Spreadsheet* sheet) const;
+    void readFormula(QByteArrayView d, Spreadsheet* sheet);
+    void readFormulaString(QByteArrayView d, const Continues& more, Spreadsheet* sheet);
+    void putNumber(Spreadsheet* sheet, int row, int col, double value, quint16 xf) const;
     // BIFF8: cch (1 or 2 bytes), options, rich-text and extension counts, characters.
     // BIFF5: cch (1 or 2 bytes) and bytes in the workbook's code page.
-    QString readString(Cursor& c, bool shortLength);
+    QString readString(Cursor& c, bool shortLength) const;
     QString decode8Bit(const QByteArray& bytes) const;
     QString numberText(double value, quint16 xf, bool* lost) const;
 
@@ -277,6 +294,9 @@ private:
     std::vector<quint16> m_xfFormats;
     QHash<int, QString> m_formats;
     std::vector<QString> m_sst;
+    // The cell a FORMULA record left waiting for its string result.
+    int m_pendingRow = -1;
+    int m_pendingCol = -1;
 };
 
 QString Workbook::decode8Bit(const QByteArray& bytes) const
@@ -295,7 +315,7 @@ QString Workbook::decode8Bit(const QByteArray& bytes) const
     return QString::fromLatin1(bytes);
 }
 
-QString Workbook::readString(Cursor& c, bool shortLength)
+QString Workbook::readString(Cursor& c, bool shortLength) const
 {
     const int count = shortLength ? c.u8() : c.u16();
     if (!m_biff8)
@@ -309,26 +329,36 @@ QString Workbook::readString(Cursor& c, bool shortLength)
     return text;
 }
 
-bool Workbook::readGlobals()
+// The globals' BOF: BIFF8 (text in UTF-16) or BIFF5/7 (text in the code page).
+void Workbook::readVersion(Records& records)
 {
-    Records records(m_stream, 0);
     Record r;
     std::vector<QByteArrayView> more;
     if (!records.next(&r, &more) || r.type != kBof || r.data.size() < 4)
-        return false;
+        throw spreadsheetOpenFailure();
     const quint16 version = le16(r.data, 0);
     if (version != 0x0600 && version != 0x0500)
-        return false;
+        throw spreadsheetOpenFailure();
     m_biff8 = version == 0x0600;
     m_codePage = m_biff8 ? 1200 : 1252;
+}
+
+// The workbook globals up to their EOF: code page, date system, active tab, sheets,
+// cell formats, number formats and shared strings. An encrypted workbook is refused.
+void Workbook::readGlobals()
+{
+    Records records(m_stream, 0);
+    readVersion(records);
+    Record r;
+    std::vector<QByteArrayView> more;
     bool windowSeen = false;
     while (records.next(&r, &more)) {
         const QByteArrayView d = r.data;
         switch (r.type) {
         case kEof:
-            return true;
+            return;
         case kFilePass:
-            return false; // encrypted
+            throw spreadsheetOpenFailure(); // encrypted
         case kCodePage:
             m_codePage = le16(d, 0);
             break;
@@ -343,44 +373,53 @@ bool Workbook::readGlobals()
         case kBoundSheet:
             if (d.size() >= 6)
                 m_sheets.push_back({le32(d, 0), quint8(d[5])});
-
             break;
         case kXf:
             if (d.size() >= 4)
                 m_xfFormats.push_back(le16(d, 2));
             break;
-        case kFormat: {
-            if (d.size() < 3)
-                break;
-            Cursor c(d, more, 2);
-            const QString code = readString(c, !m_biff8);
-            if (!c.bad())
-                m_formats.insert(le16(d, 0), code);
+        case kFormat:
+            readFormat(d, more);
             break;
-        }
-        case kSst: {
-            if (d.size() < 8)
-                break;
-            const quint32 unique = le32(d, 4);
-            // Never more strings than the record could hold (3 bytes at least each).
-            qsizetype room = d.size();
-            for (const QByteArrayView& m : more)
-                room += m.size();
-            m_sst.reserve(size_t(std::min<qsizetype>(unique, room / 3)));
-            Cursor c(d, more, 8);
-            for (quint32 i = 0; i < unique && !c.atEnd(); ++i) {
-                QString s = readString(c, false);
-                if (c.bad())
-                    break; // a damaged table: the strings read so far stay
-                m_sst.push_back(std::move(s));
-            }
+        case kSst:
+            readSharedStrings(d, more);
             break;
-        }
         default:
             break;
         }
     }
-    return true; // no EOF: what was read is all there is
+    // No EOF: what was read is all there is.
+}
+
+// FORMAT: a number format the workbook defines, by its id.
+void Workbook::readFormat(QByteArrayView d, const Continues& more)
+{
+    if (d.size() < 3)
+        return;
+    Cursor c(d, more, 2);
+    const QString code = readString(c, !m_biff8);
+    if (!c.bad())
+        m_formats.insert(le16(d, 0), code);
+}
+
+// SST: the shared strings, run on over CONTINUE records.
+void Workbook::readSharedStrings(QByteArrayView d, const Continues& more)
+{
+    if (d.size() < 8)
+        return;
+    const quint32 unique = le32(d, 4);
+    // Never more strings than the record could hold (3 bytes at least each).
+    qsizetype room = d.size();
+    for (const QByteArrayView& m : more)
+        room += m.size();
+    m_sst.reserve(size_t(std::min<qsizetype>(unique, room / 3)));
+    Cursor c(d, more, 8);
+    for (quint32 i = 0; i < unique && !c.atEnd(); ++i) {
+        QString s = readString(c, false);
+        if (c.bad())
+            break; // a damaged table: the strings read so far stay
+        m_sst.push_back(std::move(s));
+    }
 }
 
 QString Workbook::numberText(double value, quint16 xf, bool* lost) const
@@ -390,24 +429,35 @@ QString Workbook::numberText(double value, quint16 xf, bool* lost) const
                                m_date1904, lost);
 }
 
-bool Workbook::readSheet(qsizetype offset, Spreadsheet* sheet)
+void Workbook::putNumber(Spreadsheet* sheet, int row, int col, double value, quint16 xf) const
+{
+    bool lost = false;
+    const QString text = numberText(value, xf, &lost);
+    put(sheet, row, col, text, lost);
+}
+
+// The tab WINDOW1 names, the first when it names none; a workbook has a sheet at least.
+const Workbook::Sheet& Workbook::activeSheet() const
+{
+    if (m_sheets.empty())
+        throw spreadsheetOpenFailure();
+    const size_t tab = size_t(m_activeTab) < m_sheets.size() ? size_t(m_activeTab) : 0;
+    return m_sheets[tab];
+}
+
+// The sheet's substream from its BOF at `offset` to its EOF, record by record.
+void Workbook::readSheet(qsizetype offset, Spreadsheet* sheet)
 {
     Records records(m_stream, offset);
     Record r;
     std::vector<QByteArrayView> more;
     if (!records.next(&r, &more) || r.type != kBof)
-        return false; // the workbook points at no sheet there: damaged
-    // The cell a FORMULA record left waiting for its string result.
-    int pendingRow = -1;
-    int pendingCol = -1;
-    auto put = [&](int row, int col, const QString& text, bool lost = false) {
-        sheet->set(row + 1, col + 1, {text, lost});
-    };
+        throw spreadsheetOpenFailure(); // the workbook points at no sheet there: damaged
+    m_pendingRow = -1;
     // A chart drawn on the sheet is a substream of its own (BOF ... EOF) inside the
     // sheet's; its series data are not the sheet's cells.
     int nested = 0;
     while (records.next(&r, &more)) {
-        const QByteArrayView d = r.data;
         if (r.type == kBof) {
             ++nested;
             continue;
@@ -417,120 +467,136 @@ bool Workbook::readSheet(qsizetype offset, Spreadsheet* sheet)
                 --nested;
             continue;
         }
-        const int row = le16(d, 0);
-        const int col = le16(d, 2);
-        const quint16 xf = le16(d, 4);
-        switch (r.type) {
-        case kEof:
-            return true;
-        case kLabelSst:
-            if (d.size() >= 10) {
-                const quint32 k = le32(d, 6);
-                if (k < m_sst.size())
-                    put(row, col, m_sst[k]);
-            }
-            break;
-        case kLabel:
-        case kRString:
-            if (d.size() >= 8) {
-                Cursor c(d, more, 6);
-                const QString text = readString(c, false);
-                put(row, col, text);
-            }
-            break;
-        case kNumber:
-            if (d.size() >= 14) {
-                bool lost = false;
-                const QString text = numberText(le64double(d, 6), xf, &lost);
-                put(row, col, text, lost);
-            }
-            break;
-        case kRk:
-            if (d.size() >= 10) {
-                bool lost = false;
-                const QString text = numberText(rkValue(le32(d, 6)), xf, &lost);
-                put(row, col, text, lost);
-            }
-            break;
-        case kMulRk:
-            for (qsizetype at = 4, c = col; at + 6 <= d.size() - 2; at += 6, ++c) {
-                bool lost = false;
-                const QString text = numberText(rkValue(le32(d, at + 2)), le16(d, at), &lost);
-                put(row, int(c), text, lost);
-            }
-            break;
-        case kBoolErr:
-            if (d.size() >= 8)
-                put(row, col, d[7] ? errorCellText(quint8(d[6])) : booleanCellText(d[6] != 0));
-            break;
-        case kFormula:
-            if (d.size() < 14)
-                break;
-            pendingRow = -1;
-            if (quint8(d[12]) == 0xFF && quint8(d[13]) == 0xFF) {
-                switch (quint8(d[6])) {
-                case 0: // the text follows in a STRING record
-                    pendingRow = row;
-                    pendingCol = col;
-                    break;
-                case 1:
-                    put(row, col, booleanCellText(d[8] != 0));
-                    break;
-                case 2:
-                    put(row, col, errorCellText(quint8(d[8])));
-                    break;
-                default: // an empty text
-                    break;
-                }
-            } else {
-                bool lost = false;
-                const QString text = numberText(le64double(d, 6), xf, &lost);
-                put(row, col, text, lost);
-            }
-            break;
-        case kString:
-            if (pendingRow >= 0) {
-                Cursor c(d, more);
-                const QString text = readString(c, false);
-                if (!c.bad())
-                    put(pendingRow, pendingCol, text);
-                pendingRow = -1;
-            }
-            break;
-        default:
-            break;
-        }
+        if (r.type == kEof)
+            return;
+        readCellRecord(r, more, sheet);
     }
-    return true; // no EOF: the cells read are all there are
+    // No EOF: the cells read are all there are.
 }
 
-std::unique_ptr<Spreadsheet> Workbook::read()
+// One record of the sheet: the cell it holds, if it is a cell record.
+void Workbook::readCellRecord(const Record& r, const Continues& more, Spreadsheet* sheet)
 {
-    if (!readGlobals())
-        return nullptr;
-    if (m_sheets.empty())
-        return nullptr; // a workbook has a sheet at least
-    auto sheet = std::make_unique<Spreadsheet>();
-    const size_t tab = size_t(m_activeTab) < m_sheets.size() ? size_t(m_activeTab) : 0;
+    const QByteArrayView d = r.data;
+    const int row = le16(d, 0);
+    const int col = le16(d, 2);
+    const quint16 xf = le16(d, 4);
+    switch (r.type) {
+    case kLabelSst:
+        if (d.size() >= 10) {
+            const quint32 k = le32(d, 6);
+            if (k < m_sst.size())
+                put(sheet, row, col, m_sst[k]);
+        }
+        break;
+    case kLabel:
+    case kRString:
+        if (d.size() >= 8) {
+            Cursor c(d, more, 6);
+            const QString text = readString(c, false);
+            put(sheet, row, col, text);
+        }
+        break;
+    case kNumber:
+        if (d.size() >= 14)
+            putNumber(sheet, row, col, le64double(d, 6), xf);
+        break;
+    case kRk:
+        if (d.size() >= 10)
+            putNumber(sheet, row, col, rkValue(le32(d, 6)), xf);
+        break;
+    case kMulRk:
+        readMulRk(d, sheet);
+        break;
+    case kBoolErr:
+        if (d.size() >= 8)
+            put(sheet, row, col, d[7] ? errorCellText(quint8(d[6])) : booleanCellText(d[6] != 0));
+        break;
+    case kFormula:
+        readFormula(d, sheet);
+        break;
+    case kString:
+        readFormulaString(d, more, sheet);
+        break;
+    default:
+        break;
+    }
+}
+
+// MULRK: RK numbers of cells side by side in one row, each with its own cell format.
+void Workbook::readMulRk(QByteArrayView d, Spreadsheet* sheet) const
+{
+    const int row = le16(d, 0);
+    const int col = le16(d, 2);
+    for (qsizetype at = 4, c = col; at + 6 <= d.size() - 2; at += 6, ++c)
+        putNumber(sheet, row, int(c), rkValue(le32(d, at + 2)), le16(d, at));
+}
+
+// FORMULA: its cached result; a text result follows in a STRING record.
+void Workbook::readFormula(QByteArrayView d, Spreadsheet* sheet)
+{
+    if (d.size() < 14)
+        return;
+    const int row = le16(d, 0);
+    const int col = le16(d, 2);
+    m_pendingRow = -1;
+    if (quint8(d[12]) != 0xFF || quint8(d[13]) != 0xFF) {
+        putNumber(sheet, row, col, le64double(d, 6), le16(d, 4));
+        return;
+    }
+    switch (quint8(d[6])) {
+    case 0: // the text follows in a STRING record
+        m_pendingRow = row;
+        m_pendingCol = col;
+        break;
+    case 1:
+        put(sheet, row, col, booleanCellText(d[8] != 0));
+        break;
+    case 2:
+        put(sheet, row, col, errorCellText(quint8(d[8])));
+        break;
+    default: // an empty text
+        break;
+    }
+}
+
+// STRING: the text result of the FORMULA record before it.
+void Workbook::readFormulaString(QByteArrayView d, const Continues& more, Spreadsheet* sheet)
+{
+    if (m_pendingRow < 0)
+        return;
+    Cursor c(d, more);
+    const QString text = readString(c, false);
+    if (!c.bad())
+        put(sheet, m_pendingRow, m_pendingCol, text);
+    m_pendingRow = -1;
+}
+
+Spreadsheet Workbook::read()
+{
+    readGlobals();
+    const Sheet& active = activeSheet();
+    Spreadsheet sheet;
     // A chart, macro or module sheet has no cells to import.
-    if (m_sheets[tab].type == 0 && !readSheet(qsizetype(m_sheets[tab].offset), sheet.get()))
-        return nullptr;
+    if (active.type == 0)
+        readSheet(qsizetype(active.offset), &sheet);
     return sheet;
+}
+
+// The workbook stream of a compound file: "Workbook" (BIFF8), or "Book" (BIFF5/7).
+QByteArray workbookStream(const QByteArray& file)
+{
+    CompoundFile cf;
+    cf.open(file);
+    return cf.stream(cf.contains(QStringLiteral("Workbook")) ? QStringLiteral("Workbook")
+                                                             : QStringLiteral("Book"));
 }
 
 } // namespace
 
-std::unique_ptr<Spreadsheet> readXls(const QByteArray& file)
+Spreadsheet readXls(const QByteArray& file)
 {
-    CompoundFile cf;
-    if (!cf.open(file))
-        return nullptr;
-    bool found = false;
-    QByteArray stream = cf.stream(QStringLiteral("Workbook"), &found);
-    if (!found)
-        stream = cf.stream(QStringLiteral("Book"), &found);
-    if (!found)
-        return nullptr;
+    const QByteArray stream = workbookStream(file);
     Workbook book(stream);
     return book.read();
 }

@@ -1,5 +1,6 @@
 #include "core/import/xlsxreader.h"
 
+#include "core/data/dberror.h"
 #include "core/import/spreadsheet.h"
 
 #include <QDateTime>
@@ -21,16 +22,14 @@ constexpr int kMaxCells = 4'000'000;
 constexpr int kMaxRow = 1048576;
 constexpr int kMaxColumn = 16384;
 
-const QString kOpenFailed = QStringLiteral("文件打开失败。");
-
-struct Failure
+[[noreturn]] void fail()
 {
-    QString message;
-};
+    throw spreadsheetOpenFailure();
+}
 
-[[noreturn]] void fail(const QString& message = kOpenFailed)
+[[noreturn]] void fail(const QString& message)
 {
-    throw Failure{message};
+    throw DbError(message);
 }
 
 // Part names as the packaging rules compare them: "/" separators, no leading "/", ".."
@@ -163,27 +162,35 @@ QString relationshipId(const Relationship& r)
     return r.type.mid(r.type.indexOf(QLatin1Char('#')) + 1);
 }
 
-// "AB12": row 12, column 28; false beyond the sheet's limits or for anything else.
-bool parseRef(QStringView ref, int* row, int* col)
+struct CellRef
 {
+    int row;
+    int col;
+};
+
+// "AB12": row 12, column 28. A reference beyond the sheet's limits, or anything else, is
+// refused with the reference in the message.
+CellRef parseRef(QStringView ref)
+{
+    const auto refuse = [ref] {
+        fail(QStringLiteral("文件打开失败：单元格位置“%1”超出了表格的范围。").arg(ref.toString()));
+    };
     qint64 c = 0;
     qsizetype i = 0;
     while (i < ref.size() && ref.at(i).isLetter()) {
         const char16_t u = ref.at(i).toUpper().unicode();
         if (u < u'A' || u > u'Z')
-            return false;
+            refuse();
         c = c * 26 + (u - u'A' + 1);
         if (c > kMaxColumn)
-            return false;
+            refuse();
         ++i;
     }
     bool ok = false;
     const qint64 r = ref.mid(i).toLongLong(&ok);
     if (!ok || c == 0 || r < 1 || r > kMaxRow)
-        return false;
-    *row = int(r);
-    *col = int(c);
-    return true;
+        refuse();
+    return {int(r), int(c)};
 }
 
 // The text of an <si> or <is> element: its <t> texts, phonetic runs (<rPh>) left out.
@@ -210,18 +217,80 @@ QString stringItem(QXmlStreamReader& x)
     return text;
 }
 
+// What a <c> element holds: its cached value (<v>) and its inline string (<is>).
+struct CellContent
+{
+    QString value;
+    QString inlineText;
+    bool hasInline = false;
+};
+
+// The content of the <c> element the reader is on, read up to its end.
+CellContent readCellContent(QXmlStreamReader& x)
+{
+    CellContent content;
+    while (!x.atEnd() && !x.hasError()) {
+        x.readNext();
+        if (x.isEndElement() && x.name() == QLatin1String("c"))
+            break;
+        if (!x.isStartElement())
+            continue;
+        if (x.name() == QLatin1String("v")) {
+            content.value = x.readElementText();
+        } else if (x.name() == QLatin1String("is")) {
+            content.inlineText += stringItem(x);
+            content.hasInline = true;
+        }
+    }
+    return content;
+}
+
+// A t="d" value, an ISO 8601 date with or without its time, as a date cell shows it.
+QString isoDateText(const QString& value)
+{
+    QDateTime when = QDateTime::fromString(value, Qt::ISODateWithMs);
+    if (!when.isValid())
+        when = QDateTime(QDate::fromString(value, Qt::ISODate), QTime(0, 0));
+    if (!when.isValid())
+        fail();
+    return when.time() == QTime(0, 0) ? when.date().toString(QStringLiteral("yyyy-MM-dd"))
+                                      : when.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+}
+
+// The r:id of a <sheet> element, whatever prefix the relationships namespace has.
+QString sheetRelationshipId(const QXmlStreamAttributes& attributes)
+{
+    QString id;
+    for (const QXmlStreamAttribute& attr : attributes) {
+        if ((attr.name() == QLatin1String("id") && !attr.namespaceUri().isEmpty()) ||
+            attr.qualifiedName().endsWith(QLatin1String(":id")))
+            id = attr.value().toString();
+    }
+    return id;
+}
+
 class XlsxWorkbook
 {
 public:
     template <typename Source> explicit XlsxWorkbook(Source source) : m_package(source) {}
-    std::unique_ptr<Spreadsheet> read();
+    Spreadsheet read();
 
 private:
+    // The part of the sheet to import, and whether it is a worksheet (with cells).
+    struct SheetPart
+    {
+        QString part;
+        bool worksheet = false;
+    };
+
     QString workbookPart();
+    QString readWorkbook(const QString& part);
+    SheetPart readWorkbookParts(const QString& workbook, const QString& sheetId);
     void readStrings(const QString& part);
     void readStyles(const QString& part);
     void readSheet(const QString& part, Spreadsheet* sheet);
     void readCell(QXmlStreamReader& x, int row, int* nextCol, Spreadsheet* sheet);
+    Spreadsheet::Cell cellOf(const QString& type, int style, const CellContent& content) const;
 
     Package m_package;
     bool m_date1904 = false;
@@ -278,38 +347,39 @@ void XlsxWorkbook::readStyles(const QString& part)
     }
 }
 
+// A <c> element: its position (its own "r", or the one after the row's last cell) and
+// its text.
 void XlsxWorkbook::readCell(QXmlStreamReader& x, int row, int* nextCol, Spreadsheet* sheet)
 {
     int r = row;
     int c = *nextCol;
     const auto attributes = x.attributes();
     const QStringView ref = attributes.value(QLatin1String("r"));
-    if (!ref.isEmpty() && !parseRef(ref, &r, &c))
-        fail(QStringLiteral("文件打开失败：单元格位置“%1”超出了表格的范围。").arg(ref.toString()));
+    if (!ref.isEmpty()) {
+        const CellRef at = parseRef(ref);
+        r = at.row;
+        c = at.col;
+    }
     if (c > kMaxColumn)
         fail();
     *nextCol = c + 1;
     const QString type = attributes.value(QLatin1String("t")).toString();
     const int style = attributes.value(QLatin1String("s")).toInt();
-    QString value;
-    QString inlineText;
-    bool hasInline = false;
-    while (!x.atEnd() && !x.hasError()) {
-        x.readNext();
-        if (x.isEndElement() && x.name() == QLatin1String("c"))
-            break;
-        if (!x.isStartElement())
-            continue;
-        if (x.name() == QLatin1String("v")) {
-            value = x.readElementText();
-        } else if (x.name() == QLatin1String("is")) {
-            inlineText += stringItem(x);
-            hasInline = true;
-        }
-    }
+    const Spreadsheet::Cell cell = cellOf(type, style, readCellContent(x));
+    if (!cell.text.isEmpty() && ++m_cells > kMaxCells)
+        fail(QStringLiteral("文件打开失败：工作表中的数据超过%1个单元格，无法导入。")
+                 .arg(kMaxCells));
+    sheet->set(r, c, cell);
+}
+
+// The text of a cell by its type ("t") and its style's number format ("s").
+Spreadsheet::Cell XlsxWorkbook::cellOf(const QString& type, int style,
+                                       const CellContent& content) const
+{
+    const QString& value = content.value;
     Spreadsheet::Cell cell;
     if (type == QLatin1String("inlineStr")) {
-        cell.text = hasInline ? inlineText : value;
+        cell.text = content.hasInline ? content.inlineText : value;
     } else if (value.isEmpty()) {
         // No cached value (a formula written without one): an empty cell.
     } else if (type == QLatin1String("s")) {
@@ -323,14 +393,7 @@ void XlsxWorkbook::readCell(QXmlStreamReader& x, int row, int* nextCol, Spreadsh
     } else if (type == QLatin1String("b")) {
         cell.text = booleanCellText(value == QLatin1String("1") || value == QLatin1String("true"));
     } else if (type == QLatin1String("d")) {
-        QDateTime when = QDateTime::fromString(value, Qt::ISODateWithMs);
-        if (!when.isValid())
-            when = QDateTime(QDate::fromString(value, Qt::ISODate), QTime(0, 0));
-        if (!when.isValid())
-            fail();
-        cell.text = when.time() == QTime(0, 0)
-                        ? when.date().toString(QStringLiteral("yyyy-MM-dd"))
-                        : when.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+        cell.text = isoDateText(value);
     } else {
         bool ok = false;
         const double d = QLocale::c().toDouble(value.trimmed(), &ok);
@@ -340,10 +403,7 @@ void XlsxWorkbook::readCell(QXmlStreamReader& x, int row, int* nextCol, Spreadsh
             style >= 0 && style < m_styles.size() ? m_styles.at(style) : NumberFormat::Number;
         cell.text = formattedNumberText(d, format, m_date1904, &cell.lostDigits);
     }
-    if (!cell.text.isEmpty() && ++m_cells > kMaxCells)
-        fail(QStringLiteral("文件打开失败：工作表中的数据超过%1个单元格，无法导入。")
-                 .arg(kMaxCells));
-    sheet->set(r, c, cell);
+    return cell;
 }
 
 void XlsxWorkbook::readSheet(const QString& part, Spreadsheet* sheet)
@@ -374,63 +434,71 @@ void XlsxWorkbook::readSheet(const QString& part, Spreadsheet* sheet)
     });
 }
 
-std::unique_ptr<Spreadsheet> XlsxWorkbook::read()
+// The workbook part: its date system, its sheets and the active one (the first
+// workbookView's tab, the first sheet when it names none). Returns the active sheet's
+// relationship id.
+QString XlsxWorkbook::readWorkbook(const QString& part)
 {
-    m_package.open();
-    const QString workbook = workbookPart();
     QStringList sheetIds;
     int activeTab = 0;
     bool viewSeen = false;
     bool propertiesSeen = false;
-    {
-        QXmlStreamReader x(m_package.read(workbook));
-        while (!x.atEnd() && !x.hasError()) {
-            x.readNext();
-            if (!x.isStartElement())
-                continue;
-            const auto a = x.attributes();
-            if (x.name() == QLatin1String("workbookPr") && !propertiesSeen) {
-                // The first one counts (an alternate-content copy may follow).
-                const QStringView v = a.value(QLatin1String("date1904"));
-                m_date1904 = v == QLatin1String("1") || v == QLatin1String("true");
-                propertiesSeen = true;
-            } else if (x.name() == QLatin1String("workbookView") && !viewSeen) {
-                activeTab = a.value(QLatin1String("activeTab")).toInt();
-                viewSeen = true;
-            } else if (x.name() == QLatin1String("sheet")) {
-                QString id;
-                for (const QXmlStreamAttribute& attr : a) {
-                    if ((attr.name() == QLatin1String("id") && !attr.namespaceUri().isEmpty()) ||
-                        attr.qualifiedName().endsWith(QLatin1String(":id")))
-                        id = attr.value().toString();
-                }
-                sheetIds << id;
-            }
+    QXmlStreamReader x(m_package.read(part));
+    while (!x.atEnd() && !x.hasError()) {
+        x.readNext();
+        if (!x.isStartElement())
+            continue;
+        const auto a = x.attributes();
+        if (x.name() == QLatin1String("workbookPr") && !propertiesSeen) {
+            // The first one counts (an alternate-content copy may follow).
+            const QStringView v = a.value(QLatin1String("date1904"));
+            m_date1904 = v == QLatin1String("1") || v == QLatin1String("true");
+            propertiesSeen = true;
+        } else if (x.name() == QLatin1String("workbookView") && !viewSeen) {
+            activeTab = a.value(QLatin1String("activeTab")).toInt();
+            viewSeen = true;
+        } else if (x.name() == QLatin1String("sheet")) {
+            sheetIds << sheetRelationshipId(a);
         }
-        if (x.hasError() || sheetIds.isEmpty())
-            fail();
     }
+    if (x.hasError() || sheetIds.isEmpty())
+        fail();
     if (activeTab < 0 || activeTab >= sheetIds.size())
         activeTab = 0;
-    QString sheetPart;
-    bool worksheet = false;
+    return sheetIds.at(activeTab);
+}
+
+// The workbook's relationships: shared strings and styles, read as they come, and the
+// part of the sheet with the id `sheetId`.
+XlsxWorkbook::SheetPart XlsxWorkbook::readWorkbookParts(const QString& workbook,
+                                                        const QString& sheetId)
+{
+    SheetPart sheet;
     for (const Relationship& r : m_package.relationships(workbook)) {
         const QString type = relationshipType(r);
         if (type == QLatin1String("sharedStrings") && m_package.has(r.target))
             readStrings(r.target);
         else if (type == QLatin1String("styles") && m_package.has(r.target))
             readStyles(r.target);
-        if (relationshipId(r) == sheetIds.at(activeTab)) {
-            sheetPart = r.target;
-            worksheet = type == QLatin1String("worksheet");
+        if (relationshipId(r) == sheetId) {
+            sheet.part = r.target;
+            sheet.worksheet = type == QLatin1String("worksheet");
         }
     }
-    auto sheet = std::make_unique<Spreadsheet>();
-    if (sheetPart.isEmpty())
+    if (sheet.part.isEmpty())
         fail();
+    return sheet;
+}
+
+Spreadsheet XlsxWorkbook::read()
+{
+    m_package.open();
+    const QString workbook = workbookPart();
+    const SheetPart active = readWorkbookParts(workbook, readWorkbook(workbook));
+    Spreadsheet sheet;
     // A chart sheet (or a dialog or macro sheet) has no cells to import.
-    if (worksheet)
-        readSheet(sheetPart, sheet.get());
+    if (active.worksheet)
+        readSheet(active.part, &sheet);
     return sheet;
 }
 
@@ -438,31 +506,26 @@ std::unique_ptr<Spreadsheet> XlsxWorkbook::read()
 
 namespace {
 
-template <typename Source> std::unique_ptr<Spreadsheet> readWorkbook(Source source, QString* error)
+template <typename Source> Spreadsheet readWorkbook(Source source)
 {
     try {
         XlsxWorkbook book(source);
         return book.read();
-    } catch (const Failure& f) {
-        if (error)
-            *error = f.message;
     } catch (const std::bad_alloc&) {
-        if (error)
-            *error = QStringLiteral("文件打开失败：内存不足，无法读入这个表格。");
+        throw DbError(QStringLiteral("文件打开失败：内存不足，无法读入这个表格。"));
     }
-    return nullptr;
 }
 
 } // namespace
 
-std::unique_ptr<Spreadsheet> readXlsx(const QString& path, QString* error)
+Spreadsheet readXlsx(const QString& path)
 {
-    return readWorkbook(path, error);
+    return readWorkbook(path);
 }
 
-std::unique_ptr<Spreadsheet> readXlsx(QIODevice* archive, QString* error)
+Spreadsheet readXlsx(QIODevice* archive)
 {
-    return readWorkbook(archive, error);
+    return readWorkbook(archive);
 }
 
 } // namespace bankprep

@@ -1,13 +1,12 @@
 #pragma once
 
+#include "core/import/spreadsheet.h"
+
 #include <QString>
-#include <memory>
 
 class QIODevice;
 
 namespace bankprep {
-
-class Spreadsheet;
 
 // The active sheet of an .xlsx workbook (transitional or strict), found as the packaging
 // rules say: the workbook through the package's relationships, its sheets, shared
@@ -16,10 +15,10 @@ class Spreadsheet;
 // formulas with their cached values (an empty cached value is an empty cell), booleans,
 // errors, dates by their cell styles and the 1904 date system. Parts are read as a
 // stream, so memory stays bounded whatever the archive claims; a workbook too large to
-// import, a damaged archive or a cell reference beyond the sheet's limits gives null
-// and *error says why in Chinese.
-std::unique_ptr<Spreadsheet> readXlsx(const QString& path, QString* error);
+// import, a damaged archive or a cell reference beyond the sheet's limits throws DbError
+// saying why in Chinese.
+Spreadsheet readXlsx(const QString& path);
 // The same from an open device holding the archive.
-std::unique_ptr<Spreadsheet> readXlsx(QIODevice* archive, QString* error);
+Spreadsheet readXlsx(QIODevice* archive);
 
 } // namespace bankprep
