@@ -98,7 +98,10 @@ bool isDatabaseFile(const QString& path)
     return false;
 }
 
-QString inputProblem(const QString& path)
+namespace {
+
+// Why `path` cannot be read as an input file, or empty.
+QString inputRefusal(const QString& path)
 {
     if (path.isEmpty())
         return QStringLiteral("没有指定文件。");
@@ -121,11 +124,18 @@ QString inputProblem(const QString& path)
     return QString();
 }
 
+} // namespace
+
+void checkInputFile(const QString& path)
+{
+    const QString refusal = inputRefusal(path);
+    if (!refusal.isEmpty())
+        throw DbError(refusal);
+}
+
 QByteArray readInputFile(const QString& path)
 {
-    const QString problem = inputProblem(path);
-    if (!problem.isEmpty())
-        throw DbError(problem);
+    checkInputFile(path);
     // Non-blocking, so that a file swapped for a FIFO since the check cannot hang the
     // program; the descriptor's own status is checked again.
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);

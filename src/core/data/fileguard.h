@@ -26,13 +26,13 @@ void unregisterDatabase(const QString& path);
 // one of its companion files (-wal, -shm, -journal). A path that does not exist is not.
 bool isDatabaseFile(const QString& path);
 
-// The reason, in Chinese, why `path` cannot be read as an input file: missing, not a
-// regular file (a folder, FIFO, device), a database file, or unreadable. Empty when it
-// can be read.
-QString inputProblem(const QString& path);
+// Refuses (DbError, in Chinese) a `path` that cannot be read as an input file: missing,
+// not a regular file (a folder, FIFO, device), a database file, or unreadable.
+void checkInputFile(const QString& path);
 
-// Reads a whole input file after inputProblem() found nothing wrong. Throws DbError
-// with a Chinese message naming the file.
+// Reads a whole input file after checking it as checkInputFile() does, without blocking
+// on a file swapped for a FIFO since. Throws DbError with a Chinese message naming the
+// file.
 QByteArray readInputFile(const QString& path);
 
 // Refuses (DbError, in Chinese) a `path` that an export may not replace: it exists and is

@@ -316,14 +316,18 @@ DbError spreadsheetOpenFailure()
 
 namespace {
 
-Spreadsheet openCsv(const QString& path)
+// The whole file, read without blocking on a file swapped for a FIFO since it was checked.
+QByteArray readSheetFile(const QString& path)
 {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
+    try {
+        return FileGuard::readInputFile(path);
+    } catch (const DbError&) {
         throw spreadsheetOpenFailure();
-    QByteArray bytes = f.readAll();
-    if (f.error() != QFileDevice::NoError)
-        throw spreadsheetOpenFailure();
+    }
+}
+
+Spreadsheet csvOf(const QByteArray& bytes)
+{
     QString text;
     if (bytes.startsWith("\xEF\xBB\xBF")) {
         QStringDecoder dec(QStringDecoder::Utf8, QStringConverter::Flag::Stateless);
@@ -342,46 +346,29 @@ Spreadsheet openCsv(const QString& path)
 // ---------------------------------------------------------------------------
 // XLS
 
-Spreadsheet openXls(const QString& path)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        throw spreadsheetOpenFailure();
-    const QByteArray bytes = f.readAll();
-    if (f.error() != QFileDevice::NoError)
-        throw spreadsheetOpenFailure();
-    return readXls(bytes);
-}
-
 // A file of another name: read as what its content may be.
 Spreadsheet openByContent(const QString& path)
 {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        throw spreadsheetOpenFailure();
-    const QByteArray head = f.read(8);
-    f.close();
-    if (head.startsWith("\xD0\xCF\x11\xE0"))
-        return openXls(path);
-    if (head.startsWith("PK"))
+    const QByteArray bytes = readSheetFile(path);
+    if (bytes.startsWith("\xD0\xCF\x11\xE0"))
+        return readXls(bytes);
+    if (bytes.startsWith("PK"))
         return readXlsx(path);
-    return openCsv(path);
+    return csvOf(bytes);
 }
 
 } // namespace
 
 Spreadsheet openSpreadsheet(const QString& path)
 {
-    const QString problem = FileGuard::inputProblem(path);
-    if (!problem.isEmpty())
-        throw DbError(problem);
+    FileGuard::checkInputFile(path);
     const QString suffix = QFileInfo(path).suffix().toLower();
     if (suffix == QLatin1String("xls"))
-        return openXls(path);
+        return readXls(readSheetFile(path));
     if (suffix == QLatin1String("xlsx"))
         return readXlsx(path);
     if (suffix == QLatin1String("csv"))
-        return openCsv(path);
+        return csvOf(readSheetFile(path));
     return openByContent(path);
 }
 
