@@ -1,11 +1,11 @@
 #include "windows/salaryimportdlg.h"
 
+#include "controls/dialogbuttons.h"
 #include "controls/messagebox.h"
 
 #include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -35,16 +35,13 @@ TImportDlg::TImportDlg(QWidget* parent) : QDialog(parent)
         grid->addWidget(box, row, 1);
         ++row;
     }
-    BitBtn1 = new QPushButton(QStringLiteral("确定"), this);
-    BitBtn1->setDefault(true);
-    BitBtn2 = new QPushButton(QStringLiteral("放弃"), this);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(BitBtn1);
-    buttons->addWidget(BitBtn2);
+    const DialogButtons buttons =
+        makeDialogButtons(this, QStringLiteral("确定"), QStringLiteral("放弃"));
+    BitBtn1 = buttons.ok;
+    BitBtn2 = buttons.cancel;
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(GroupBox1);
-    layout->addLayout(buttons);
+    layout->addLayout(buttonRow(buttons));
     layout->setSizeConstraint(QLayout::SetFixedSize);
     connect(BitBtn1, &QPushButton::clicked, this, [this] { done(1); });
     connect(BitBtn2, &QPushButton::clicked, this, &TImportDlg::reject);
