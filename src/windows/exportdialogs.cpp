@@ -1,10 +1,10 @@
 #include "windows/exportdialogs.h"
-#include "core/data/names.h"
 
 #include "controls/dialogbuttons.h"
 #include "controls/lookupcombo.h"
 #include "controls/messagebox.h"
 #include "core/data/datamodule.h"
+#include "core/data/names.h"
 
 #include <QComboBox>
 #include <QGridLayout>

@@ -1,9 +1,9 @@
 #include "windows/paymentaddition.h"
-#include "core/data/names.h"
 
 #include "controls/dialogbuttons.h"
 #include "controls/messagebox.h"
 #include "core/data/datamodule.h"
+#include "core/data/names.h"
 #include "windows/selcompany.h"
 
 #include <QCheckBox>

@@ -1,10 +1,10 @@
 #include "windows/selcompany.h"
-#include "core/data/names.h"
 
 #include "controls/dbgrid.h"
 #include "controls/dialogbuttons.h"
 #include "controls/messagebox.h"
 #include "core/data/datamodule.h"
+#include "core/data/names.h"
 
 #include <QComboBox>
 #include <QHBoxLayout>

@@ -1,9 +1,9 @@
 #include "windows/selcompanytype.h"
-#include "core/data/names.h"
 
 #include "controls/dbgrid.h"
 #include "controls/dialogbuttons.h"
 #include "core/data/datamodule.h"
+#include "core/data/names.h"
 
 #include <QEvent>
 #include <QHeaderView>

@@ -1,8 +1,8 @@
 #include "core/data/connection.h"
-#include "core/data/names.h"
 
 #include "core/data/fileguard.h"
 #include "core/data/money.h"
+#include "core/data/names.h"
 #include "core/data/passwordhash.h"
 #include "core/data/schema.h"
 

@@ -1,7 +1,7 @@
 #include "core/data/datamodule.h"
-#include "core/data/names.h"
 
 #include "core/data/gbk.h"
+#include "core/data/names.h"
 
 #include <QCollator>
 #include <QLocale>

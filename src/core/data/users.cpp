@@ -1,7 +1,7 @@
 #include "core/data/users.h"
-#include "core/data/names.h"
 
 #include "core/data/datamodule.h"
+#include "core/data/names.h"
 #include "core/data/passwordhash.h"
 
 namespace bankprep {

@@ -1,9 +1,9 @@
 #include "core/export/bankfiles.h"
-#include "core/data/names.h"
 
 #include "core/data/dberror.h"
 #include "core/data/gbk.h"
 #include "core/data/money.h"
+#include "core/data/names.h"
 #include "core/data/table.h"
 
 #include <QDir>

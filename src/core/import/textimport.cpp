@@ -1,9 +1,9 @@
 #include "core/import/textimport.h"
-#include "core/data/names.h"
 
 #include "core/data/datamodule.h"
 #include "core/data/gbk.h"
 #include "core/data/money.h"
+#include "core/data/names.h"
 #include "core/data/schema.h"
 
 #include <QFileInfo>
