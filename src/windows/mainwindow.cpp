@@ -39,51 +39,6 @@
 
 namespace bankprep {
 
-namespace {
-
-QFont songti(int pixels, bool bold)
-{
-    QFont f(QStringLiteral("宋体"));
-    f.setPixelSize(pixels);
-    f.setBold(bold);
-    return f;
-}
-
-} // namespace
-
-void installFontSubstitutes()
-{
-    const QStringList cjk = {QStringLiteral("SimSun"), QStringLiteral("WenQuanYi Micro Hei"),
-                             QStringLiteral("Noto Sans CJK SC"), QStringLiteral("Noto Sans SC")};
-    QFont::insertSubstitutions(QStringLiteral("宋体"), cjk);
-    QFont::insertSubstitutions(QStringLiteral("隶书"), QStringList{QStringLiteral("LiSu")} + cjk);
-    QFont::insertSubstitutions(QStringLiteral("LiSu"), cjk);
-    QFont::insertSubstitutions(QStringLiteral("Tahoma"),
-                               QStringList{QStringLiteral("DejaVu Sans")} + cjk);
-}
-
-TAppForm::TAppForm(TDataModule2& dm, QWidget* parent) : QMainWindow(parent), m_dm(dm)
-{
-    setObjectName(QStringLiteral("AppForm"));
-    setWindowTitle(QStringLiteral("网上银行批预处理子系统"));
-    setFont(songti(13, true));
-    resize(800, 476);
-    if (const QScreen* screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
-
-    buildActions();
-    buildMenu();
-    buildToolBar();
-    buildPages();
-    buildLookups();
-    statusBar()->setSizeGripEnabled(true);
-    setLoggedInControls(false);
-    PaymentAdd->setChecked(true);
-    Notebook1->setCurrentIndex(PaymentAddPage);
-    Notebook1PageChanged();
-    connect(Notebook1, &QStackedWidget::currentChanged, this, [this] { Notebook1PageChanged(); });
-}
-
 TAppForm::~TAppForm() = default;
 
 void TAppForm::setPaymentAdditionDlg(TPaymentAdditionDlg* w)

@@ -1,4 +1,4 @@
-// The main window's menus, tool bar and pages, built once when it is made.
+// The main window as it is made: its fonts, menus, tool bar and pages.
 #include "core/data/names.h"
 #include "windows/mainwindow.h"
 
@@ -78,6 +78,39 @@ QFont songti(int pixels, bool bold)
 }
 
 } // namespace
+
+void installFontSubstitutes()
+{
+    const QStringList cjk = {QStringLiteral("SimSun"), QStringLiteral("WenQuanYi Micro Hei"),
+                             QStringLiteral("Noto Sans CJK SC"), QStringLiteral("Noto Sans SC")};
+    QFont::insertSubstitutions(QStringLiteral("宋体"), cjk);
+    QFont::insertSubstitutions(QStringLiteral("隶书"), QStringList{QStringLiteral("LiSu")} + cjk);
+    QFont::insertSubstitutions(QStringLiteral("LiSu"), cjk);
+    QFont::insertSubstitutions(QStringLiteral("Tahoma"),
+                               QStringList{QStringLiteral("DejaVu Sans")} + cjk);
+}
+
+TAppForm::TAppForm(TDataModule2& dm, QWidget* parent) : QMainWindow(parent), m_dm(dm)
+{
+    setObjectName(QStringLiteral("AppForm"));
+    setWindowTitle(QStringLiteral("网上银行批预处理子系统"));
+    setFont(songti(13, true));
+    resize(800, 476);
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+
+    buildActions();
+    buildMenu();
+    buildToolBar();
+    buildPages();
+    buildLookups();
+    statusBar()->setSizeGripEnabled(true);
+    setLoggedInControls(false);
+    PaymentAdd->setChecked(true);
+    Notebook1->setCurrentIndex(PaymentAddPage);
+    Notebook1PageChanged();
+    connect(Notebook1, &QStackedWidget::currentChanged, this, [this] { Notebook1PageChanged(); });
+}
 
 void TAppForm::buildActions()
 {
