@@ -303,6 +303,25 @@ void Table::requery()
     fireAfterScroll();
 }
 
+void Table::presentInsertedRows(qint64 afterKey)
+{
+    checkNotNotifying();
+    checkActive();
+    leaveRow();
+    std::vector<Row::Ptr> rows = readRows(QStringLiteral("rowid > ?"), afterKey);
+    if (rows.empty())
+        return;
+    notifyAboutToReset();
+    for (Row::Ptr& r : rows) {
+        m_view.push_back(r.get());
+        m_rows.push_back(std::move(r));
+    }
+    m_cur = int(m_view.size()) - 1;
+    m_bof = m_eof = false;
+    notifyReset();
+    fireAfterScroll();
+}
+
 // ---------------------------------------------------------------------------
 // The presented rows
 

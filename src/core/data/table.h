@@ -97,6 +97,10 @@ public:
     void close(); // stores a changed row first (throws when that is refused)
     bool isOpen() const { return m_state != State::Inactive; }
     void requery(); // re-read from the database, keeping filter and sort; first row current
+    // The rows a bulk statement inserted after the row with key `afterKey`, presented at
+    // the end in the order stored, the last one current: as append() and post() of each
+    // would have left the table, without re-reading the others.
+    void presentInsertedRows(qint64 afterKey);
     State state() const { return m_state; }
     bool isEditing() const { return m_state == State::Edit || m_state == State::Insert; }
     bool isModified() const { return m_modified; }

@@ -4,6 +4,8 @@
 #include "core/data/datamodule.h"
 #include "core/data/money.h"
 #include "core/data/names.h"
+#include "core/data/schema.h"
+#include "core/data/table.h"
 
 namespace bankprep {
 
@@ -68,10 +70,58 @@ SalaryFile openSalaryFile(const QString& path)
 
 namespace {
 
-// Sheet row `row`, whose employee number is `number`, appended and stored through the
-// salary table. Throws when the row cannot be stored.
-void appendSalaryRow(TDataModule2& dm, const Spreadsheet& sheet, const SalaryColumns& columns,
-                     int row, const QString& number)
+// Stores payroll lines as the salary table would store them, one prepared INSERT for
+// the whole import: the current user's number (the table's owner stamp), texts checked
+// against their columns' widths in the table's order and refused with its message, an
+// absent cell stored as NULL, the amount as its ten-thousandths.
+class SalaryWriter
+{
+public:
+    explicit SalaryWriter(TDataModule2& dm)
+        : m_user(dm.CurrentUser),
+          m_insert(dm.ADOConn, QStringLiteral("INSERT INTO \"Salary\" (\"员工编号\", \"姓名\", "
+                                              "\"卡号\", \"金额\", \"用户编号\") VALUES "
+                                              "(?, ?, ?, ?, ?)"))
+    {
+        const TableDef* salary = findTableDef(tbl::Salary);
+        for (const QString& name : {col::EmployeeNo, col::EmployeeName, col::CardNo, col::UserId})
+            m_columns.push_back(salary->column(name));
+    }
+
+    void store(const QString& number, const QString& name, const QString& card, Money amount)
+    {
+        const QString* texts[] = {&number, &name, &card, &m_user};
+        for (size_t i = 0; i < m_columns.size(); ++i) {
+            const ColumnDef& c = *m_columns[i];
+            if (!texts[i]->isNull() && c.width > 0 && characterCount(*texts[i]) > c.width)
+                throw DbError(tooLongMessage(c));
+        }
+        bindText(0, number);
+        bindText(1, name);
+        bindText(2, card);
+        m_insert.bindInt64(3, amount.units());
+        bindText(4, m_user);
+        m_insert.exec();
+    }
+
+private:
+    void bindText(int position, const QString& text)
+    {
+        if (text.isNull())
+            m_insert.bindNull(position);
+        else
+            m_insert.bindText(position, text);
+    }
+
+    const QString m_user;
+    BulkStatement m_insert;
+    std::vector<const ColumnDef*> m_columns; // 员工编号, 姓名, 卡号, 用户编号
+};
+
+// Sheet row `row`, whose employee number is `number`, stored. Throws when the row
+// cannot be stored.
+void storeSalaryRow(SalaryWriter& writer, const Spreadsheet& sheet, const SalaryColumns& columns,
+                    int row, const QString& number)
 {
     const QString name = sheet.cell(row, columns.name);
     const QString card = sheet.cell(row, columns.card);
@@ -82,25 +132,16 @@ void appendSalaryRow(TDataModule2& dm, const Spreadsheet& sheet, const SalaryCol
         Money::parseRounded(sheet.isDelimitedText() ? withoutGrouping(amountText) : amountText);
     if (!amount)
         throw DbError(QStringLiteral("实发工资“%1”不是有效的金额").arg(amountText));
-    Table& salary = *dm.ATSalary;
-    salary.append();
-    salary.setValue(col::UserId, dm.CurrentUser);
-    salary.setValue(col::EmployeeNo, number);
-    salary.setValue(col::EmployeeName, name);
-    salary.setValue(col::CardNo, card);
-    salary.setValue(col::Amount, QVariant::fromValue(*amount));
-    salary.post();
+    writer.store(number, name, card, *amount);
 }
 
-// The row being appended when a row was refused goes with it.
-void dropUnfinishedRow(Table& salary)
+// The key of the salary table's last row, inside the import's transaction (no other
+// connection can add one meanwhile).
+qint64 lastSalaryKey(Connection& conn)
 {
-    if (!salary.isEditing())
-        return;
-    try {
-        salary.cancel();
-    } catch (...) {
-    }
+    Statement q(conn, QStringLiteral("SELECT max(rowid) FROM \"Salary\""));
+    q.exec();
+    return q.next() ? q.value(0).toLongLong() : 0;
 }
 
 // Commits the rows stored. A refused COMMIT keeps none of them: the salary table is
@@ -137,6 +178,8 @@ int importSalary(TDataModule2& dm, const Spreadsheet& sheet, const SalaryColumns
     Table& salary = *dm.ATSalary;
     salary.checkBrowseMode();
     Transaction transaction(dm.ADOConn);
+    const qint64 lastKey = lastSalaryKey(dm.ADOConn);
+    SalaryWriter writer(dm);
     int row = 2;
     int stored = 0;
     try {
@@ -146,17 +189,18 @@ int importSalary(TDataModule2& dm, const Spreadsheet& sheet, const SalaryColumns
             const QString number = sheet.cell(row, columns.number);
             if (number.isEmpty())
                 break;
-            appendSalaryRow(dm, sheet, columns, row, number);
+            storeSalaryRow(writer, sheet, columns, row, number);
             ++stored;
         }
     } catch (const std::exception& e) {
-        // The unfinished row goes; the rows before it stay.
-        dropUnfinishedRow(salary);
+        // The refused row is not stored; the rows before it stay.
         const QString reason = describeError(e);
         commitImport(transaction, salary);
+        salary.presentInsertedRows(lastKey);
         throw DbError(rowRefusal(row, reason, stored));
     }
     commitImport(transaction, salary);
+    salary.presentInsertedRows(lastKey);
     return stored;
 }
 
