@@ -27,14 +27,18 @@ build, work, rows = sys.argv[1], sys.argv[2], int(sys.argv[3])
 cli = os.path.join(build, "src", "bankprep-cli")
 env = dict(os.environ, BANKPREP_PASSWORD="")
 
-def run(name, count):
-    db = os.path.join(work, "salary.db")
+def fresh_database(file_name):
+    """A new database with its schema and user 1 (empty password)."""
+    db = os.path.join(work, file_name)
     for suffix in ("", "-wal", "-shm"):
         if os.path.exists(db + suffix):
             os.remove(db + suffix)
-    # A fresh database with its schema and user 1 (empty password).
     subprocess.run([os.path.join(build, "bench", "bench_open_payment"), db], check=True,
                    stdout=subprocess.DEVNULL)
+    return db
+
+def run(name, count):
+    db = fresh_database("salary.db")
     t = time.perf_counter()
     out = subprocess.run([cli, "--db", db, "import-salary", os.path.join(work, name),
                           "--col", "编号=1", "--col", "姓名=2", "--col", "卡号=3", "--col", "实发工资=4"],
@@ -49,12 +53,7 @@ def reference(name):
     """What a user could script instead: Python's csv module and sqlite3 executemany into
     the same schema, in one transaction, amounts as exact ten-thousandths."""
     import csv, decimal, sqlite3
-    db = os.path.join(work, "reference.db")
-    for suffix in ("", "-wal", "-shm"):
-        if os.path.exists(db + suffix):
-            os.remove(db + suffix)
-    subprocess.run([os.path.join(build, "bench", "bench_open_payment"), db], check=True,
-                   stdout=subprocess.DEVNULL)
+    db = fresh_database("reference.db")
     t = time.perf_counter()
     with open(os.path.join(work, name), encoding="gbk", newline="") as f:
         lines = csv.reader(f)
