@@ -265,6 +265,24 @@ private slots:
         QCOMPARE(r.err.trimmed(), QStringLiteral("第2行金额格式错误，导入中止！"));
     }
 
+    // The import commands read no payment rows, yet an older database, whose payment
+    // table lacks the large-value flag, is brought up to date before they store theirs.
+    void importIntoAnOlderDatabase()
+    {
+        QCOMPARE(cli({QStringLiteral("export-payments"), QStringLiteral("--payer"),
+                      QStringLiteral("310100100100"), QStringLiteral("-o"), path("zf.txt")})
+                     .status,
+                 0);
+        execSql(ws->path(), QStringLiteral("alter table Payment drop column 大额实时"));
+        const Run r = cli({QStringLiteral("import-payments"), path("zf.txt")});
+        QCOMPARE(r.err, QString());
+        QCOMPARE(r.status, 0);
+        QCOMPARE(querySingle(ws->path(), QStringLiteral("select group_concat(大额实时, '') from "
+                                                        "Payment where 用户编号 = '1'"))
+                     .toString(),
+                 QStringLiteral("否否是否"));
+    }
+
     // Every text the imports store may be as long as its column and not one character
     // longer; the analysis pass refuses an over-long one before anything is written.
     // Chinese characters, so that a count of bytes instead of characters shows.

@@ -146,11 +146,14 @@ QString password()
 }
 
 // Opens the database and logs in as user "1", as the desktop program's login does.
-void login(TDataModule2& dm, const QString& dbPath)
+// Only the user table and the tables the command works on are read: a command on two
+// payroll lines does not wait for a million payment instructions.
+void login(TDataModule2& dm, const QString& dbPath, QStringList tables = {})
 {
     if (!QFileInfo::exists(dbPath))
         throw Failure{kRefused, QStringLiteral("数据库文件“%1”不存在。").arg(dbPath)};
-    dm.create(dbPath, false);
+    tables << tbl::User;
+    dm.create(dbPath, false, tables);
     if (!checkUserPassword(dm, QStringLiteral("1"), password()))
         throw Failure{kUsage, QStringLiteral("密码错误")};
     applyLogin(dm, QStringLiteral("1"));
@@ -162,7 +165,7 @@ int exportPayments(const QString& db, const QStringList& args)
     const QString payer = o.required(QStringLiteral("--payer"));
     const QString out = o.required(QStringLiteral("-o"));
     TDataModule2 dm;
-    login(dm, db);
+    login(dm, db, {tbl::Drawee, tbl::Payment});
     // Only one of the current user's payer accounts may open the lines.
     Table& drawee = *dm.ATDrawee;
     const int field = drawee.fieldIndex(col::PayerAccount);
@@ -190,7 +193,7 @@ int exportSalary(const QString& db, const QStringList& args)
             throw Failure{kUsage, QStringLiteral("请输入有效记录数")};
     }
     TDataModule2 dm;
-    login(dm, db);
+    login(dm, db, {tbl::Salary});
     const QList<QByteArray> files = buildSalaryFiles(*dm.ATSalary, rowsPerFile);
     const QStringList names =
         files.size() > 1 ? pieceNames(out, int(files.size())) : QStringList{out};
@@ -203,7 +206,7 @@ int exportPayees(const QString& db, const QStringList& args)
     const Options o(args, {QStringLiteral("-o")});
     const QString out = o.required(QStringLiteral("-o"));
     TDataModule2 dm;
-    login(dm, db);
+    login(dm, db, {tbl::Company, tbl::CompanyType}); // the classification's name is written
     writeFilesAtomically({out}, {buildPayeeFile(*dm.ATCompany)});
     return kOk;
 }

@@ -149,13 +149,21 @@ void TDataModule2::clearUserRows(Table& table, const QString& sql)
     table.requery();
 }
 
-void TDataModule2::create(const QString& databasePath, bool createIfMissing)
+void TDataModule2::create(const QString& databasePath, bool createIfMissing,
+                          const QStringList& only)
 {
     CurrentUser.clear();
     ADOConn.open(databasePath, createIfMissing);
     for (Table* t : {ATPayment.get(), ATCompany.get(), ATSalary.get(), ATDrawee.get(), ATUser.get(),
                      ATCompanyType.get(), ATUse.get()}) {
         try {
+            if (!only.isEmpty() && !only.contains(t->tableName())) {
+                // The payment table's update of an older database is made even when the
+                // table is not read.
+                if (t == ATPayment.get())
+                    ATPaymentBeforeOpen(*t);
+                continue;
+            }
             t->open();
         } catch (const DbError& e) {
             throw DbError(QStringLiteral("无法打开数据库文件“%1”中的数据表 %2：%3")

@@ -6,6 +6,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <memory>
 
 namespace bankprep {
@@ -38,9 +39,11 @@ public:
 
     // Connects to the database file (created with the schema on first use), opens the
     // seven tables in order and sets the not-logged-in filters. Throws DbError with a
-    // Chinese message naming the file and the reason.
+    // Chinese message naming the file and the reason. A job that needs only some tables
+    // (the command-line tool) names them in `only`: the others stay closed and unread,
+    // and an older database is brought up to date all the same.
     void create(const QString& databasePath = QStringLiteral("data.db"),
-                bool createIfMissing = true);
+                bool createIfMissing = true, const QStringList& only = {});
 
     Connection ADOConn;
     std::unique_ptr<Table> ATPayment;

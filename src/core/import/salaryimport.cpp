@@ -152,11 +152,20 @@ void commitImport(Transaction& transaction, Table& salary)
         transaction.commit();
     } catch (const DbError& e) {
         try {
-            salary.requery();
+            if (salary.isOpen())
+                salary.requery();
         } catch (...) {
         }
         throw DbError(e.message() + QStringLiteral("（本次没有导入任何数据）"));
     }
+}
+
+// The views of the salary table show the stored rows; a job that did not read the
+// table (the command-line tool) has none.
+void presentImported(Table& salary, qint64 lastKey)
+{
+    if (salary.isOpen())
+        salary.presentInsertedRows(lastKey);
 }
 
 // "导入第3行时出错：实发工资“abc”不是有效的金额。已导入数据1条。"
@@ -196,11 +205,11 @@ int importSalary(TDataModule2& dm, const Spreadsheet& sheet, const SalaryColumns
         // The refused row is not stored; the rows before it stay.
         const QString reason = describeError(e);
         commitImport(transaction, salary);
-        salary.presentInsertedRows(lastKey);
+        presentImported(salary, lastKey);
         throw DbError(rowRefusal(row, reason, stored));
     }
     commitImport(transaction, salary);
-    salary.presentInsertedRows(lastKey);
+    presentImported(salary, lastKey);
     return stored;
 }
 

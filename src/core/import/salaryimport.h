@@ -40,7 +40,7 @@ struct SalaryColumns
 // stops the import: that row is dropped, the rows stored before it stay, and the
 // DbError names the row and says how many ("导入第3行时出错：…。已导入数据1条。"). When
 // the database refuses to commit, nothing of the import stays, the salary table is
-// re-read and the DbError says so.
+// re-read and the DbError says so. The salary table need not be open.
 int importSalary(TDataModule2& dm, const Spreadsheet& sheet, const SalaryColumns& columns);
 
 // What the clerk is told of a finished import: "共导入数据N条。".

@@ -544,7 +544,8 @@ QString companyTypeId(TDataModule2& dm, CompanyTypes& types, const QString& name
                          QStringLiteral("insert into CompanyType (type) values(:type)"));
         create.bind(0, name);
         create.exec();
-        dm.ATCompanyType->requery();
+        if (dm.ATCompanyType->isOpen())
+            dm.ATCompanyType->requery();
         types.load(dm.ADOConn);
     }
     throw DbError(QStringLiteral("账号分类“%1”创建后仍未找到，导入中断。").arg(name));
