@@ -4,6 +4,7 @@
 #include "controls/messagebox.h"
 #include "core/data/datamodule.h"
 #include "core/data/names.h"
+#include "core/data/table.h"
 #include "windows/selcompany.h"
 
 #include <QCheckBox>
@@ -15,43 +16,96 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListView>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QStringListModel>
 #include <QTimer>
 #include <QVBoxLayout>
 
 namespace bankprep {
 
-namespace {
-
-// The texts of a column of the stored rows presented, each with its row's key.
-QList<QPair<QString, qint64>> columnTexts(const Table& t, const QString& field)
+// The texts of a field of the stored rows presented, each with its row's key.
+class TableComboBox::ListModel : public QAbstractListModel
 {
-    QList<QPair<QString, qint64>> out;
-    if (!t.isOpen())
-        return out;
-    const int f = t.fieldIndex(QStringView(field));
-    for (int r = 0; r < t.rowCount(); ++r) {
-        if (!t.isNewRow(r))
-            out.append({t.textAt(r, f), t.keyAt(r)});
+public:
+    using QAbstractListModel::QAbstractListModel;
+
+    void read(const Table& t, const QString& field)
+    {
+        QStringList texts;
+        std::vector<qint64> keys;
+        if (t.isOpen()) {
+            const int f = t.fieldIndex(QStringView(field));
+            texts.reserve(t.recordCount());
+            keys.reserve(size_t(t.recordCount()));
+            for (int r = 0; r < t.rowCount(); ++r) {
+                if (t.isNewRow(r))
+                    continue;
+                // The row being edited shows what was typed into it; the others are read
+                // straight from what the database gave.
+                texts << (r == t.currentRow() || t.field(f).kind != FieldDef::Kind::Stored
+                              ? t.textAt(r, f)
+                              : t.cellAt(r, f).toText());
+                keys.push_back(t.keyAt(r));
+            }
+        }
+        beginResetModel();
+        m_texts = std::move(texts);
+        m_keys = std::move(keys);
+        endResetModel();
     }
-    return out;
+    int rowCount(const QModelIndex& parent = {}) const override
+    {
+        return parent.isValid() ? 0 : int(m_texts.size());
+    }
+    QVariant data(const QModelIndex& index, int role) const override
+    {
+        if (!index.isValid() || index.row() >= int(m_texts.size()))
+            return {};
+        if (role == Qt::DisplayRole || role == Qt::EditRole)
+            return m_texts.at(index.row());
+        if (role == Qt::UserRole)
+            return QVariant::fromValue<qlonglong>(m_keys[size_t(index.row())]);
+        return {};
+    }
+
+private:
+    QStringList m_texts;
+    std::vector<qint64> m_keys;
+};
+
+TableComboBox::TableComboBox(QWidget* parent) : QComboBox(parent), m_list(new ListModel(this))
+{
+    setModel(m_list);
+    // Sized as the empty box it is at start-up, not by measuring every payee's text.
+    setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    if (auto* list = qobject_cast<QListView*>(view()))
+        list->setUniformItemSizes(true);
 }
 
-} // namespace
+void TableComboBox::setColumn(Table* table, const QString& field)
+{
+    m_table = table;
+    m_field = field;
+    m_stale = true;
+    const auto stale = [this] { m_stale = true; };
+    connect(table, &Table::wasReset, this, stale);
+    connect(table, &Table::rowInserted, this, stale);
+    connect(table, &Table::rowRemoved, this, stale);
+    connect(table, &Table::rowChanged, this, stale);
+    connect(table, &Table::stateChanged, this, stale);
+}
 
 void TableComboBox::refill()
 {
+    if (!m_stale || !m_table)
+        return;
+    m_stale = false;
     const QString text = currentText();
     const bool typed = lineEdit() && lineEdit()->isModified();
     const int cursor = lineEdit() ? lineEdit()->cursorPosition() : 0;
     const bool blocked = blockSignals(true);
-    clear();
-    if (items) {
-        for (const auto& [itemText, key] : items())
-            addItem(itemText, QVariant::fromValue<qlonglong>(key));
-    }
+    m_list->read(*m_table, m_field);
     setCurrentIndex(-1);
     setEditText(text);
     // What the clerk typed stays what the clerk typed.
@@ -125,7 +179,7 @@ void TPaymentAdditionDlg::buildPayeeGroup()
     LookupComboName->setEditable(true);
     LookupComboName->setMaxVisibleItems(6);
     LookupComboName->setInsertPolicy(QComboBox::NoInsert);
-    LookupComboName->items = [this] { return columnTexts(*m_dm.ATCompany, col::PayeeName); };
+    LookupComboName->setColumn(m_dm.ATCompany.get(), col::PayeeName);
     dess = new QCheckBox(QStringLiteral("是否大额实时"), GroupBox1);
     DBEdit2 = new QLineEdit(GroupBox1);
     Label4 = new QLabel(QStringLiteral("汇入地点"), GroupBox1);
@@ -153,10 +207,10 @@ void TPaymentAdditionDlg::buildAccountCombo()
     LookupComboAccount->setEditable(true);
     LookupComboAccount->setMaxVisibleItems(6);
     LookupComboAccount->setInsertPolicy(QComboBox::NoInsert);
-    LookupComboAccount->items = [this] { return columnTexts(*m_dm.ATCompany, col::PayeeAccount); };
+    LookupComboAccount->setColumn(m_dm.ATCompany.get(), col::PayeeAccount);
     // The account list opens by itself as the clerk types (6 rows), at the accounts that
     // begin with what is typed.
-    m_accountCompleter = new QCompleter(new QStringListModel(this), this);
+    m_accountCompleter = new QCompleter(LookupComboAccount->model(), this);
     m_accountCompleter->setCompletionMode(QCompleter::PopupCompletion);
     m_accountCompleter->setCaseSensitivity(Qt::CaseInsensitive);
     m_accountCompleter->setMaxVisibleItems(6);
@@ -164,12 +218,6 @@ void TPaymentAdditionDlg::buildAccountCombo()
     LookupComboAccount->lineEdit()->setCompleter(m_accountCompleter);
     LookupComboAccount->installEventFilter(this); // the box has the focus for its edit
     LookupComboAccount->lineEdit()->installEventFilter(this);
-    Table* payees = m_dm.ATCompany.get();
-    const auto stale = [this] { m_accountsStale = true; };
-    connect(payees, &Table::wasReset, this, stale);
-    connect(payees, &Table::rowInserted, this, stale);
-    connect(payees, &Table::rowRemoved, this, stale);
-    connect(payees, &Table::rowChanged, this, stale);
 }
 
 // 款项及用途: amount, purpose and remark.
@@ -182,7 +230,7 @@ void TPaymentAdditionDlg::buildAmountGroup()
     LookupComboPurpose = new TableComboBox(GroupBox2);
     LookupComboPurpose->setEditable(true);
     LookupComboPurpose->setInsertPolicy(QComboBox::NoInsert);
-    LookupComboPurpose->items = [this] { return columnTexts(*m_dm.ATUse, col::Purpose); };
+    LookupComboPurpose->setColumn(m_dm.ATUse.get(), col::Purpose);
     DBEdit9 = new QLineEdit(GroupBox2);
     auto* g2 = new QGridLayout(GroupBox2);
     g2->addWidget(new QLabel(QStringLiteral("金额"), GroupBox2), 0, 0);
@@ -330,15 +378,6 @@ bool TPaymentAdditionDlg::commitField(QLineEdit* edit)
     return true;
 }
 
-void TPaymentAdditionDlg::fillAccountLists()
-{
-    m_accountsStale = false;
-    LookupComboAccount->refill();
-    QStringList accounts;
-    for (const auto& item : columnTexts(*m_dm.ATCompany, col::PayeeAccount))
-        accounts << item.first;
-    static_cast<QStringListModel*>(m_accountCompleter->model())->setStringList(accounts);
-}
 
 QString TPaymentAdditionDlg::amountText() const
 {
@@ -353,10 +392,9 @@ bool TPaymentAdditionDlg::eventFilter(QObject* watched, QEvent* event)
 {
     // The account lists are ready before the first key reaches the edit (filled again
     // only after the payee book changed: a list the clerk is choosing from stays).
-    if (m_accountsStale &&
-        ((watched == LookupComboAccount && event->type() == QEvent::FocusIn) ||
-         (watched == LookupComboAccount->lineEdit() && event->type() == QEvent::KeyPress)))
-        fillAccountLists();
+    if ((watched == LookupComboAccount && event->type() == QEvent::FocusIn) ||
+        (watched == LookupComboAccount->lineEdit() && event->type() == QEvent::KeyPress))
+        LookupComboAccount->refill();
     if (watched == DBEdit7 && !DBEdit7->isModified() &&
         (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut)) {
         // Shown the other way as the clerk enters or leaves the field.

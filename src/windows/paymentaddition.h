@@ -20,16 +20,29 @@ class TDataModule2;
 class TFrmSelCompany;
 struct DialogButtons;
 
-// A drop-down whose list is read from a table each time it opens.
+class Table;
+
+// A drop-down over one field of a table: the texts of the stored rows the table
+// presents, each with its row's key. The list is read again when it opens after the
+// table changed (a list of 200,000 payees is not rebuilt at every opening), and drawn
+// with one row height, so that it opens at once at any size.
 class TableComboBox : public QComboBox
 {
     Q_OBJECT
 public:
-    explicit TableComboBox(QWidget* parent = nullptr) : QComboBox(parent) {}
-    // The texts of the list, each with the key of its row.
-    std::function<QList<QPair<QString, qint64>>()> items;
+    explicit TableComboBox(QWidget* parent = nullptr);
+    void setColumn(Table* table, const QString& field);
+    // Reads the list again if the table changed since it was read; what the clerk typed
+    // into the box stays.
     void refill();
     void showPopup() override;
+
+private:
+    class ListModel;
+    ListModel* m_list;
+    Table* m_table = nullptr;
+    QString m_field;
+    bool m_stale = true;
 };
 
 // The payment detail window: the current payment instruction as a form beside the
@@ -110,7 +123,6 @@ private:
 
     void writeTypedFields(); // throws DbError
     QString amountText() const;
-    void fillAccountLists();
     bool commitField(QLineEdit* edit);
     void fieldLeft(QLineEdit* edit);
     bool goToPayee(QComboBox* combo, int index);
@@ -123,7 +135,6 @@ private:
     bool m_refreshing = false;
     bool m_committing = false;
     QCompleter* m_accountCompleter = nullptr;
-    bool m_accountsStale = true;
     QList<BoundField> m_fields;
 };
 
