@@ -116,6 +116,43 @@ private slots:
         QCOMPARE(in->DataModule2.ATPayment->recordCount(), 2); // the grid shows them at once
     }
 
+    // After an import the grid shows what the database holds, as read afresh, the first
+    // row current; also when another program changed a payment meanwhile.
+    void importShowsWhatTheDatabaseHolds()
+    {
+        Timptransfer& w = *in->imptransfer;
+        Table& pay = *in->DataModule2.ATPayment;
+        const auto shown = [&] {
+            QStringList rows;
+            for (int r = 0; r < pay.rowCount(); ++r)
+                rows << pay.textAt(r, pay.fieldIndex(u"收款帐号")) + QLatin1Char('/') +
+                            pay.textAt(r, pay.fieldIndex(u"收款单位"));
+            return rows;
+        };
+        const auto held = [&] {
+            QStringList rows;
+            for (const QVariantList& row : queryRows(
+                     ws->path(), QStringLiteral("select 收款帐号 || '/' || 收款单位 from Payment "
+                                                "where 用户编号 = '1' order by 编号")))
+                rows << row.first().toString();
+            return rows;
+        };
+        w.EditFile->setText(writeFile("zf.txt", gbk("h\r\nP|否|A1|甲|行|地|1|货款||否\r\n"
+                                                    "P|否|A2|乙|行|地|2|货款||否\r\n")));
+        w.BtnStartClick();
+        QCOMPARE(MessageBox::takeShown().size(), 1);
+        QCOMPARE(shown(), held());
+        QCOMPARE(shown().size(), 2);
+        pay.last();
+        execSql(ws->path(),
+                QStringLiteral("update Payment set 收款单位 = '丙' where 收款帐号 = 'A1'"));
+        w.BtnStartClick();
+        QCOMPARE(MessageBox::takeShown().size(), 1);
+        QCOMPARE(shown(), held());
+        QCOMPARE(shown().first(), QStringLiteral("A1/丙"));
+        QCOMPARE(pay.currentRow(), 0);
+    }
+
     // How a run that does not finish shows: a refused line and an interruption as the
     // window's plain notices, anything else as the system's error report (stop icon).
     void runsThatStopShowAsNotices()

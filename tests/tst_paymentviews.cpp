@@ -2,6 +2,7 @@
 // sorting, the payee picker and the payment detail window, all sharing the tables'
 // current rows, filter and sort.
 #include "controls/dbgrid.h"
+#include "controls/dbnavigator.h"
 #include "controls/lookupcombo.h"
 #include "controls/lookupdlg.h"
 #include "controls/messagebox.h"
@@ -13,6 +14,7 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QCollator>
 #include <QComboBox>
 #include <QCompleter>
 #include <QLabel>
@@ -274,6 +276,97 @@ private slots:
         QCOMPARE(company().sortField(), QStringLiteral("收款单位")); // still ascending, no toggle
         in->AppForm->DBGridSalaryTitleButtonClick(QStringLiteral("金额"));
         QCOMPARE(dm().ATSalary->sortField(), QStringLiteral("金额"));
+    }
+
+    // A sorted payee book keeps the order of what the database holds through a rename
+    // typed into the grid, a new row, a deletion and another program's changes shown by
+    // the navigator's refresh; the order is checked against the names the database
+    // holds, sorted independently.
+    void sortedBookFollowsEveryChange()
+    {
+        in->AppForm->show();
+        QApplication::setActiveWindow(in->AppForm.get());
+        in->AppForm->CompanyMaintainClick();
+        DBGrid* grid = in->AppForm->DBGridCompany;
+        const int nameField = company().fieldIndex(u"收款单位");
+        const auto shown = [&] {
+            QStringList rows;
+            for (int r = 0; r < company().rowCount(); ++r)
+                rows << company().textAt(r, nameField) + QLatin1Char('/') +
+                            company().textAt(r, company().fieldIndex(u"收款银行"));
+            return rows;
+        };
+        const auto expected = [&] {
+            QStringList rows;
+            for (const QVariantList& row : queryRows(
+                     ws->path(), QStringLiteral("select 收款单位 || '/' || 收款银行 from Company "
+                                                "order by 编号")))
+                rows << row.first().toString();
+            QCollator chinese{QLocale(QLocale::Chinese, QLocale::China)};
+            std::stable_sort(rows.begin(), rows.end(), [&](const QString& a, const QString& b) {
+                return chinese.compare(a.section(QLatin1Char('/'), 0, 0),
+                                       b.section(QLatin1Char('/'), 0, 0)) < 0;
+            });
+            return rows;
+        };
+        // Sorted again from the orders kept: away to another column and back.
+        const auto resort = [&] {
+            in->AppForm->DBGridCompanyTitleButtonClick(QStringLiteral("收款帐号"));
+            in->AppForm->DBGridCompanyTitleButtonClick(QStringLiteral("收款单位"));
+        };
+        // The clerk's way: click the cell, click it again to edit, type, Return.
+        const auto typeName = [&](int row, const QString& name) {
+            const QModelIndex cell =
+                grid->model()->index(row, grid->tableModel()->columnOfField(u"收款单位"));
+            static_cast<QAbstractItemView*>(grid)->scrollTo(cell);
+            for (int i = 0; i < 2; ++i)
+                QTest::mouseClick(grid->viewport(), Qt::LeftButton, {},
+                                  grid->visualRect(cell).center());
+            auto* edit = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+            QVERIFY(edit);
+            edit->selectAll();
+            for (const QChar c : name)
+                QTest::sendKeyEvent(QTest::Click, edit, Qt::Key_unknown, QString(c),
+                                    Qt::NoModifier);
+            QTest::keyClick(edit, Qt::Key_Return);
+            company().checkBrowseMode();
+        };
+
+        in->AppForm->DBGridCompanyTitleButtonClick(QStringLiteral("收款单位"));
+        QCOMPARE(shown(), expected()); // 丙 丁 甲 戊 乙 by their sounds
+        typeName(0, QStringLiteral("庚公司"));
+        resort();
+        QCOMPARE(shown(), expected());
+
+        company().last();
+        in->AppForm->DBNavigatorCompany->click(DBNavigator::Insert);
+        company().setValue(u"收款帐号", QStringLiteral("F6"));
+        company().setValue(u"收款银行", QStringLiteral("招行"));
+        typeName(company().currentRow(), QStringLiteral("阿公司"));
+        resort();
+        QCOMPARE(shown(), expected());
+
+        company().moveTo(2);
+        MessageBox::setNextAnswer(QMessageBox::Yes);
+        in->AppForm->DBNavigatorCompany->click(DBNavigator::Delete);
+        QCOMPARE(MessageBox::takeShown().size(), 1);
+        resort();
+        QCOMPARE(shown(), expected());
+
+        // Another program renames one payee, changes another's bank, deletes one and adds
+        // one; the refresh shows all of it, still sorted.
+        execSql(ws->path(),
+                QStringLiteral("update Company set 收款单位 = '乙方' where 收款帐号 = 'B2'"));
+        execSql(ws->path(),
+                QStringLiteral("update Company set 收款银行 = '浦发' where 收款帐号 = 'E5'"));
+        execSql(ws->path(), QStringLiteral("delete from Company where 收款帐号 = 'F6'"));
+        execSql(ws->path(), QStringLiteral("insert into Company(收款帐号, 收款单位, 收款银行) "
+                                           "values ('G7', '丁二公司', '民生')"));
+        in->AppForm->DBNavigatorCompany->click(DBNavigator::Refresh);
+        QCOMPARE(shown(), expected());
+        QCOMPARE(company().rowCount(), 5);
+        resort();
+        QCOMPARE(shown(), expected());
     }
 
     // ---- payee picker ----------------------------------------------------------------

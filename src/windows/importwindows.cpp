@@ -258,10 +258,20 @@ Timptransfer::Timptransfer(TDataModule2& dm, QWidget* parent)
 
 ImportReport Timptransfer::runImport(const QByteArray& bytes, const ImportSettings& settings)
 {
+    Table& payments = *m_dm.ATPayment;
+    qint64 lastKey = -1;
+    guarded(this, [&] { lastKey = payments.lastStoredKey(); });
     ImportReport report = importPayments(m_dm, bytes, settings, this);
-    // After success the payment grid shows the rows now stored for the clerk.
-    if (!report.interrupted)
-        guarded(this, [this] { m_dm.ATPayment->requery(); });
+    // After success the payment grid shows the rows now stored for the clerk, as read
+    // afresh; only the imported ones are read when nothing else changed.
+    if (!report.interrupted) {
+        guarded(this, [&] {
+            if (lastKey >= 0)
+                payments.requeryAfterInsert(lastKey);
+            else
+                payments.requery();
+        });
+    }
     return report;
 }
 

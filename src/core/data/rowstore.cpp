@@ -54,4 +54,33 @@ Row::Ptr Row::create(std::int64_t rowid, const CellIn* cells, std::uint32_t coun
     return Ptr(row);
 }
 
+bool Row::holds(const CellIn* cells, std::uint32_t count) const
+{
+    if (count != m_count)
+        return false;
+    for (std::uint32_t i = 0; i < count; ++i) {
+        const CellIn& in = cells[i];
+        const CellView c = cell(i);
+        if (c.tag != in.tag)
+            return false;
+        switch (in.tag) {
+        case CellTag::Null:
+            break;
+        case CellTag::Int:
+            if (c.toInt() != in.i)
+                return false;
+            break;
+        case CellTag::Real:
+            if (std::memcmp(c.data, &in.r, 8) != 0)
+                return false;
+            break;
+        case CellTag::Text:
+            if (c.size != in.size || (in.size && std::memcmp(c.data, in.text, in.size) != 0))
+                return false;
+            break;
+        }
+    }
+    return true;
+}
+
 } // namespace bankprep

@@ -71,6 +71,9 @@ public:
 
     static Ptr create(std::int64_t rowid, const CellIn* cells, std::uint32_t count);
 
+    // True when the row holds exactly these cells (a re-read finds it unchanged).
+    bool holds(const CellIn* cells, std::uint32_t count) const;
+
     std::int64_t rowid() const { return m_rowid; }
     std::uint32_t columnCount() const { return m_count; }
     CellView cell(std::uint32_t i) const

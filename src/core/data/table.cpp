@@ -1,9 +1,8 @@
 #include "core/data/table.h"
 
 #include "core/data/connection.h"
+#include "core/data/sortorder.h"
 
-#include <QCollator>
-#include <QLocale>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <algorithm>
@@ -111,7 +110,8 @@ int Table::requireField(QStringView name) const
 // ---------------------------------------------------------------------------
 // Reading
 
-std::vector<Row::Ptr> Table::readRows(const QString& where, qint64 key)
+template <typename Take>
+void Table::forEachRow(const QString& where, qint64 key, Take&& take)
 {
     sqlite3* db = m_conn.handle();
     if (!db)
@@ -134,6 +134,11 @@ std::vector<Row::Ptr> Table::readRows(const QString& where, qint64 key)
         sqlite3_finalize(st);
         throw sqliteError(rc, msg);
     }
+    struct Finalize
+    {
+        sqlite3_stmt* st;
+        ~Finalize() { sqlite3_finalize(st); }
+    } finalize{st};
     if (!where.isEmpty())
         sqlite3_bind_int64(st, 1, key);
 
@@ -144,7 +149,6 @@ std::vector<Row::Ptr> Table::readRows(const QString& where, qint64 key)
     std::vector<bool> textColumn(n);
     for (std::uint32_t i = 0; i < n; ++i)
         textColumn[i] = m_fields[size_t(m_storedFields[i])].column.kind == ColumnKind::Text;
-    std::vector<Row::Ptr> rows;
     while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
         for (std::uint32_t i = 0; i < n; ++i) {
             const int c = int(i) + 1;
@@ -179,14 +183,18 @@ std::vector<Row::Ptr> Table::readRows(const QString& where, qint64 key)
                 break;
             }
         }
-        rows.push_back(Row::create(sqlite3_column_int64(st, 0), cells.data(), n));
+        take(sqlite3_column_int64(st, 0), cells.data(), n);
     }
-    if (rc != SQLITE_DONE) {
-        const QString msg = QString::fromUtf8(sqlite3_errmsg(db));
-        sqlite3_finalize(st);
-        throw sqliteError(rc, msg);
-    }
-    sqlite3_finalize(st);
+    if (rc != SQLITE_DONE)
+        throw sqliteError(rc, QString::fromUtf8(sqlite3_errmsg(db)));
+}
+
+std::vector<Row::Ptr> Table::readRows(const QString& where, qint64 key)
+{
+    std::vector<Row::Ptr> rows;
+    forEachRow(where, key, [&rows](qint64 rowid, const Row::CellIn* cells, std::uint32_t n) {
+        rows.push_back(Row::create(rowid, cells, n));
+    });
     return rows;
 }
 
@@ -255,9 +263,13 @@ void Table::open()
             throw DbError(QStringLiteral("数据表“%1”中缺少列“%2”。").arg(m_tableName, name));
     }
 
+    const qint64 version = dataVersion();
     std::vector<Row::Ptr> rows = readRows(QString(), 0);
     notifyAboutToReset();
     m_rows = std::move(rows);
+    m_readVersion = version;
+    for (auto& order : m_sortOrders)
+        order->clear();
     m_state = State::Browse;
     m_modified = false;
     m_buffer.clear();
@@ -280,6 +292,7 @@ void Table::close()
     notifyAboutToReset();
     m_view.clear();
     m_rows.clear();
+    m_sortOrders.clear();
     m_state = State::Inactive;
     m_cur = -1;
     m_bof = m_eof = true;
@@ -292,15 +305,114 @@ void Table::requery()
     checkNotNotifying();
     checkActive();
     leaveRow();
-    std::vector<Row::Ptr> rows = readRows(QString(), 0);
+    const qint64 version = dataVersion();
+    std::vector<Row::Ptr> rows = rereadRows();
     notifyAboutToReset();
     m_rows = std::move(rows);
+    m_readVersion = version;
+    showFromFirstRow();
+}
+
+std::vector<Row::Ptr> Table::rereadRows()
+{
+    // A row the database still holds as it was stays where it is in memory: only new
+    // and changed rows are allocated, so a re-read of a million rows does not hold two
+    // copies of them. The rows held are in key order (else they are all read afresh).
+    const bool inOrder =
+        std::adjacent_find(m_rows.begin(), m_rows.end(), [](const Row::Ptr& a, const Row::Ptr& b) {
+            return a->rowid() >= b->rowid();
+        }) == m_rows.end();
+    if (!inOrder) {
+        for (auto& order : m_sortOrders)
+            order->clear();
+        return readRows(QString(), 0);
+    }
+    constexpr size_t kFresh = size_t(-1);
+    std::vector<size_t> kept; // per row read: the index of the row held, or kFresh
+    std::vector<Row::Ptr> fresh;
+    size_t i = 0;
+    forEachRow(QString(), 0, [&](qint64 rowid, const Row::CellIn* cells, std::uint32_t n) {
+        while (i < m_rows.size() && m_rows[i]->rowid() < rowid)
+            ++i; // deleted since
+        if (i < m_rows.size() && m_rows[i]->rowid() == rowid && m_rows[i]->holds(cells, n)) {
+            kept.push_back(i++);
+            return;
+        }
+        kept.push_back(kFresh);
+        fresh.push_back(Row::create(rowid, cells, n));
+    });
+    // Nothing can fail from here on.
+    std::vector<Row::Ptr> rows;
+    rows.reserve(kept.size());
+    size_t next = 0;
+    for (size_t k : kept) {
+        if (k == kFresh) {
+            rows.push_back(std::move(fresh[next++]));
+            for (auto& order : m_sortOrders)
+                order->added(rows.back().get());
+        } else {
+            rows.push_back(std::move(m_rows[k]));
+        }
+    }
+    for (const Row::Ptr& gone : m_rows) {
+        if (gone) {
+            for (auto& order : m_sortOrders)
+                order->removed(gone.get());
+        }
+    }
+    return rows;
+}
+
+void Table::requeryAfterInsert(qint64 afterKey)
+{
+    checkNotNotifying();
+    checkActive();
+    // Another program's change since the last reading: everything is read again.
+    if (dataVersion() != m_readVersion) {
+        requery();
+        return;
+    }
+    leaveRow();
+    std::vector<Row::Ptr> rows = readRows(QStringLiteral("rowid > ?"), afterKey);
+    notifyAboutToReset();
+    const qint64 held = m_rows.empty() ? 0 : m_rows.back()->rowid();
+    for (Row::Ptr& r : rows) {
+        if (r->rowid() <= held)
+            continue; // stored through this table after the key was taken: held already
+        for (auto& order : m_sortOrders)
+            order->added(r.get());
+        m_rows.push_back(std::move(r));
+    }
+    showFromFirstRow();
+}
+
+void Table::showFromFirstRow()
+{
     resetView();
     m_cur = m_view.empty() ? -1 : 0;
     m_bof = true;
     m_eof = m_view.empty();
     notifyReset();
     fireAfterScroll();
+}
+
+qint64 Table::lastStoredKey() const
+{
+    Statement q(m_conn, QStringLiteral("SELECT max(rowid) FROM %1").arg(quoteIdentifier(m_tableName)));
+    q.exec();
+    return q.next() ? q.value(0).toLongLong() : 0;
+}
+
+qint64 Table::dataVersion() const
+{
+    sqlite3* db = m_conn.handle();
+    sqlite3_stmt* st = nullptr;
+    qint64 version = -1;
+    if (db && sqlite3_prepare_v2(db, "PRAGMA data_version", -1, &st, nullptr) == SQLITE_OK &&
+        sqlite3_step(st) == SQLITE_ROW)
+        version = sqlite3_column_int64(st, 0);
+    sqlite3_finalize(st);
+    return version;
 }
 
 void Table::presentInsertedRows(qint64 afterKey)
@@ -314,6 +426,8 @@ void Table::presentInsertedRows(qint64 afterKey)
     notifyAboutToReset();
     for (Row::Ptr& r : rows) {
         m_view.push_back(r.get());
+        for (auto& order : m_sortOrders)
+            order->added(r.get());
         m_rows.push_back(std::move(r));
     }
     m_cur = int(m_view.size()) - 1;
@@ -330,54 +444,38 @@ void Table::resetView()
     std::vector<Row*> view;
     view.reserve(m_rows.size());
     const bool filter = m_filtered && !m_filter.isEmpty();
-    for (const Row::Ptr& r : m_rows) {
+    const auto present = [&](Row* r) {
         if (!filter || m_filter.matches(*r))
-            view.push_back(r.get());
-    }
-    if (!m_sortField.isEmpty()) {
-        const int f = fieldIndex(m_sortField);
-        const int packed = f >= 0 ? m_storedIndex[size_t(f)] : -1;
-        if (packed >= 0) {
-            const FieldDef& fd = m_fields[size_t(f)];
-            const auto p = std::uint32_t(packed);
-            if (fd.column.kind == ColumnKind::Text) {
-                QCollator collator{QLocale(QLocale::Chinese, QLocale::China)};
-                collator.setNumericMode(false);
-                collator.setCaseSensitivity(Qt::CaseSensitive);
-                struct Keyed
-                {
-                    QCollatorSortKey key;
-                    Row* row;
-                    int rank; // nulls first
-                };
-                std::vector<Keyed> keyed;
-                keyed.reserve(view.size());
-                for (Row* r : view) {
-                    const CellView c = r->cell(p);
-                    const QString t = c.tag == CellTag::Text  ? c.toText()
-                                      : c.tag == CellTag::Int ? QString::number(c.toInt())
-                                                              : QString();
-                    keyed.push_back({collator.sortKey(t), r, c.isNull() ? 0 : 1});
-                }
-                std::stable_sort(keyed.begin(), keyed.end(), [](const Keyed& a, const Keyed& b) {
-                    if (a.rank != b.rank)
-                        return a.rank < b.rank;
-                    return a.key.compare(b.key) < 0;
-                });
-                for (size_t i = 0; i < keyed.size(); ++i)
-                    view[i] = keyed[i].row;
-            } else {
-                std::stable_sort(view.begin(), view.end(), [p](const Row* a, const Row* b) {
-                    const CellView x = a->cell(p);
-                    const CellView y = b->cell(p);
-                    if (x.isNull() != y.isNull())
-                        return x.isNull();
-                    return x.toInt() < y.toInt();
-                });
-            }
-        }
+            view.push_back(r);
+    };
+    const int f = m_sortField.isEmpty() ? -1 : fieldIndex(m_sortField);
+    const int packed = f >= 0 ? m_storedIndex[size_t(f)] : -1;
+    if (packed >= 0) {
+        for (Row* r : sortOrder(std::uint32_t(packed)).rows(m_rows))
+            present(r);
+    } else {
+        for (const Row::Ptr& r : m_rows)
+            present(r.get());
     }
     m_view = std::move(view);
+}
+
+SortOrder& Table::sortOrder(std::uint32_t packed)
+{
+    // The order of the column sorted last and of the one before stay: a click back on
+    // the previous title needs no keys computed.
+    constexpr size_t kKept = 2;
+    const auto it = std::find_if(m_sortOrders.begin(), m_sortOrders.end(),
+                                 [packed](const auto& o) { return o->column() == packed; });
+    if (it != m_sortOrders.end()) {
+        std::rotate(m_sortOrders.begin(), it, it + 1);
+    } else {
+        const bool text = m_fields[size_t(m_storedFields[packed])].column.kind == ColumnKind::Text;
+        m_sortOrders.insert(m_sortOrders.begin(), std::make_unique<SortOrder>(packed, text));
+        if (m_sortOrders.size() > kKept)
+            m_sortOrders.resize(kKept);
+    }
+    return *m_sortOrders.front();
 }
 
 void Table::rebuildView()
@@ -750,6 +848,8 @@ void Table::doInsert()
     const qint64 key = st.lastInsertId().toLongLong();
     Row::Ptr fresh = readRow(key);
     Row* raw = fresh.get();
+    for (auto& order : m_sortOrders)
+        order->added(raw);
     m_rows.push_back(std::move(fresh));
     m_view.insert(m_view.begin() + m_cur, raw);
 }
@@ -786,6 +886,10 @@ void Table::doUpdate()
 void Table::replaceRow(Row* old, Row::Ptr fresh)
 {
     Row* raw = fresh.get();
+    for (auto& order : m_sortOrders) {
+        order->removed(old);
+        order->added(raw);
+    }
     for (Row::Ptr& r : m_rows) {
         if (r.get() == old) {
             r = std::move(fresh);
@@ -872,6 +976,8 @@ void Table::remove()
     const int pos = m_cur;
     beginRowRemoval(pos);
     m_view.erase(m_view.begin() + pos);
+    for (auto& order : m_sortOrders)
+        order->removed(row);
     for (auto it = m_rows.begin(); it != m_rows.end(); ++it) {
         if (it->get() == row) {
             m_rows.erase(it);

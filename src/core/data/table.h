@@ -11,11 +11,13 @@
 #include <QStringList>
 #include <QVariant>
 #include <functional>
+#include <memory>
 #include <vector>
 
 namespace bankprep {
 
 class Connection;
+class SortOrder;
 class Table;
 
 // One field of a table object: a stored column, or a value computed for each row
@@ -97,6 +99,13 @@ public:
     void close(); // stores a changed row first (throws when that is refused)
     bool isOpen() const { return m_state != State::Inactive; }
     void requery(); // re-read from the database, keeping filter and sort; first row current
+    // The same as requery() after this program's connection only inserted rows with keys
+    // above `afterKey` (an import): only those are read, unless another program changed
+    // the database since the table was last read, when everything is.
+    void requeryAfterInsert(qint64 afterKey);
+    // The highest key the database holds in this table (0 for none), read from the
+    // database whether the table is open or not: where the rows of an import begin.
+    qint64 lastStoredKey() const;
     // The rows a bulk statement inserted after the row with key `afterKey`, presented at
     // the end in the order stored, the last one current: as append() and post() of each
     // would have left the table, without re-reading the others.
@@ -220,7 +229,13 @@ private:
     }
     void checkNotNotifying() const;
     struct Loaded;
+    template <typename Take>
+    void forEachRow(const QString& where, qint64 key, Take&& take);
     std::vector<Row::Ptr> readRows(const QString& where, qint64 key);
+    std::vector<Row::Ptr> rereadRows();
+    void showFromFirstRow();
+    qint64 dataVersion() const;
+    SortOrder& sortOrder(std::uint32_t packed);
     Row::Ptr readRow(qint64 key);
     void rebuildView();
     void resetView();
@@ -260,6 +275,8 @@ private:
     std::vector<int> m_storedFields; // packed index -> field
     std::vector<Row::Ptr> m_rows;    // every row read, in key order
     std::vector<Row*> m_view;        // presented stored rows
+    std::vector<std::unique_ptr<SortOrder>> m_sortOrders; // the last columns sorted by
+    qint64 m_readVersion = -1; // the database's data version when the rows were read
     State m_state = State::Inactive;
     int m_cur = -1;
     bool m_bof = true;

@@ -137,12 +137,6 @@ void storeSalaryRow(SalaryWriter& writer, const Spreadsheet& sheet, const Salary
 
 // The key of the salary table's last row, inside the import's transaction (no other
 // connection can add one meanwhile).
-qint64 lastSalaryKey(Connection& conn)
-{
-    Statement q(conn, QStringLiteral("SELECT max(rowid) FROM \"Salary\""));
-    q.exec();
-    return q.next() ? q.value(0).toLongLong() : 0;
-}
 
 // Commits the rows stored. A refused COMMIT keeps none of them: the salary table is
 // re-read to show what the database holds, and the refusal says nothing was imported.
@@ -187,7 +181,7 @@ int importSalary(TDataModule2& dm, const Spreadsheet& sheet, const SalaryColumns
     Table& salary = *dm.ATSalary;
     salary.checkBrowseMode();
     Transaction transaction(dm.ADOConn);
-    const qint64 lastKey = lastSalaryKey(dm.ADOConn);
+    const qint64 lastKey = salary.lastStoredKey();
     SalaryWriter writer(dm);
     int row = 2;
     int stored = 0;
