@@ -378,7 +378,6 @@ bool TPaymentAdditionDlg::commitField(QLineEdit* edit)
     return true;
 }
 
-
 QString TPaymentAdditionDlg::amountText() const
 {
     // The currency format to read; the plain number while the clerk is in the field.

@@ -110,8 +110,7 @@ int Table::requireField(QStringView name) const
 // ---------------------------------------------------------------------------
 // Reading
 
-template <typename Take>
-void Table::forEachRow(const QString& where, qint64 key, Take&& take)
+template <typename Take> void Table::forEachRow(const QString& where, qint64 key, Take&& take)
 {
     sqlite3* db = m_conn.handle();
     if (!db)
@@ -398,7 +397,8 @@ void Table::showFromFirstRow()
 
 qint64 Table::lastStoredKey() const
 {
-    Statement q(m_conn, QStringLiteral("SELECT max(rowid) FROM %1").arg(quoteIdentifier(m_tableName)));
+    Statement q(m_conn,
+                QStringLiteral("SELECT max(rowid) FROM %1").arg(quoteIdentifier(m_tableName)));
     q.exec();
     return q.next() ? q.value(0).toLongLong() : 0;
 }

@@ -229,8 +229,7 @@ private:
     }
     void checkNotNotifying() const;
     struct Loaded;
-    template <typename Take>
-    void forEachRow(const QString& where, qint64 key, Take&& take);
+    template <typename Take> void forEachRow(const QString& where, qint64 key, Take&& take);
     std::vector<Row::Ptr> readRows(const QString& where, qint64 key);
     std::vector<Row::Ptr> rereadRows();
     void showFromFirstRow();

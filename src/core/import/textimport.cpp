@@ -82,7 +82,7 @@ int checkNumber(const QString& text, bool blankAllowed, const QString& label)
 namespace {
 
 // Byte spans of the lines: CR LF, LF or CR end a line.
-std::vector<std::pair<qsizetype, qsizetype>> lineSpans(const QByteArray& bytes)
+std::vector<std::pair<qsizetype, qsizetype>> lineSpans(QByteArrayView bytes)
 {
     std::vector<std::pair<qsizetype, qsizetype>> spans;
     const char* d = bytes.constData();
@@ -128,40 +128,59 @@ QStringList Lines::toList() const
     return out;
 }
 
+LineSource::LineSource(QByteArray bytes) : m_bytes(std::move(bytes))
+{
+    // The text ends at the first NUL byte; a UTF-8 byte-order mark is no part of it. The
+    // bytes stay shared with the caller's copy of the file: nothing is copied.
+    QByteArrayView text(m_bytes);
+    const qsizetype nul = text.indexOf('\0');
+    if (nul >= 0)
+        text.truncate(nul);
+    m_utf8 = text.startsWith("\xEF\xBB\xBF");
+    const qsizetype begin = m_utf8 ? 3 : 0;
+    m_spans = lineSpans(text.sliced(begin));
+    for (auto& span : m_spans)
+        span.first += begin;
+}
+
+bool LineSource::decode(qsizetype index, QString& out) const
+{
+    // Line breaks are single bytes that are part of no character in either encoding:
+    // every line decodes on its own.
+    out.clear();
+    const char* p = m_bytes.constData() + m_spans[size_t(index)].first;
+    const qsizetype n = m_spans[size_t(index)].second;
+    if (m_utf8) {
+        QStringDecoder dec(QStringDecoder::Utf8, QStringConverter::Flag::Stateless);
+        out = dec.decode(QByteArrayView(p, n));
+        return !dec.hasError();
+    }
+    return validGbk(reinterpret_cast<const unsigned char*>(p), n) &&
+           GbkEncoder::instance().decode(p, n, out);
+}
+
+void LineSource::check(int firstLine) const
+{
+    QString line;
+    for (qsizetype i = std::max(firstLine - 1, 0); i < count(); ++i) {
+        if (!decode(i, line))
+            throw ImportLineError(int(i) + 1, QStringLiteral("行含有无法识别的字符，导入中止！"));
+    }
+}
+
 Lines decodeLines(QByteArray bytes, int firstLine)
 {
+    const LineSource source(std::move(bytes));
     Lines out;
-    const qsizetype nul = bytes.indexOf('\0');
-    if (nul >= 0)
-        bytes.truncate(nul);
-    const bool utf8 = bytes.startsWith("\xEF\xBB\xBF");
-    if (utf8)
-        bytes.remove(0, 3);
-    const auto byteSpans = lineSpans(bytes);
-    // Line breaks are single bytes that are part of no character in either encoding:
-    // every line decodes on its own into one text.
-    out.spans.reserve(byteSpans.size());
-    const GbkEncoder& gbk = GbkEncoder::instance();
-    out.text.reserve(bytes.size());
-    for (size_t i = 0; i < byteSpans.size(); ++i) {
-        const char* p = bytes.constData() + byteSpans[i].first;
-        const qsizetype n = byteSpans[i].second;
+    out.spans.reserve(size_t(source.count()));
+    QString line;
+    for (qsizetype i = 0; i < source.count(); ++i) {
         const qsizetype start = out.text.size();
-        bool ok = true;
-        if (utf8) {
-            QStringDecoder dec(QStringDecoder::Utf8, QStringConverter::Flag::Stateless);
-            out.text += dec.decode(QByteArrayView(p, n));
-            ok = !dec.hasError();
-        } else {
-            ok = validGbk(reinterpret_cast<const unsigned char*>(p), n) &&
-                 gbk.decode(p, n, out.text);
-        }
-        if (!ok && qsizetype(i) + 1 < firstLine) {
-            out.text.truncate(start); // a skipped heading: an empty line
-            ok = true;
-        }
-        if (!ok)
+        if (source.decode(i, line))
+            out.text += line;
+        else if (i + 1 >= firstLine)
             throw ImportLineError(int(i) + 1, QStringLiteral("行含有无法识别的字符，导入中止！"));
+        // else: a skipped heading that does not decode is an empty line
         out.spans.emplace_back(start, out.text.size() - start);
     }
     return out;
@@ -384,16 +403,12 @@ struct Progress
     }
 };
 
-// The analysed lines: per record one text per field (views into the read lines or into
-// the layout's constant texts) and its exact amount (zero where the import has none).
-struct Records
+// One analysed line: one text per field (views into the line or into the layout's
+// constant texts) and its exact amount (zero where the import has none).
+struct Record
 {
-    size_t fields = 0;
     std::vector<QStringView> texts;
-    std::vector<Money> amounts;
-
-    size_t count() const { return amounts.size(); }
-    QStringView text(size_t record, size_t field) const { return texts[record * fields + field]; }
+    Money amount;
 };
 
 // How the analysis pass reads one field: its column in the file and the most characters
@@ -421,9 +436,9 @@ std::vector<FieldPlan> planFor(const ImportLayout& layout, const ImportSettings&
     return plan;
 }
 
-// Reads the file into lines (the bar at 30, then at 100). A file refused has its bar at
-// the end and the window in the analysis, as one that was read.
-TextImport::Lines readLines(const QByteArray& bytes, int startLine, const Progress& p)
+// Checks that every line of the file decodes (the bar at 30, then at 100). A file
+// refused has its bar at the end and the window in the analysis, as one that was read.
+TextImport::LineSource readLines(const QByteArray& bytes, int startLine, const Progress& p)
 {
     p.status(QStringLiteral("读取文件..."));
     p.range(100);
@@ -433,7 +448,8 @@ TextImport::Lines readLines(const QByteArray& bytes, int startLine, const Progre
         p.status(QStringLiteral("分析数据..."));
     };
     try {
-        TextImport::Lines lines = TextImport::decodeLines(bytes, startLine);
+        TextImport::LineSource lines(bytes);
+        lines.check(startLine);
         analysing();
         return lines;
     } catch (const ImportLineError&) {
@@ -446,10 +462,10 @@ TextImport::Lines readLines(const QByteArray& bytes, int startLine, const Progre
 // required one or an amount that is no number refuses the line), then every text
 // against its width: everything that can be known before the first INSERT.
 void analyseLine(const SplitLine& split, int line, const std::vector<FieldPlan>& plan,
-                 const ImportLayout& layout, QStringView yesText, Records& out)
+                 const ImportLayout& layout, QStringView yesText, Record& out)
 {
-    const size_t first = out.texts.size();
-    Money amount;
+    out.texts.clear();
+    out.amount = Money();
     for (const FieldPlan& f : plan) {
         const ImportFieldDef& d = *f.def;
         QStringView v = split.field(f.column);
@@ -468,7 +484,7 @@ void analyseLine(const SplitLine& split, int line, const std::vector<FieldPlan>&
             if (!money)
                 throw ImportLineError(line, QStringLiteral("行") + d.label +
                                                 QStringLiteral("格式错误，导入中止！"));
-            amount = *money;
+            out.amount = *money;
             break;
         }
         case K::YesNo:
@@ -480,35 +496,60 @@ void analyseLine(const SplitLine& split, int line, const std::vector<FieldPlan>&
         out.texts.push_back(v);
     }
     for (size_t i = 0; i < plan.size(); ++i) {
-        if (plan[i].width > 0 && characterCount(out.texts[first + i]) > plan[i].width)
+        if (plan[i].width > 0 && characterCount(out.texts[i]) > plan[i].width)
             throw ImportLineError(line, QStringLiteral("行") + plan[i].def->label +
                                             QStringLiteral("超出长度，导入中止！"));
     }
-    out.amounts.push_back(amount);
 }
 
-// The analysis pass: every line from the start line on becomes a record, or the run
-// ends at the first line refused, before anything is written.
-Records analyse(const ImportLayout& layout, const TextImport::Lines& lines, const ImportSettings& s,
-                const Progress& p)
+// The lines from the start line on, each analysed into a record when it is reached. The
+// analysis pass reads them all before anything is written; the import pass reads them
+// again, one at a time, so that no more than one line is held as text.
+class RecordReader
 {
-    const std::vector<FieldPlan> plan = planFor(layout, s);
-    const qsizetype first = std::max(s.startLine - 1, 0);
-    const int toAnalyse = int(std::max<qsizetype>(lines.count() - first, 0));
-    p.range(toAnalyse);
-    p.at(0);
-    Records out;
-    out.fields = plan.size();
-    out.texts.reserve(size_t(toAnalyse) * plan.size());
-    out.amounts.reserve(size_t(toAnalyse));
-    SplitLine split;
-    for (qsizetype i = first; i < lines.count(); ++i) {
-        p.at(int(i - first) + 1);
-        p.events();
-        split.split(lines.line(i), s.separator);
-        analyseLine(split, int(i) + 1, plan, layout, s.yesText, out);
+public:
+    RecordReader(const ImportLayout& layout, const TextImport::LineSource& lines,
+                 const ImportSettings& s)
+        : m_layout(layout), m_lines(lines), m_settings(s), m_plan(planFor(layout, s)),
+          m_first(std::max<qsizetype>(s.startLine - 1, 0))
+    {
     }
-    return out;
+    size_t count() const { return size_t(std::max<qsizetype>(m_lines.count() - m_first, 0)); }
+    // Record `k` (0-based from the start line); refused as its line is.
+    const Record& read(size_t k)
+    {
+        const qsizetype i = m_first + qsizetype(k);
+        if (!m_lines.decode(i, m_line)) // checked before: only a changed rule gets here
+            throw ImportLineError(int(i) + 1, QStringLiteral("行含有无法识别的字符，导入中止！"));
+        m_split.split(m_line, m_settings.separator);
+        analyseLine(m_split, int(i) + 1, m_plan, m_layout, m_settings.yesText, m_record);
+        return m_record;
+    }
+
+private:
+    const ImportLayout& m_layout;
+    const TextImport::LineSource& m_lines;
+    const ImportSettings& m_settings;
+    std::vector<FieldPlan> m_plan;
+    qsizetype m_first;
+    QString m_line;
+    SplitLine m_split;
+    Record m_record;
+};
+
+// The analysis pass: every line from the start line on must make a record, or the run
+// ends at the first line refused, before anything is written. Returns how many.
+size_t analyse(RecordReader& records, const Progress& p)
+{
+    const size_t count = records.count();
+    p.range(int(count));
+    p.at(0);
+    for (size_t k = 0; k < count; ++k) {
+        p.at(int(k) + 1);
+        p.events();
+        records.read(k);
+    }
+    return count;
 }
 
 struct CompanyTypes
@@ -566,8 +607,7 @@ QStringList insertColumns(const QString& sql)
 class RecordBinder
 {
 public:
-    RecordBinder(TDataModule2& dm, const ImportLayout& layout, const Records& records)
-        : m_dm(dm), m_layout(layout), m_records(records)
+    RecordBinder(TDataModule2& dm, const ImportLayout& layout) : m_dm(dm), m_layout(layout)
     {
         const QStringList columns = insertColumns(layout.insertSql);
         for (const ImportFieldDef& d : layout.fields) {
@@ -579,7 +619,7 @@ public:
             Q_ASSERT(m_ownerParameter >= 0);
         }
     }
-    void operator()(BulkStatement& st, size_t k)
+    void operator()(BulkStatement& st, const Record& record)
     {
         if (m_ownerParameter >= 0)
             st.bindText(m_ownerParameter, m_layout.owner);
@@ -587,14 +627,14 @@ public:
             const int p = m_parameters[i];
             switch (m_layout.fields[qsizetype(i)].kind) {
             case K::Amount:
-                st.bindInt64(p, m_records.amounts[k].units()); // exact, in ten-thousandths
+                st.bindInt64(p, record.amount.units()); // exact, in ten-thousandths
                 break;
             case K::Classification:
-                st.bindText(p, classification(m_records.text(k, i)));
+                st.bindText(p, classification(record.texts[i]));
                 break;
             case K::Text:
             case K::YesNo:
-                st.bindText(p, m_records.text(k, i));
+                st.bindText(p, record.texts[i]);
                 break;
             }
         }
@@ -612,7 +652,6 @@ private:
 
     TDataModule2& m_dm;
     const ImportLayout& m_layout;
-    const Records& m_records;
     std::vector<int> m_parameters; // per field
     int m_ownerParameter = -1;
     std::optional<CompanyTypes> m_types; // read at the first classification
@@ -631,17 +670,17 @@ void commitRun(Transaction& transaction)
 
 // Runs the INSERTs of the import pass in one transaction. Rows stored before a
 // failing record stay: the transaction is committed at the end and at an interruption.
-ImportReport runInserts(TDataModule2& dm, const ImportLayout& layout, const Records& records,
-                        const Progress& p)
+ImportReport runInserts(TDataModule2& dm, const ImportLayout& layout, RecordReader& records,
+                        size_t count, const Progress& p)
 {
     ImportReport report;
-    RecordBinder bind(dm, layout, records);
+    RecordBinder bind(dm, layout);
     Transaction transaction(dm.ADOConn);
     try {
         BulkStatement st(dm.ADOConn, layout.insertSql);
-        for (size_t k = 0; k < records.count() && !report.interrupted; ++k) {
+        for (size_t k = 0; k < count && !report.interrupted; ++k) {
             p.at(int(k) + 1);
-            bind(st, k);
+            bind(st, records.read(k));
             try {
                 st.exec();
                 ++report.count;
@@ -668,12 +707,13 @@ ImportReport importText(TDataModule2& dm, const ImportLayout& layout, const QByt
                         const ImportSettings& s, ImportObserver* observer)
 {
     const Progress p{observer};
-    const TextImport::Lines lines = readLines(fileBytes, s.startLine, p);
-    const Records records = analyse(layout, lines, s, p);
+    const TextImport::LineSource lines = readLines(fileBytes, s.startLine, p);
+    RecordReader records(layout, lines, s);
+    const size_t count = analyse(records, p);
     p.status(QStringLiteral("导入数据库..."));
-    p.range(int(records.count()));
+    p.range(int(count));
     p.at(0);
-    ImportReport report = runInserts(dm, layout, records, p);
+    ImportReport report = runInserts(dm, layout, records, count, p);
     if (!report.interrupted) {
         report.messages << layout.doneMessage.arg(report.count);
         p.status(layout.doneStatus);

@@ -116,6 +116,26 @@ struct Lines
 // empty lines instead of refusing the file.
 Lines decodeLines(QByteArray bytes, int firstLine = 1);
 
+// The same lines, each decoded when it is read: an import of a million lines holds the
+// file's bytes and one line at a time, not the whole text.
+class LineSource
+{
+public:
+    explicit LineSource(QByteArray bytes);
+    qsizetype count() const { return qsizetype(m_spans.size()); }
+    // Line `index` (0-based) into `out`, replacing what it held; false when its bytes are
+    // not valid in the file's encoding.
+    bool decode(qsizetype index, QString& out) const;
+    // Refuses the file at its first line from `firstLine` (1-based) on that does not
+    // decode, as decodeLines() does.
+    void check(int firstLine) const;
+
+private:
+    QByteArray m_bytes;
+    bool m_utf8 = false;
+    std::vector<std::pair<qsizetype, qsizetype>> m_spans;
+};
+
 } // namespace TextImport
 
 // What the windows show while a run goes on.
