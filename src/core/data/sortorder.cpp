@@ -1,9 +1,15 @@
 #include "core/data/sortorder.h"
 
 #include <QCollator>
+#include <QCollatorSortKey>
 #include <QLocale>
 #include <algorithm>
+#include <deque>
+#include <optional>
+#include <string>
+#include <string_view>
 #include <thread>
+#include <unordered_map>
 
 namespace bankprep {
 
@@ -17,11 +23,31 @@ QCollator chineseCollator()
     return collator;
 }
 
-// Below this many rows one thread computes the keys; above it, two share the work
-// (each with a collator of its own: a collator is not shared between threads).
+// A number stored in a text column sorts as its digits.
+QString sortText(const CellView& c)
+{
+    return c.tag == CellTag::Text  ? c.toText()
+           : c.tag == CellTag::Int ? QString::number(c.toInt())
+                                   : QString();
+}
+
+// Below this many rows one thread computes the keys of a sort; above it, two share the
+// work (each with a collator of its own: a collator is not shared between threads).
 constexpr size_t kRowsPerThread = 50000;
 
+// More rows added than this since the last sort make a new
+// sort instead of putting each in its place.
+constexpr size_t kFewRows = 64;
+
 } // namespace
+
+SortOrder::SortOrder(std::uint32_t column, bool text)
+    : m_column(column), m_text(text),
+      m_collator(text ? std::make_unique<QCollator>(chineseCollator()) : nullptr)
+{
+}
+
+SortOrder::~SortOrder() = default;
 
 void SortOrder::removed(const Row* row)
 {
@@ -37,100 +63,183 @@ void SortOrder::removed(const Row* row)
 void SortOrder::clear()
 {
     m_whole = true;
-    m_entries.clear();
-    m_entries.shrink_to_fit();
+    m_order.clear();
+    m_order.shrink_to_fit();
     m_added.clear();
     m_removed.clear();
-    m_order.clear();
 }
 
-bool SortOrder::before(const Entry& a, const Entry& b)
+bool SortOrder::before(const Row* a, const Row* b) const
 {
-    if (a.rank != b.rank)
-        return a.rank < b.rank;
-    if (a.key && b.key) {
-        const int c = a.key->compare(*b.key);
+    const CellView x = a->cell(m_column);
+    const CellView y = b->cell(m_column);
+    if (x.isNull() != y.isNull())
+        return x.isNull();
+    if (m_text) {
+        const int c = m_collator->compare(sortText(x), sortText(y));
         if (c != 0)
             return c < 0;
-    } else if (a.number != b.number) {
-        return a.number < b.number;
+    } else if (x.toInt() != y.toInt()) {
+        return x.toInt() < y.toInt();
     }
-    return a.rowid < b.rowid;
+    return a->rowid() < b->rowid();
 }
 
-void SortOrder::addEntries(const std::vector<Row*>& rows)
+namespace {
+
+// The rank of every distinct text of a column in the Chinese order: each text's
+// collation key is computed once however many rows hold it (a bank's name, a place),
+// by two threads when there are many.
+std::vector<std::uint32_t> textRanks(const std::vector<QString>& texts)
 {
-    const size_t first = m_entries.size();
-    m_entries.reserve(first + rows.size());
-    for (Row* r : rows) {
-        const CellView c = r->cell(m_column);
-        m_entries.push_back({r, r->rowid(), c.isNull() ? 0 : 1, m_text ? 0 : c.toInt(), {}});
-    }
-    if (!m_text)
-        return;
-    const auto keys = [this](size_t from, size_t to) {
+    std::vector<std::optional<QCollatorSortKey>> keys(texts.size());
+    const auto compute = [&](size_t from, size_t to) {
         const QCollator collator = chineseCollator();
-        for (size_t i = from; i < to; ++i) {
-            Entry& e = m_entries[i];
-            const CellView c = e.row->cell(m_column);
-            // A number stored in a text column sorts as its digits.
-            const QString t = c.tag == CellTag::Text  ? c.toText()
-                              : c.tag == CellTag::Int ? QString::number(c.toInt())
-                                                      : QString();
-            e.key = collator.sortKey(t);
-        }
+        for (size_t i = from; i < to; ++i)
+            keys[i] = collator.sortKey(texts[i]);
     };
-    const size_t end = m_entries.size();
-    if (end - first < 2 * kRowsPerThread) {
-        keys(first, end);
-        return;
+    if (texts.size() < 2 * kRowsPerThread) {
+        compute(0, texts.size());
+    } else {
+        const size_t middle = texts.size() / 2;
+        std::thread helper(compute, middle, texts.size());
+        compute(0, middle);
+        helper.join();
     }
-    const size_t middle = first + (end - first) / 2;
-    std::thread helper(keys, middle, end);
-    keys(first, middle);
-    helper.join();
+    std::vector<std::uint32_t> byKey(texts.size());
+    for (size_t i = 0; i < byKey.size(); ++i)
+        byKey[i] = std::uint32_t(i);
+    const auto before = [&](std::uint32_t a, std::uint32_t b) {
+        return keys[a]->compare(*keys[b]) < 0;
+    };
+    if (byKey.size() < 2 * kRowsPerThread) {
+        std::sort(byKey.begin(), byKey.end(), before);
+    } else {
+        // Two halves sorted at once, then merged.
+        const auto middle = byKey.begin() + std::ptrdiff_t(byKey.size() / 2);
+        std::thread helper([&] { std::sort(middle, byKey.end(), before); });
+        std::sort(byKey.begin(), middle, before);
+        helper.join();
+        std::inplace_merge(byKey.begin(), middle, byKey.end(), before);
+    }
+    // Texts the collation holds equal share a rank.
+    std::vector<std::uint32_t> rank(texts.size());
+    std::uint32_t r = 0;
+    for (size_t i = 0; i < byKey.size(); ++i) {
+        if (i > 0 && keys[byKey[i - 1]]->compare(*keys[byKey[i]]) != 0)
+            ++r;
+        rank[byKey[i]] = r;
+    }
+    return rank;
+}
+
+} // namespace
+
+bool SortOrder::textsRepeat(const std::vector<Row::Ptr>& all) const
+{
+    constexpr size_t kSample = 2000;
+    std::unordered_set<std::string_view> seen;
+    const size_t n = std::min(all.size(), kSample);
+    for (size_t i = 0; i < n; ++i) {
+        const CellView c = all[i]->cell(m_column);
+        seen.insert(c.tag == CellTag::Text ? std::string_view(c.data, c.size) : std::string_view());
+    }
+    return seen.size() * 10 < n * 9; // more than a tenth of the rows repeat a text
+}
+
+void SortOrder::sortWhole(const std::vector<Row::Ptr>& all)
+{
+    // Each row's place as numbers: empty first, then the text's rank (or the number),
+    // then the key.
+    struct Placed
+    {
+        Row* row;
+        std::int64_t value;
+        bool empty;
+    };
+    std::vector<Placed> placed;
+    placed.reserve(all.size());
+    if (m_text) {
+        // A column whose texts repeat (banks, places, classifications) is ranked by its
+        // distinct texts; one of distinct texts (accounts) is ranked row by row, without
+        // looking the texts up. Which one is told by the first rows; the order is the
+        // same either way.
+        const bool repeats = textsRepeat(all);
+        std::unordered_map<std::string_view, std::uint32_t> ids;
+        std::vector<QString> texts;
+        texts.reserve(repeats ? 0 : all.size());
+        std::deque<std::string> numbers; // texts of numbers stored in the column
+        std::vector<std::uint32_t> idOf;
+        idOf.reserve(all.size());
+        for (const Row::Ptr& r : all) {
+            const CellView c = r->cell(m_column);
+            std::string_view bytes;
+            if (c.tag == CellTag::Text)
+                bytes = std::string_view(c.data, c.size);
+            else if (c.tag == CellTag::Int)
+                bytes = numbers.emplace_back(std::to_string(c.toInt()));
+            std::uint32_t id = std::uint32_t(texts.size());
+            if (repeats) {
+                const auto [it, fresh] = ids.try_emplace(bytes, id);
+                id = it->second;
+                if (!fresh) {
+                    idOf.push_back(id);
+                    continue;
+                }
+            }
+            texts.push_back(QString::fromUtf8(bytes.data(), qsizetype(bytes.size())));
+            idOf.push_back(id);
+        }
+        const std::vector<std::uint32_t> rank = textRanks(texts);
+        for (size_t i = 0; i < all.size(); ++i)
+            placed.push_back({all[i].get(), rank[idOf[i]], all[i]->cell(m_column).isNull()});
+    } else {
+        for (const Row::Ptr& r : all) {
+            const CellView c = r->cell(m_column);
+            placed.push_back({r.get(), c.toInt(), c.isNull()});
+        }
+    }
+    const auto before = [](const Placed& a, const Placed& b) {
+        if (a.empty != b.empty)
+            return a.empty;
+        if (a.value != b.value)
+            return a.value < b.value;
+        return a.row->rowid() < b.row->rowid();
+    };
+    std::sort(placed.begin(), placed.end(), before);
+    m_order.clear();
+    m_order.reserve(placed.size());
+    for (const Placed& p : placed)
+        m_order.push_back(p.row);
+}
+
+void SortOrder::place(Row* row)
+{
+    const auto at = std::upper_bound(m_order.begin(), m_order.end(), row,
+                                     [this](const Row* a, const Row* b) { return before(a, b); });
+    m_order.insert(at, row);
 }
 
 const std::vector<Row*>& SortOrder::rows(const std::vector<Row::Ptr>& all)
 {
-    const size_t expected = m_entries.size() - m_removed.size() + m_added.size();
-    if (!m_whole && expected != all.size())
-        clear(); // not told of every change: read every row again
-    bool changed = false;
+    if (!m_whole) {
+        const size_t expected = m_order.size() - m_removed.size() + m_added.size();
+        // Not told of every change, or too many rows to place one by one: a new sort.
+        if (expected != all.size() || m_added.size() > kFewRows)
+            clear();
+    }
     if (m_whole) {
-        m_entries.clear();
-        m_added.clear();
-        m_removed.clear();
-        std::vector<Row*> every;
-        every.reserve(all.size());
-        for (const Row::Ptr& r : all)
-            every.push_back(r.get());
-        addEntries(every);
-        std::sort(m_entries.begin(), m_entries.end(), before);
+        sortWhole(all);
         m_whole = false;
-        changed = true;
-    } else {
-        if (!m_removed.empty()) {
-            std::erase_if(m_entries, [this](const Entry& e) { return m_removed.count(e.row) > 0; });
-            m_removed.clear();
-            changed = true;
-        }
-        if (!m_added.empty()) {
-            const auto middle = std::ptrdiff_t(m_entries.size());
-            addEntries(m_added);
-            m_added.clear();
-            std::sort(m_entries.begin() + middle, m_entries.end(), before);
-            std::inplace_merge(m_entries.begin(), m_entries.begin() + middle, m_entries.end(),
-                               before);
-            changed = true;
-        }
+        return m_order;
     }
-    if (changed || m_order.size() != m_entries.size()) {
-        m_order.clear();
-        m_order.reserve(m_entries.size());
-        for (const Entry& e : m_entries)
-            m_order.push_back(e.row);
+    if (!m_removed.empty()) {
+        std::erase_if(m_order, [this](const Row* r) { return m_removed.count(r) > 0; });
+        m_removed.clear();
     }
+    for (Row* r : m_added)
+        place(r);
+    m_added.clear();
     return m_order;
 }
 

@@ -2,9 +2,10 @@
 
 #include "core/data/rowstore.h"
 
-#include <QCollatorSortKey>
+class QCollator;
+
 #include <cstdint>
-#include <optional>
+#include <memory>
 #include <unordered_set>
 #include <vector>
 
@@ -12,15 +13,16 @@ namespace bankprep {
 
 // Every stored row of a table in the order of one column, kept between sorts: a title
 // click back on a column, or a filter switched on or off in a sorted list, presents
-// 200,000 payees without computing a collation key again. Texts sort in the Chinese
-// order (case counts), numbers by value, empty cells first; rows that sort alike keep
-// the order of their keys. The table reports each row it adds or drops; the order is
-// brought up to date when it is next asked for, the rows it already holds keeping their
-// keys.
+// 200,000 payees without sorting them again. Texts sort in the Chinese order (case
+// counts), numbers by value, empty cells first; rows that sort alike keep the order of
+// their keys. The table reports each row it adds or drops; the order is brought up to
+// date when it is next asked for: a few rows are put in their places, many make a new
+// sort. Only the order is kept (8 bytes a row), not the collation keys.
 class SortOrder
 {
 public:
-    SortOrder(std::uint32_t column, bool text) : m_column(column), m_text(text) {}
+    SortOrder(std::uint32_t column, bool text);
+    ~SortOrder();
 
     std::uint32_t column() const { return m_column; }
 
@@ -39,24 +41,18 @@ public:
     const std::vector<Row*>& rows(const std::vector<Row::Ptr>& all);
 
 private:
-    struct Entry
-    {
-        Row* row;
-        std::int64_t rowid;
-        int rank; // 0: empty cell, first
-        std::int64_t number;
-        std::optional<QCollatorSortKey> key;
-    };
-    static bool before(const Entry& a, const Entry& b);
-    void addEntries(const std::vector<Row*>& rows);
+    bool before(const Row* a, const Row* b) const;
+    bool textsRepeat(const std::vector<Row::Ptr>& all) const;
+    void sortWhole(const std::vector<Row::Ptr>& all);
+    void place(Row* row);
 
     std::uint32_t m_column;
     bool m_text;
-    bool m_whole = true; // read every row at the next call
-    std::vector<Entry> m_entries;
+    std::unique_ptr<QCollator> m_collator;
+    bool m_whole = true; // sort every row at the next call
+    std::vector<Row*> m_order;
     std::vector<Row*> m_added;
     std::unordered_set<const Row*> m_removed;
-    std::vector<Row*> m_order;
 };
 
 } // namespace bankprep
