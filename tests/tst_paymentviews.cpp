@@ -369,6 +369,36 @@ private slots:
         QCOMPARE(shown(), expected());
     }
 
+    // Showing the payee book reads it afresh; nothing is read when nothing changed, but a
+    // statement of this program's own connection, or another program's, is a change.
+    void payeeBookPageShowsEveryChange()
+    {
+        const auto bankOf = [this](const char* account) {
+            QVERIFY(company().locate(QStringLiteral("收款帐号"), {QString::fromLatin1(account)}));
+        };
+        in->AppForm->CompanyMaintainClick();
+        company().moveTo(3);
+        company().editValue(u"收款银行", QStringLiteral("邮储")); // stored as the page is shown
+        in->AppForm->CompanyMaintainClick();
+        QCOMPARE(company().currentRow(), 0);
+        bankOf("D4");
+        QCOMPARE(company().text(u"收款银行"), QStringLiteral("邮储"));
+
+        dm().ACmd->setCommandText(
+            QStringLiteral("update Company set 收款银行 = :b where 收款帐号 = 'A1'"));
+        dm().ACmd->execute({QStringLiteral("光大")});
+        in->AppForm->CompanyMaintainClick();
+        bankOf("A1");
+        QCOMPARE(company().text(u"收款银行"), QStringLiteral("光大"));
+
+        execSql(ws->path(),
+                QStringLiteral("update Company set 收款银行 = '华夏' where 收款帐号 = 'B2'"));
+        in->AppForm->CompanyMaintainClick();
+        bankOf("B2");
+        QCOMPARE(company().text(u"收款银行"), QStringLiteral("华夏"));
+        QCOMPARE(company().rowCount(), 5);
+    }
+
     // ---- payee picker ----------------------------------------------------------------
 
     void pickerRemembersTheClassification()

@@ -220,10 +220,13 @@ void TAppForm::PaymentAddClick()
 
 void TAppForm::CompanyMaintainClick()
 {
-    // The payee book is read afresh: rows added by statements appear.
+    // The payee book is read afresh: rows added by statements appear (and when nothing
+    // changed since it was read, nothing is read).
     const bool ok = guarded(this, [this] {
-        m_dm.ATCompany->close();
-        m_dm.ATCompany->open();
+        if (m_dm.ATCompany->isOpen())
+            m_dm.ATCompany->requery();
+        else
+            m_dm.ATCompany->open();
     });
     if (!ok && !m_dm.ATCompany->isOpen())
         guarded(this, [this] { m_dm.ATCompany->open(); });

@@ -267,6 +267,7 @@ void Table::open()
     notifyAboutToReset();
     m_rows = std::move(rows);
     m_readVersion = version;
+    m_readChanges = totalChanges();
     for (auto& order : m_sortOrders)
         order->clear();
     m_state = State::Browse;
@@ -305,10 +306,17 @@ void Table::requery()
     checkActive();
     leaveRow();
     const qint64 version = dataVersion();
+    if (unchangedSinceRead(version)) {
+        // What the database holds is what was read: presented afresh, not read again.
+        notifyAboutToReset();
+        showFromFirstRow();
+        return;
+    }
     std::vector<Row::Ptr> rows = rereadRows();
     notifyAboutToReset();
     m_rows = std::move(rows);
     m_readVersion = version;
+    m_readChanges = totalChanges();
     showFromFirstRow();
 }
 
@@ -382,6 +390,7 @@ void Table::requeryAfterInsert(qint64 afterKey)
             order->added(r.get());
         m_rows.push_back(std::move(r));
     }
+    m_readChanges = totalChanges();
     showFromFirstRow();
 }
 
@@ -401,6 +410,28 @@ qint64 Table::lastStoredKey() const
                 QStringLiteral("SELECT max(rowid) FROM %1").arg(quoteIdentifier(m_tableName)));
     q.exec();
     return q.next() ? q.value(0).toLongLong() : 0;
+}
+
+qint64 Table::totalChanges() const
+{
+    sqlite3* db = m_conn.handle();
+    return db ? qint64(sqlite3_total_changes64(db)) : -1;
+}
+
+bool Table::unchangedSinceRead(qint64 version) const
+{
+    // No other program committed (the data version), and this connection changed no
+    // row other than through this table's own stores.
+    return version >= 0 && version == m_readVersion && m_readChanges >= 0 &&
+           totalChanges() == m_readChanges;
+}
+
+void Table::ownChangeStored(qint64 changesBefore)
+{
+    // Only when nothing else had changed since the reading: a change made meanwhile by
+    // a statement of this connection still shows at the next re-read.
+    if (changesBefore == m_readChanges)
+        m_readChanges = totalChanges();
 }
 
 qint64 Table::dataVersion() const
@@ -844,7 +875,9 @@ void Table::doInsert()
     Statement st(m_conn, sql);
     for (int i = 0; i < values.size(); ++i)
         st.bind(i, values.at(i));
+    const qint64 changesBefore = totalChanges();
     st.exec();
+    ownChangeStored(changesBefore);
     const qint64 key = st.lastInsertId().toLongLong();
     Row::Ptr fresh = readRow(key);
     Row* raw = fresh.get();
@@ -875,7 +908,9 @@ void Table::doUpdate()
         for (; i < values.size(); ++i)
             st.bind(i, values.at(i));
         st.bind(i, key);
+        const qint64 changesBefore = totalChanges();
         st.exec();
+        ownChangeStored(changesBefore);
         if (st.rowsAffected() == 0)
             throw DbError(
                 QStringLiteral("这条记录已不在数据库中（可能已被其他程序删除），未能保存。"));
@@ -965,7 +1000,9 @@ void Table::remove()
     Statement st(
         m_conn, QStringLiteral("DELETE FROM %1 WHERE rowid = ?").arg(quoteIdentifier(m_tableName)));
     st.bind(0, QVariant::fromValue<qlonglong>(row->rowid()));
+    const qint64 changesBefore = totalChanges();
     st.exec();
+    ownChangeStored(changesBefore);
 
     // Typed changes to a row being deleted go with it.
     if (m_state == State::Edit) {

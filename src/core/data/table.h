@@ -234,6 +234,9 @@ private:
     std::vector<Row::Ptr> rereadRows();
     void showFromFirstRow();
     qint64 dataVersion() const;
+    qint64 totalChanges() const;
+    bool unchangedSinceRead(qint64 version) const;
+    void ownChangeStored(qint64 changesBefore);
     SortOrder& sortOrder(std::uint32_t packed);
     Row::Ptr readRow(qint64 key);
     void rebuildView();
@@ -276,6 +279,7 @@ private:
     std::vector<Row*> m_view;        // presented stored rows
     std::vector<std::unique_ptr<SortOrder>> m_sortOrders; // the last columns sorted by
     qint64 m_readVersion = -1; // the database's data version when the rows were read
+    qint64 m_readChanges = -1; // this connection's count of changed rows then (own stores added)
     State m_state = State::Inactive;
     int m_cur = -1;
     bool m_bof = true;
