@@ -5,6 +5,8 @@
 #include "core/data/table.h"
 #include "testutil.h"
 
+#include <QCollator>
+#include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QTest>
 #include <limits>
@@ -125,6 +127,7 @@ private slots:
     void filter();
     void filterQuotedAndEmpty();
     void sort();
+    void sortFollowsTheCollator();
     void locate();
     void bookmarks();
     void remove();
@@ -987,6 +990,65 @@ void TestTable::filterQuotedAndEmpty()
 
 // ---------------------------------------------------------------------------
 // Sort
+
+// Texts sort in the order of the Chinese collator whatever they hold: ASCII of every
+// kind (letters of both cases, digits, blanks, punctuation, control characters), with
+// Chinese mixed in or not; texts the collator holds equal keep the order of their keys.
+// Then a few rows stored and deleted are put in their places in the kept order.
+void TestTable::sortFollowsTheCollator()
+{
+    QCollator chinese{QLocale(QLocale::Chinese, QLocale::China)};
+    chinese.setNumericMode(false);
+    chinese.setCaseSensitivity(Qt::CaseSensitive);
+    QRandomGenerator random(20261209);
+    const QString ascii = [] {
+        QString all;
+        for (char16_t c = 1; c < 0x80; ++c)
+            all += QChar(c);
+        return all;
+    }();
+    const QString mixed = ascii + QStringLiteral("中国银行甲乙丙丁张王李赵");
+    for (const QString& alphabet : {ascii, mixed}) {
+        Db db;
+        db.conn.beginTransaction();
+        bankprep::Statement insert(
+            db.conn, QStringLiteral("insert into Payment(收款帐号, 用户编号) values (?, '1')"));
+        for (int i = 0; i < 3000; ++i) {
+            QString text;
+            for (int n = int(random.bounded(7)); n > 0; --n)
+                text += alphabet.at(random.bounded(int(alphabet.size())));
+            insert.bind(0, text);
+            insert.exec();
+        }
+        db.conn.commit();
+        Table t(db.conn, QStringLiteral("Payment"));
+        t.open();
+        t.setSortField(kAccount);
+        const auto checkOrder = [&] {
+            const int f = t.fieldIndex(kAccount);
+            for (int r = 1; r < t.rowCount(); ++r) {
+                const int c = chinese.compare(t.textAt(r - 1, f), t.textAt(r, f));
+                if (c > 0 || (c == 0 && t.keyAt(r - 1) > t.keyAt(r)))
+                    QFAIL(qPrintable(
+                        QStringLiteral("rows %1 and %2 out of order").arg(r).arg(r + 1)));
+            }
+        };
+        checkOrder();
+        t.moveTo(100);
+        t.remove();
+        t.moveTo(7);
+        t.edit();
+        t.setValue(kAccount, QStringLiteral("Mm-1"));
+        t.post();
+        t.append();
+        t.setValue(kAccount, QStringLiteral("a b"));
+        t.post();
+        t.setSortField(kAmount);
+        t.setSortField(kAccount); // the kept order, brought up to date
+        checkOrder();
+        QCOMPARE(t.rowCount(), 3000);
+    }
+}
 
 void TestTable::sort()
 {

@@ -87,16 +87,162 @@ bool SortOrder::before(const Row* a, const Row* b) const
 
 namespace {
 
-// The rank of every distinct text of a column in the Chinese order: each text's
-// collation key is computed once however many rows hold it (a bank's name, a place),
-// by two threads when there are many.
-std::vector<std::uint32_t> textRanks(const std::vector<QString>& texts)
+// The Chinese order of texts made only of ASCII characters, without a collation key
+// each: every character's place in the order (its primary weight, ignorable or not) and
+// its case (the tertiary difference) are read from the collator itself, once, and the
+// model is checked against the collator on pairs of characters; where it does not hold,
+// no text is ordered this way.
+class AsciiOrder
 {
+public:
+    static const AsciiOrder* instance()
+    {
+        static const AsciiOrder order;
+        return order.m_holds ? &order : nullptr;
+    }
+
+    // A key whose bytes compare as the collator compares the texts: the characters'
+    // primary places, a 0, then their cases.
+    void key(std::string_view text, std::string& out) const
+    {
+        for (const char c : text) {
+            if (const std::uint8_t p = m_primary[std::uint8_t(c)])
+                out += char(p);
+        }
+        out += '\0';
+        for (const char c : text) {
+            if (m_primary[std::uint8_t(c)])
+                out += char(m_case[std::uint8_t(c)]);
+        }
+    }
+    static bool isAscii(std::string_view text)
+    {
+        return std::all_of(text.begin(), text.end(), [](char c) { return std::uint8_t(c) < 0x80; });
+    }
+
+private:
+    AsciiOrder()
+    {
+        QCollator exact = chineseCollator();
+        QCollator anyCase = chineseCollator();
+        anyCase.setCaseSensitivity(Qt::CaseInsensitive);
+        const QString a = QStringLiteral("a");
+        std::vector<QString> chars;
+        for (char16_t c = 0; c < 0x80; ++c) {
+            const QString one(QChar{c});
+            if (exact.compare(one + a, a) != 0) // else ignored wherever it stands
+                chars.push_back(one);
+        }
+        std::stable_sort(chars.begin(), chars.end(), [&](const QString& x, const QString& y) {
+            return exact.compare(x, y) < 0;
+        });
+        std::uint8_t place = 0;
+        std::uint8_t cased = 0;
+        for (size_t i = 0; i < chars.size(); ++i) {
+            if (i == 0 || anyCase.compare(chars[i - 1], chars[i]) != 0) {
+                ++place;
+                cased = 0;
+            }
+            const auto c = std::uint8_t(chars[i].at(0).unicode());
+            m_primary[c] = place;
+            m_case[c] = ++cased;
+        }
+        m_holds = check(exact, chars);
+    }
+
+    // Every pair of two-character texts over a sample of the characters (letters of both
+    // cases, digits, blanks, punctuation, ignored ones) orders as the collator orders it.
+    bool check(const QCollator& exact, const std::vector<QString>& chars) const
+    {
+        QStringList sample;
+        for (const char* c : {"a", "A", "b", "B", "z", "Z", "0", "1", "9", " ", "\t", "-", "_", ".",
+                              "/", "(", "~", "\x01"})
+            sample << QString::fromLatin1(c);
+        QStringList texts = sample;
+        for (const QString& x : sample) {
+            for (const QString& y : sample)
+                texts << x + y;
+        }
+        if (chars.size() < 62)
+            return false; // letters and digits at least
+        std::string kx;
+        std::string ky;
+        for (const QString& x : texts) {
+            for (const QString& y : sample) {
+                for (const QString& t : {y, y + y}) {
+                    kx.clear();
+                    ky.clear();
+                    key(x.toStdString(), kx);
+                    key(t.toStdString(), ky);
+                    const int model = kx.compare(ky);
+                    const int real = exact.compare(x, t);
+                    if ((model < 0) != (real < 0) || (model > 0) != (real > 0))
+                        return false;
+                }
+            }
+        }
+        return true;
+    }
+
+    std::uint8_t m_primary[128] = {};
+    std::uint8_t m_case[128] = {};
+    bool m_holds = false;
+};
+
+// The rank of every text of a column in the Chinese order: each text's collation key is
+// computed once however many rows hold it (a bank's name, a place), by two threads when
+// there are many; texts of ASCII characters only (accounts) need no collation key.
+std::vector<std::uint32_t> textRanks(const std::vector<std::string_view>& texts)
+{
+    std::vector<std::uint32_t> byKey(texts.size());
+    for (size_t i = 0; i < byKey.size(); ++i)
+        byKey[i] = std::uint32_t(i);
+    const auto sortByKey = [&](const auto& before) {
+        if (byKey.size() < 2 * kRowsPerThread) {
+            std::sort(byKey.begin(), byKey.end(), before);
+            return;
+        }
+        // Two halves sorted at once, then merged.
+        const auto middle = byKey.begin() + std::ptrdiff_t(byKey.size() / 2);
+        std::thread helper([&] { std::sort(middle, byKey.end(), before); });
+        std::sort(byKey.begin(), middle, before);
+        helper.join();
+        std::inplace_merge(byKey.begin(), middle, byKey.end(), before);
+    };
+    // Equal keys share a rank.
+    const auto ranked = [&](const auto& same) {
+        std::vector<std::uint32_t> rank(texts.size());
+        std::uint32_t r = 0;
+        for (size_t i = 0; i < byKey.size(); ++i) {
+            if (i > 0 && !same(byKey[i - 1], byKey[i]))
+                ++r;
+            rank[byKey[i]] = r;
+        }
+        return rank;
+    };
+
+    const AsciiOrder* ascii = AsciiOrder::instance();
+    if (ascii && std::all_of(texts.begin(), texts.end(), AsciiOrder::isAscii)) {
+        std::string arena;
+        std::vector<std::uint32_t> ends(texts.size());
+        for (size_t i = 0; i < texts.size(); ++i) {
+            ascii->key(texts[i], arena);
+            ends[i] = std::uint32_t(arena.size());
+        }
+        const auto keyOf = [&](std::uint32_t i) {
+            const std::uint32_t begin = i == 0 ? 0 : ends[i - 1];
+            return std::string_view(arena).substr(begin, ends[i] - begin);
+        };
+        sortByKey([&](std::uint32_t a, std::uint32_t b) { return keyOf(a) < keyOf(b); });
+        return ranked([&](std::uint32_t a, std::uint32_t b) { return keyOf(a) == keyOf(b); });
+    }
+
     std::vector<std::optional<QCollatorSortKey>> keys(texts.size());
     const auto compute = [&](size_t from, size_t to) {
         const QCollator collator = chineseCollator();
         for (size_t i = from; i < to; ++i)
-            keys[i] = collator.sortKey(texts[i]);
+            keys[i] =
+                collator.sortKey(QString::fromUtf8(texts[i].data(), qsizetype(texts[i].size())));
     };
     if (texts.size() < 2 * kRowsPerThread) {
         compute(0, texts.size());
@@ -106,31 +252,9 @@ std::vector<std::uint32_t> textRanks(const std::vector<QString>& texts)
         compute(0, middle);
         helper.join();
     }
-    std::vector<std::uint32_t> byKey(texts.size());
-    for (size_t i = 0; i < byKey.size(); ++i)
-        byKey[i] = std::uint32_t(i);
-    const auto before = [&](std::uint32_t a, std::uint32_t b) {
-        return keys[a]->compare(*keys[b]) < 0;
-    };
-    if (byKey.size() < 2 * kRowsPerThread) {
-        std::sort(byKey.begin(), byKey.end(), before);
-    } else {
-        // Two halves sorted at once, then merged.
-        const auto middle = byKey.begin() + std::ptrdiff_t(byKey.size() / 2);
-        std::thread helper([&] { std::sort(middle, byKey.end(), before); });
-        std::sort(byKey.begin(), middle, before);
-        helper.join();
-        std::inplace_merge(byKey.begin(), middle, byKey.end(), before);
-    }
-    // Texts the collation holds equal share a rank.
-    std::vector<std::uint32_t> rank(texts.size());
-    std::uint32_t r = 0;
-    for (size_t i = 0; i < byKey.size(); ++i) {
-        if (i > 0 && keys[byKey[i - 1]]->compare(*keys[byKey[i]]) != 0)
-            ++r;
-        rank[byKey[i]] = r;
-    }
-    return rank;
+    sortByKey([&](std::uint32_t a, std::uint32_t b) { return keys[a]->compare(*keys[b]) < 0; });
+    return ranked(
+        [&](std::uint32_t a, std::uint32_t b) { return keys[a]->compare(*keys[b]) == 0; });
 }
 
 } // namespace
@@ -166,7 +290,7 @@ void SortOrder::sortWhole(const std::vector<Row::Ptr>& all)
         // same either way.
         const bool repeats = textsRepeat(all);
         std::unordered_map<std::string_view, std::uint32_t> ids;
-        std::vector<QString> texts;
+        std::vector<std::string_view> texts;
         texts.reserve(repeats ? 0 : all.size());
         std::deque<std::string> numbers; // texts of numbers stored in the column
         std::vector<std::uint32_t> idOf;
@@ -187,7 +311,7 @@ void SortOrder::sortWhole(const std::vector<Row::Ptr>& all)
                     continue;
                 }
             }
-            texts.push_back(QString::fromUtf8(bytes.data(), qsizetype(bytes.size())));
+            texts.push_back(bytes);
             idOf.push_back(id);
         }
         const std::vector<std::uint32_t> rank = textRanks(texts);

@@ -493,9 +493,9 @@ void Table::resetView()
 
 SortOrder& Table::sortOrder(std::uint32_t packed)
 {
-    // The order of the column sorted last and of the one before stay: a click back on
-    // the previous title needs no keys computed.
-    constexpr size_t kKept = 2;
+    // The orders of the last columns sorted stay (8 bytes a row each): a click back on
+    // a title needs no sort.
+    constexpr size_t kKept = 8;
     const auto it = std::find_if(m_sortOrders.begin(), m_sortOrders.end(),
                                  [packed](const auto& o) { return o->column() == packed; });
     if (it != m_sortOrders.end()) {
