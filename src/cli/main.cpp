@@ -148,13 +148,15 @@ QString password()
 // Opens the database and logs in as user "1", as the desktop program's login does.
 // Only the user table and the tables the command works on are read: a command on two
 // payroll lines does not wait for a million payment instructions.
-void login(TDataModule2& dm, const QString& dbPath, QStringList tables = {})
+void login(TDataModule2& dm, const QString& dbPath, const QStringList& tables = {})
 {
     if (!QFileInfo::exists(dbPath))
         throw Failure{kRefused, QStringLiteral("数据库文件“%1”不存在。").arg(dbPath)};
-    tables << tbl::User;
-    dm.create(dbPath, false, tables);
-    if (!checkUserPassword(dm, QStringLiteral("1"), password()))
+    dm.create(dbPath, false, {tbl::User});
+    // The password's hash takes its time on a thread of its own while the tables are read.
+    PasswordCheck check(dm, QStringLiteral("1"), password());
+    dm.openTables(tables);
+    if (!check.finish())
         throw Failure{kUsage, QStringLiteral("密码错误")};
     applyLogin(dm, QStringLiteral("1"));
 }

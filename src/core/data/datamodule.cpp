@@ -154,23 +154,30 @@ void TDataModule2::create(const QString& databasePath, bool createIfMissing,
 {
     CurrentUser.clear();
     ADOConn.open(databasePath, createIfMissing);
+    m_databasePath = databasePath;
+    // The payment table's update of an older database is made even when the table is
+    // not read.
+    if (!only.isEmpty() && !only.contains(tbl::Payment))
+        ATPaymentBeforeOpen(*ATPayment);
+    openTables(only.isEmpty() ? QStringList{tbl::Payment, tbl::Company, tbl::Salary, tbl::Drawee,
+                                            tbl::User, tbl::CompanyType, tbl::Use}
+                              : only);
+    DataModuleCreate();
+}
+
+void TDataModule2::openTables(const QStringList& names)
+{
     for (Table* t : {ATPayment.get(), ATCompany.get(), ATSalary.get(), ATDrawee.get(), ATUser.get(),
                      ATCompanyType.get(), ATUse.get()}) {
+        if (!names.contains(t->tableName()) || t->isOpen())
+            continue;
         try {
-            if (!only.isEmpty() && !only.contains(t->tableName())) {
-                // The payment table's update of an older database is made even when the
-                // table is not read.
-                if (t == ATPayment.get())
-                    ATPaymentBeforeOpen(*t);
-                continue;
-            }
             t->open();
         } catch (const DbError& e) {
             throw DbError(QStringLiteral("无法打开数据库文件“%1”中的数据表 %2：%3")
-                              .arg(databasePath, t->tableName(), e.message()));
+                              .arg(m_databasePath, t->tableName(), e.message()));
         }
     }
-    DataModuleCreate();
 }
 
 void TDataModule2::ATPaymentBeforeOpen(Table&)

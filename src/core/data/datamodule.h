@@ -44,6 +44,9 @@ public:
     // and an older database is brought up to date all the same.
     void create(const QString& databasePath = QStringLiteral("data.db"),
                 bool createIfMissing = true, const QStringList& only = {});
+    // Opens more of the tables (after a create() with `only`), in the same order and
+    // with the same messages. Throws DbError.
+    void openTables(const QStringList& names);
 
     Connection ADOConn;
     std::unique_ptr<Table> ATPayment;
@@ -106,6 +109,7 @@ private:
     bool ask(const QString& text);
     void notice(const QString& text);
 
+    QString m_databasePath;
     RuleInteraction* m_interaction = nullptr;
     PaymentButtons* m_paymentButtons = nullptr;
 };
