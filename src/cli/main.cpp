@@ -15,6 +15,8 @@
 #include <QFileInfo>
 #include <QTextStream>
 #include <csignal>
+#include <exception>
+#include <functional>
 #include <cstdio>
 #include <optional>
 #include <termios.h>
@@ -148,16 +150,29 @@ QString password()
 // Opens the database and logs in as user "1", as the desktop program's login does.
 // Only the user table and the tables the command works on are read: a command on two
 // payroll lines does not wait for a million payment instructions.
-void login(TDataModule2& dm, const QString& dbPath, const QStringList& tables = {})
+// The password's hash takes its time on a thread of its own while the tables are read
+// and `meanwhile` reads what the command needs (the payroll file); a refusal of that
+// reading is reported after the password's, as when it came after the login.
+void login(TDataModule2& dm, const QString& dbPath, const QStringList& tables = {},
+           const std::function<void()>& meanwhile = {})
 {
     if (!QFileInfo::exists(dbPath))
         throw Failure{kRefused, QStringLiteral("数据库文件“%1”不存在。").arg(dbPath)};
     dm.create(dbPath, false, {tbl::User});
-    // The password's hash takes its time on a thread of its own while the tables are read.
     PasswordCheck check(dm, QStringLiteral("1"), password());
     dm.openTables(tables);
+    std::exception_ptr refused;
+    if (meanwhile) {
+        try {
+            meanwhile();
+        } catch (...) {
+            refused = std::current_exception();
+        }
+    }
     if (!check.finish())
         throw Failure{kUsage, QStringLiteral("密码错误")};
+    if (refused)
+        std::rethrow_exception(refused);
     applyLogin(dm, QStringLiteral("1"));
 }
 
@@ -305,8 +320,8 @@ int importSalaryCommand(const QString& db, QStringList args)
         *targets.value(col.left(eq)) = n;
     }
     TDataModule2 dm;
-    login(dm, db);
-    const SalaryFile opened = openSalaryFile(file);
+    SalaryFile opened;
+    login(dm, db, {}, [&] { opened = openSalaryFile(file); });
     for (int n : {columns.number, columns.name, columns.card, columns.amount}) {
         if (n > opened.titles.size())
             throw Failure{kUsage, QStringLiteral("列号%1超出了文件的列标题数（%2列）")

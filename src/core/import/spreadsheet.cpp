@@ -33,28 +33,50 @@ void Spreadsheet::set(int row, int column, const Cell& cell)
 {
     if (row < 1 || column < 1)
         return;
-    const quint64 key = (quint64(row) << 32) | quint32(column);
     // A cell written twice holds what was written last, an empty value included.
-    if (cell.text.isEmpty()) {
-        m_cells.remove(key);
+    if (column > kGridColumns) {
+        const quint64 key = (quint64(row) << 32) | quint32(column);
+        if (cell.text.isEmpty())
+            m_far.remove(key);
+        else
+            m_far.insert(key, cell);
+    } else if (cell.text.isEmpty()) {
+        if (size_t(row) <= m_grid.size() && size_t(column) <= m_grid[size_t(row) - 1].size())
+            m_grid[size_t(row) - 1][size_t(column) - 1] = Cell();
         return;
+    } else {
+        if (m_grid.size() < size_t(row))
+            m_grid.resize(size_t(row));
+        std::vector<Cell>& cells = m_grid[size_t(row) - 1];
+        if (cells.size() < size_t(column))
+            cells.resize(size_t(column));
+        cells[size_t(column) - 1] = cell;
     }
-    m_cells.insert(key, cell);
-    m_rows = std::max(m_rows, row);
+    if (!cell.text.isEmpty())
+        m_rows = std::max(m_rows, row);
 }
 
 QString Spreadsheet::cell(int row, int column) const
 {
-    const auto it = m_cells.constFind((quint64(row) << 32) | quint32(column));
-    if (it == m_cells.cend())
+    const Cell* found = nullptr;
+    if (row < 1 || column < 1)
         return QString();
-    if (it->lostDigits) {
+    if (column > kGridColumns) {
+        const auto it = m_far.constFind((quint64(row) << 32) | quint32(column));
+        if (it != m_far.cend())
+            found = &*it;
+    } else if (size_t(row) <= m_grid.size() && size_t(column) <= m_grid[size_t(row) - 1].size()) {
+        found = &m_grid[size_t(row) - 1][size_t(column) - 1];
+    }
+    if (!found || found->text.isEmpty())
+        return QString();
+    if (found->lostDigits) {
         throw DbError(
             QStringLiteral("单元格%1中的数字“%"
                            "2”超过15位有效数字，文件中已丢失了数位（卡号等应以文本格式保存）。")
-                .arg(cellName(row, column), it->text));
+                .arg(cellName(row, column), found->text));
     }
-    return it->text;
+    return found->text;
 }
 
 QString numberCellText(double value, bool* lost)
