@@ -40,6 +40,7 @@ public:
             const int f = t.fieldIndex(QStringView(field));
             const bool stored = t.field(f).kind == FieldDef::Kind::Stored;
             ends.reserve(size_t(t.recordCount()));
+            texts.reserve(qsizetype(t.recordCount()) * 24);
             keys.reserve(size_t(t.recordCount()));
             for (int r = 0; r < t.rowCount(); ++r) {
                 if (t.isNewRow(r))
@@ -225,6 +226,9 @@ void TPaymentAdditionDlg::buildAccountCombo()
     m_accountCompleter->setCompletionMode(QCompleter::PopupCompletion);
     m_accountCompleter->setCaseSensitivity(Qt::CaseInsensitive);
     m_accountCompleter->setMaxVisibleItems(6);
+    // One row height: the list is not measured row by row when the payee book changes.
+    if (auto* list = qobject_cast<QListView*>(m_accountCompleter->popup()))
+        list->setUniformItemSizes(true);
     // On the edit itself: the box would take a choice for a row of its own list.
     LookupComboAccount->lineEdit()->setCompleter(m_accountCompleter);
     LookupComboAccount->installEventFilter(this); // the box has the focus for its edit
