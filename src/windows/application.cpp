@@ -2,6 +2,7 @@
 
 #include "controls/messagebox.h"
 #include "core/data/instancelock.h"
+#include "core/data/names.h"
 #include "windows/about.h"
 #include "windows/chgpwd.h"
 #include "windows/exportcommand.h"
@@ -90,6 +91,12 @@ void Instances::create(const QString& databasePath)
     AppForm->setAboutBox(AboutBox);
     AppForm->setPaymentAdditionDlg(PaymentAdditionDlg);
     DataModule2.create(databasePath);
+    // The payee book's columns are put in order while the clerk works, so that a title
+    // click on 200,000 payees finds its order ready: the payee's name first, the column
+    // a clerk sorts by most and the slowest to sort.
+    DataModule2.ATCompany->setPresortedFields({col::PayeeName, col::PayeeAccount, col::PayeeBank,
+                                               col::PayeePlace, col::Classification, col::Remark,
+                                               col::CustomNo, col::OwnBank});
     PasswordDlg = new TPasswordDlg(DataModule2, AppForm.get());
     ImportDlg = new TImportDlg(AppForm.get());
     AppForm->setImportDlg(ImportDlg);

@@ -10,6 +10,11 @@
 #include <string_view>
 #include <thread>
 #include <unordered_map>
+#ifdef __linux__
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+#endif
 
 namespace bankprep {
 
@@ -38,6 +43,14 @@ constexpr size_t kRowsPerThread = 50000;
 // More rows added than this since the last sort make a new
 // sort instead of putting each in its place.
 constexpr size_t kFewRows = 64;
+
+// A thread that works ahead runs at a lower priority (the threads it starts too).
+void lowerThisThreadsPriority()
+{
+#ifdef __linux__
+    setpriority(PRIO_PROCESS, pid_t(syscall(SYS_gettid)), 10);
+#endif
+}
 
 } // namespace
 
@@ -192,13 +205,13 @@ private:
 // The rank of every text of a column in the Chinese order: each text's collation key is
 // computed once however many rows hold it (a bank's name, a place), by two threads when
 // there are many; texts of ASCII characters only (accounts) need no collation key.
-std::vector<std::uint32_t> textRanks(const std::vector<std::string_view>& texts)
+std::vector<std::uint32_t> textRanks(const std::vector<std::string_view>& texts, bool parallel)
 {
     std::vector<std::uint32_t> byKey(texts.size());
     for (size_t i = 0; i < byKey.size(); ++i)
         byKey[i] = std::uint32_t(i);
     const auto sortByKey = [&](const auto& before) {
-        if (byKey.size() < 2 * kRowsPerThread) {
+        if (!parallel || byKey.size() < 2 * kRowsPerThread) {
             std::sort(byKey.begin(), byKey.end(), before);
             return;
         }
@@ -244,7 +257,7 @@ std::vector<std::uint32_t> textRanks(const std::vector<std::string_view>& texts)
             keys[i] =
                 collator.sortKey(QString::fromUtf8(texts[i].data(), qsizetype(texts[i].size())));
     };
-    if (texts.size() < 2 * kRowsPerThread) {
+    if (!parallel || texts.size() < 2 * kRowsPerThread) {
         compute(0, texts.size());
     } else {
         const size_t middle = texts.size() / 2;
@@ -259,44 +272,44 @@ std::vector<std::uint32_t> textRanks(const std::vector<std::string_view>& texts)
 
 } // namespace
 
-bool SortOrder::textsRepeat(const std::vector<Row::Ptr>& all) const
-{
-    constexpr size_t kSample = 2000;
-    std::unordered_set<std::string_view> seen;
-    const size_t n = std::min(all.size(), kSample);
-    for (size_t i = 0; i < n; ++i) {
-        const CellView c = all[i]->cell(m_column);
-        seen.insert(c.tag == CellTag::Text ? std::string_view(c.data, c.size) : std::string_view());
-    }
-    return seen.size() * 10 < n * 9; // more than a tenth of the rows repeat a text
-}
+namespace {
 
-void SortOrder::sortWhole(const std::vector<Row::Ptr>& all)
+// The positions 0 .. n-1 of a column's cells in order: empty cells first, then texts in
+// the Chinese order (or numbers by value), then by key. `cellAt(i)` and `rowidAt(i)` give
+// the cell and the key of position i.
+template <typename CellAt, typename RowidAt>
+std::vector<std::uint32_t> sortedPositions(size_t n, bool text, bool parallel, CellAt cellAt,
+                                           RowidAt rowidAt)
 {
-    // Each row's place as numbers: empty first, then the text's rank (or the number),
-    // then the key.
     struct Placed
     {
-        Row* row;
+        std::uint32_t position;
         std::int64_t value;
         bool empty;
     };
     std::vector<Placed> placed;
-    placed.reserve(all.size());
-    if (m_text) {
+    placed.reserve(n);
+    if (text) {
         // A column whose texts repeat (banks, places, classifications) is ranked by its
         // distinct texts; one of distinct texts (accounts) is ranked row by row, without
         // looking the texts up. Which one is told by the first rows; the order is the
         // same either way.
-        const bool repeats = textsRepeat(all);
+        constexpr size_t kSample = 2000;
+        std::unordered_set<std::string_view> seen;
+        for (size_t i = 0; i < std::min(n, kSample); ++i) {
+            const CellView c = cellAt(i);
+            seen.insert(c.tag == CellTag::Text ? std::string_view(c.data, c.size)
+                                               : std::string_view());
+        }
+        const bool repeats = seen.size() * 10 < std::min(n, kSample) * 9;
         std::unordered_map<std::string_view, std::uint32_t> ids;
         std::vector<std::string_view> texts;
-        texts.reserve(repeats ? 0 : all.size());
+        texts.reserve(repeats ? 0 : n);
         std::deque<std::string> numbers; // texts of numbers stored in the column
         std::vector<std::uint32_t> idOf;
-        idOf.reserve(all.size());
-        for (const Row::Ptr& r : all) {
-            const CellView c = r->cell(m_column);
+        idOf.reserve(n);
+        for (size_t i = 0; i < n; ++i) {
+            const CellView c = cellAt(i);
             std::string_view bytes;
             if (c.tag == CellTag::Text)
                 bytes = std::string_view(c.data, c.size);
@@ -314,27 +327,95 @@ void SortOrder::sortWhole(const std::vector<Row::Ptr>& all)
             texts.push_back(bytes);
             idOf.push_back(id);
         }
-        const std::vector<std::uint32_t> rank = textRanks(texts);
-        for (size_t i = 0; i < all.size(); ++i)
-            placed.push_back({all[i].get(), rank[idOf[i]], all[i]->cell(m_column).isNull()});
+        const std::vector<std::uint32_t> rank = textRanks(texts, parallel);
+        for (size_t i = 0; i < n; ++i)
+            placed.push_back({std::uint32_t(i), rank[idOf[i]], cellAt(i).isNull()});
     } else {
-        for (const Row::Ptr& r : all) {
-            const CellView c = r->cell(m_column);
-            placed.push_back({r.get(), c.toInt(), c.isNull()});
+        for (size_t i = 0; i < n; ++i) {
+            const CellView c = cellAt(i);
+            placed.push_back({std::uint32_t(i), c.toInt(), c.isNull()});
         }
     }
-    const auto before = [](const Placed& a, const Placed& b) {
+    std::sort(placed.begin(), placed.end(), [&](const Placed& a, const Placed& b) {
         if (a.empty != b.empty)
             return a.empty;
         if (a.value != b.value)
             return a.value < b.value;
-        return a.row->rowid() < b.row->rowid();
-    };
-    std::sort(placed.begin(), placed.end(), before);
-    m_order.clear();
-    m_order.reserve(placed.size());
+        return rowidAt(a.position) < rowidAt(b.position);
+    });
+    std::vector<std::uint32_t> positions;
+    positions.reserve(n);
     for (const Placed& p : placed)
-        m_order.push_back(p.row);
+        positions.push_back(p.position);
+    return positions;
+}
+
+} // namespace
+
+void SortOrder::sortWhole(const std::vector<Row::Ptr>& all)
+{
+    adopt(sortedPositions(
+              all.size(), m_text, true, [&](size_t i) { return all[i]->cell(m_column); },
+              [&](size_t i) { return all[i]->rowid(); }),
+          all);
+}
+
+void SortOrder::adopt(const std::vector<std::uint32_t>& positions, const std::vector<Row::Ptr>& all)
+{
+    m_order.clear();
+    m_order.reserve(positions.size());
+    for (std::uint32_t p : positions)
+        m_order.push_back(all[p].get());
+    m_added.clear();
+    m_removed.clear();
+    m_whole = false;
+}
+
+// ---------------------------------------------------------------------------
+
+Presort::Presort(std::uint32_t column, bool text, const std::vector<Row::Ptr>& all,
+                 std::uint64_t generation, std::function<void()> done)
+    : m_column(column), m_generation(generation)
+{
+    // A copy of the column: the thread never touches the table's rows.
+    m_tags.reserve(all.size());
+    m_ends.reserve(all.size());
+    m_rowids.reserve(all.size());
+    for (const Row::Ptr& r : all) {
+        const CellView c = r->cell(column);
+        m_tags.push_back(c.tag);
+        if (c.tag == CellTag::Int || c.tag == CellTag::Real)
+            m_bytes.append(c.data, 8);
+        else if (c.tag == CellTag::Text)
+            m_bytes.append(c.data, qsizetype(c.size));
+        m_ends.push_back(std::uint32_t(m_bytes.size()));
+        m_rowids.push_back(r->rowid());
+    }
+    m_positions = std::async(std::launch::async, [this, text, done = std::move(done)] {
+        // Below the program's own thread: it works on its core as if nothing else ran.
+        lowerThisThreadsPriority();
+        std::vector<std::uint32_t> positions = sortedPositions(
+            m_tags.size(), text, true,
+            [this](size_t i) {
+                const std::uint32_t begin = i == 0 ? 0 : m_ends[i - 1];
+                return CellView{m_tags[i], m_bytes.constData() + begin, m_ends[i] - begin};
+            },
+            [this](size_t i) { return m_rowids[i]; });
+        if (done)
+            done();
+        return positions;
+    });
+}
+
+Presort::~Presort()
+{
+    if (m_positions.valid())
+        m_positions.wait(); // the thread reads this object's copy
+}
+
+std::vector<std::uint32_t> Presort::take()
+{
+    return m_positions.get();
 }
 
 void SortOrder::place(Row* row)

@@ -17,6 +17,7 @@
 namespace bankprep {
 
 class Connection;
+class Presort;
 class SortOrder;
 class Table;
 
@@ -183,6 +184,11 @@ public:
     void setFiltered(bool on);
     bool isFiltered() const { return m_filtered; }
     void setSortField(const QString& fieldName); // empty: stored order
+    // Fields whose order is computed ahead, one after the other on a thread of its own,
+    // after each reading of the whole table, so that a first sort by one of them finds
+    // it ready (the payee book of the desktop program). A job that reads a table once
+    // and ends sets none. Throws DbError for an unknown field.
+    void setPresortedFields(const QStringList& fields);
     const QString& sortField() const { return m_sortField; }
 
     // ---- locate and bookmarks -------------------------------------------------
@@ -238,6 +244,9 @@ private:
     bool unchangedSinceRead(qint64 version) const;
     void ownChangeStored(qint64 changesBefore);
     SortOrder& sortOrder(std::uint32_t packed);
+    void startPresorts();
+    void continuePresorts(std::uint64_t finished);
+    static constexpr size_t kKeptOrders = 8;
     Row::Ptr readRow(qint64 key);
     void rebuildView();
     void resetView();
@@ -278,7 +287,12 @@ private:
     std::vector<Row::Ptr> m_rows;    // every row read, in key order
     std::vector<Row*> m_view;        // presented stored rows
     std::vector<std::unique_ptr<SortOrder>> m_sortOrders; // the last columns sorted by
-    qint64 m_readVersion = -1; // the database's data version when the rows were read
+    std::vector<std::uint32_t> m_presortColumns;          // packed indices
+    size_t m_presortNext = 0;
+    std::unique_ptr<Presort> m_presort;
+    std::uint64_t m_presortSerial = 0; // of the job m_presort runs
+    std::uint64_t m_generation = 0;    // counts the changes of m_rows
+    qint64 m_readVersion = -1;         // the database's data version when the rows were read
     qint64 m_readChanges = -1; // this connection's count of changed rows then (own stores added)
     State m_state = State::Inactive;
     int m_cur = -1;

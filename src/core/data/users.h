@@ -28,7 +28,7 @@ public:
 private:
     TDataModule2& m_dm;
     QString m_typed;
-    std::vector<int> m_rows; // the rows of the user
+    std::vector<int> m_rows;  // the rows of the user
     std::future<int> m_match; // which of them matched, or -1
 };
 
