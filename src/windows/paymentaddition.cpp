@@ -89,8 +89,6 @@ private:
 TableComboBox::TableComboBox(QWidget* parent) : QComboBox(parent), m_list(new ListModel(this))
 {
     setModel(m_list);
-    // Sized as the empty box it is at start-up, not by measuring every payee's text.
-    setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     if (auto* list = qobject_cast<QListView*>(view()))
         list->setUniformItemSizes(true);
 }
