@@ -15,9 +15,9 @@
 #include <QFileInfo>
 #include <QTextStream>
 #include <csignal>
+#include <cstdio>
 #include <exception>
 #include <functional>
-#include <cstdio>
 #include <optional>
 #include <termios.h>
 #include <unistd.h>
@@ -289,9 +289,9 @@ int runImport(const QString& db, QStringList args, bool payments)
     const ImportSettings settings = checkImportForm(form, layout);
 
     TDataModule2 dm;
-    login(dm, db);
-    const QByteArray bytes = FileGuard::readInputFile(file);
-    const ImportReport report = importText(dm, layout, bytes, settings);
+    std::optional<CheckedImport> checked;
+    login(dm, db, {}, [&] { checked.emplace(layout, FileGuard::readInputFile(file), settings); });
+    const ImportReport report = checked->store(dm);
     // An interrupted run is a refusal, though the rows before the refused one stay.
     QTextStream out(stdout);
     QTextStream& to = report.interrupted ? err() : out;

@@ -706,17 +706,29 @@ ImportReport runInserts(TDataModule2& dm, const ImportLayout& layout, RecordRead
 ImportReport importText(TDataModule2& dm, const ImportLayout& layout, const QByteArray& fileBytes,
                         const ImportSettings& s, ImportObserver* observer)
 {
+    return CheckedImport(layout, fileBytes, s, observer).store(dm, observer);
+}
+
+CheckedImport::CheckedImport(const ImportLayout& layout, const QByteArray& fileBytes,
+                             const ImportSettings& s, ImportObserver* observer)
+    : m_layout(layout), m_settings(s),
+      m_lines(readLines(fileBytes, s.startLine, Progress{observer}))
+{
+    RecordReader records(m_layout, m_lines, m_settings);
+    m_count = analyse(records, Progress{observer});
+}
+
+ImportReport CheckedImport::store(TDataModule2& dm, ImportObserver* observer) const
+{
     const Progress p{observer};
-    const TextImport::LineSource lines = readLines(fileBytes, s.startLine, p);
-    RecordReader records(layout, lines, s);
-    const size_t count = analyse(records, p);
+    RecordReader records(m_layout, m_lines, m_settings);
     p.status(QStringLiteral("导入数据库..."));
-    p.range(int(count));
+    p.range(int(m_count));
     p.at(0);
-    ImportReport report = runInserts(dm, layout, records, count, p);
+    ImportReport report = runInserts(dm, m_layout, records, m_count, p);
     if (!report.interrupted) {
-        report.messages << layout.doneMessage.arg(report.count);
-        p.status(layout.doneStatus);
+        report.messages << m_layout.doneMessage.arg(report.count);
+        p.status(m_layout.doneStatus);
     }
     return report;
 }

@@ -241,6 +241,24 @@ ImportSettings checkImportForm(const ImportForm& form, const ImportLayout& layou
 // system's report; rows stored before it stay unless the commit failed.
 ImportReport importText(TDataModule2& dm, const ImportLayout& layout, const QByteArray& fileBytes,
                         const ImportSettings& settings, ImportObserver* observer = nullptr);
+
+// The same run in its two steps: the file read and checked (the encoding and the
+// analysis pass: nothing is written, nothing of the database is read), then stored. The
+// command-line tool checks the file while the login's hash is computed.
+class CheckedImport
+{
+public:
+    // Throws ImportLineError for a line refused.
+    CheckedImport(const ImportLayout& layout, const QByteArray& fileBytes,
+                  const ImportSettings& settings, ImportObserver* observer = nullptr);
+    ImportReport store(TDataModule2& dm, ImportObserver* observer = nullptr) const;
+
+private:
+    const ImportLayout& m_layout;
+    ImportSettings m_settings;
+    TextImport::LineSource m_lines;
+    size_t m_count = 0;
+};
 inline ImportReport importPayments(TDataModule2& dm, const QByteArray& fileBytes,
                                    const ImportSettings& settings,
                                    ImportObserver* observer = nullptr)
