@@ -529,11 +529,14 @@ SortOrder& Table::sortOrder(std::uint32_t packed)
     SortOrder& order = *m_sortOrders.front();
     // Computed ahead: taken when it belongs to the rows as they are (waiting for it if it
     // is still being computed costs less than sorting afresh).
-    if (order.isWhole() && m_presort && m_presort->column() == packed) {
-        if (m_presort->generation() == m_generation)
-            order.adopt(m_presort->take(), m_rows);
+    // One computed for older rows is left to finish and be dropped.
+    if (order.isWhole() && m_presort && m_presort->column() == packed &&
+        m_presort->generation() == m_generation) {
+        order.adopt(m_presort->take(), m_rows);
         m_presort.reset();
-        continuePresorts(0); // the next column
+        // The next column once the views are drawn, not while this sort is waited for.
+        QMetaObject::invokeMethod(
+            this, [this] { continuePresorts(0); }, Qt::QueuedConnection);
     }
     return order;
 }
