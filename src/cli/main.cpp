@@ -290,7 +290,16 @@ int runImport(const QString& db, QStringList args, bool payments)
 
     TDataModule2 dm;
     std::optional<CheckedImport> checked;
-    login(dm, db, {}, [&] { checked.emplace(layout, FileGuard::readInputFile(file), settings); });
+    const auto check = [&] { checked.emplace(layout, FileGuard::readInputFile(file), settings); };
+    // A small file is checked while the password's hash is computed; a large one after
+    // it, so that the hash's working memory (64 MB) and the file are not held at once.
+    constexpr qint64 kCheckedWhileHashing = 32 * 1024 * 1024;
+    if (QFileInfo(file).size() <= kCheckedWhileHashing) {
+        login(dm, db, {}, check);
+    } else {
+        login(dm, db);
+        check();
+    }
     const ImportReport report = checked->store(dm);
     // An interrupted run is a refusal, though the rows before the refused one stay.
     QTextStream out(stdout);
