@@ -9,6 +9,7 @@ packages=(
   qt6-base-dev libqt6sql6-sqlite qt6-translations-l10n
   libsqlite3-dev libsodium-dev libquazip1-qt6-dev
   sqlite3 xvfb xauth fonts-wqy-microhei
+  python3
 )
 
 if ! command -v dpkg-query >/dev/null 2>&1 || ! command -v apt-get >/dev/null 2>&1; then
