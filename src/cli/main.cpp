@@ -151,10 +151,8 @@ QString password()
 // Only the user table and the tables the command works on are read: a command on two
 // payroll lines does not wait for a million payment instructions.
 // The password's hash takes its time on a thread of its own while the tables are read
-// and `meanwhile` prepares what the command needs (reads and checks the file to import,
-// builds the file to export) as user 1 sees the data. Nothing is written before the
-// password is known to match, and a refusal of that preparation is reported after the
-// password's, as when it came after the login.
+// and `meanwhile` reads what the command needs (the payroll file); a refusal of that
+// reading is reported after the password's, as when it came after the login.
 void login(TDataModule2& dm, const QString& dbPath, const QStringList& tables = {},
            const std::function<void()>& meanwhile = {})
 {
@@ -164,17 +162,18 @@ void login(TDataModule2& dm, const QString& dbPath, const QStringList& tables = 
     PasswordCheck check(dm, QStringLiteral("1"), password());
     dm.openTables(tables);
     std::exception_ptr refused;
-    try {
-        applyLogin(dm, QStringLiteral("1")); // in memory: what user 1 sees
-        if (meanwhile)
+    if (meanwhile) {
+        try {
             meanwhile();
-    } catch (...) {
-        refused = std::current_exception();
+        } catch (...) {
+            refused = std::current_exception();
+        }
     }
     if (!check.finish())
         throw Failure{kUsage, QStringLiteral("密码错误")};
     if (refused)
         std::rethrow_exception(refused);
+    applyLogin(dm, QStringLiteral("1"));
 }
 
 int exportPayments(const QString& db, const QStringList& args)
@@ -183,19 +182,16 @@ int exportPayments(const QString& db, const QStringList& args)
     const QString payer = o.required(QStringLiteral("--payer"));
     const QString out = o.required(QStringLiteral("-o"));
     TDataModule2 dm;
-    QByteArray file;
-    login(dm, db, {tbl::Drawee, tbl::Payment}, [&] {
-        // Only one of the current user's payer accounts may open the lines.
-        Table& drawee = *dm.ATDrawee;
-        const int field = drawee.fieldIndex(col::PayerAccount);
-        bool known = false;
-        for (int r = 0; r < drawee.rowCount() && !known; ++r)
-            known = !drawee.isNewRow(r) && drawee.textAt(r, field) == payer;
-        if (!known || payer.trimmed().isEmpty())
-            throw Failure{kUsage, QStringLiteral("请选择支付帐号")};
-        file = buildPaymentFile(*dm.ATPayment, payer);
-    });
-    writeFilesAtomically({out}, {file});
+    login(dm, db, {tbl::Drawee, tbl::Payment});
+    // Only one of the current user's payer accounts may open the lines.
+    Table& drawee = *dm.ATDrawee;
+    const int field = drawee.fieldIndex(col::PayerAccount);
+    bool known = false;
+    for (int r = 0; r < drawee.rowCount() && !known; ++r)
+        known = !drawee.isNewRow(r) && drawee.textAt(r, field) == payer;
+    if (!known || payer.trimmed().isEmpty())
+        throw Failure{kUsage, QStringLiteral("请选择支付帐号")};
+    writeFilesAtomically({out}, {buildPaymentFile(*dm.ATPayment, payer)});
     return kOk;
 }
 
@@ -214,8 +210,8 @@ int exportSalary(const QString& db, const QStringList& args)
             throw Failure{kUsage, QStringLiteral("请输入有效记录数")};
     }
     TDataModule2 dm;
-    QList<QByteArray> files;
-    login(dm, db, {tbl::Salary}, [&] { files = buildSalaryFiles(*dm.ATSalary, rowsPerFile); });
+    login(dm, db, {tbl::Salary});
+    const QList<QByteArray> files = buildSalaryFiles(*dm.ATSalary, rowsPerFile);
     const QStringList names =
         files.size() > 1 ? pieceNames(out, int(files.size())) : QStringList{out};
     writeFilesAtomically(names, files);
@@ -227,10 +223,8 @@ int exportPayees(const QString& db, const QStringList& args)
     const Options o(args, {QStringLiteral("-o")});
     const QString out = o.required(QStringLiteral("-o"));
     TDataModule2 dm;
-    QByteArray file;
-    // The classification's name is written.
-    login(dm, db, {tbl::Company, tbl::CompanyType}, [&] { file = buildPayeeFile(*dm.ATCompany); });
-    writeFilesAtomically({out}, {file});
+    login(dm, db, {tbl::Company, tbl::CompanyType}); // the classification's name is written
+    writeFilesAtomically({out}, {buildPayeeFile(*dm.ATCompany)});
     return kOk;
 }
 
