@@ -112,18 +112,22 @@ bool GbkEncoder::appendCodePoint(QByteArray& out, char32_t cp) const
 
 bool GbkEncoder::appendUtf8(QByteArray& out, const char* utf8, qsizetype size) const
 {
+    // GBK never takes more bytes than UTF-8 for the same text (ASCII one for one, the
+    // rest one or two bytes for two to four): the bytes are written into room made once.
     const qsizetype start = out.size();
+    out.resize(start + size);
+    char* w = out.data() + start;
+    const auto fail = [&] {
+        out.truncate(start);
+        return false;
+    };
     const auto* p = reinterpret_cast<const unsigned char*>(utf8);
     const auto* end = p + size;
     while (p < end) {
         const unsigned char c = *p;
         if (c < 0x80) {
-            // Plain ASCII runs are copied as they are.
-            const auto* q = p + 1;
-            while (q < end && *q < 0x80)
-                ++q;
-            out.append(reinterpret_cast<const char*>(p), qsizetype(q - p));
-            p = q;
+            *w++ = char(c); // plain ASCII as it is
+            ++p;
             continue;
         }
         char32_t cp = 0;
@@ -138,26 +142,29 @@ bool GbkEncoder::appendUtf8(QByteArray& out, const char* utf8, qsizetype size) c
             cp = c & 0x07;
             extra = 3;
         } else {
-            out.truncate(start);
-            return false;
+            return fail();
         }
-        if (end - p <= extra) {
-            out.truncate(start);
-            return false;
-        }
+        if (end - p <= extra)
+            return fail();
         for (int i = 1; i <= extra; ++i) {
-            if ((p[i] & 0xC0) != 0x80) {
-                out.truncate(start);
-                return false;
-            }
+            if ((p[i] & 0xC0) != 0x80)
+                return fail();
             cp = (cp << 6) | (p[i] & 0x3F);
         }
         p += extra + 1;
-        if (!appendCodePoint(out, cp)) {
-            out.truncate(start);
-            return false;
+        if (cp >= 0x10000)
+            return fail();
+        const std::uint16_t code = m_table[cp];
+        if (code == 0 && cp != 0)
+            return fail();
+        if (code < 0x100) {
+            *w++ = char(code);
+        } else {
+            *w++ = char(code >> 8);
+            *w++ = char(code & 0xff);
         }
     }
+    out.truncate(w - out.constData());
     return true;
 }
 
