@@ -94,20 +94,17 @@ bool GbkEncoder::decode(const char* bytes, qsizetype size, QString& out) const
     return true;
 }
 
-bool GbkEncoder::appendCodePoint(QByteArray& out, char32_t cp) const
+char* GbkEncoder::writeCode(char* w, char32_t cp) const
 {
     if (cp >= 0x10000)
-        return false;
+        return nullptr;
     const std::uint16_t code = m_table[cp];
     if (code == 0 && cp != 0)
-        return false;
-    if (code < 0x100) {
-        out.append(char(code));
-    } else {
-        out.append(char(code >> 8));
-        out.append(char(code & 0xff));
-    }
-    return true;
+        return nullptr;
+    if (code >= 0x100)
+        *w++ = char(code >> 8);
+    *w++ = char(code & 0xff);
+    return w;
 }
 
 bool GbkEncoder::appendUtf8(QByteArray& out, const char* utf8, qsizetype size) const
@@ -152,17 +149,9 @@ bool GbkEncoder::appendUtf8(QByteArray& out, const char* utf8, qsizetype size) c
             cp = (cp << 6) | (p[i] & 0x3F);
         }
         p += extra + 1;
-        if (cp >= 0x10000)
+        w = writeCode(w, cp);
+        if (!w)
             return fail();
-        const std::uint16_t code = m_table[cp];
-        if (code == 0 && cp != 0)
-            return fail();
-        if (code < 0x100) {
-            *w++ = char(code);
-        } else {
-            *w++ = char(code >> 8);
-            *w++ = char(code & 0xff);
-        }
     }
     out.truncate(w - out.constData());
     return true;
@@ -170,14 +159,18 @@ bool GbkEncoder::appendUtf8(QByteArray& out, const char* utf8, qsizetype size) c
 
 bool GbkEncoder::append(QByteArray& out, QStringView text) const
 {
+    // At most two bytes a UTF-16 unit: written into room made once.
     const qsizetype start = out.size();
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const char16_t u = text.at(i).unicode();
-        if (QChar::isSurrogate(u) || !appendCodePoint(out, u)) {
+    out.resize(start + 2 * text.size());
+    char* w = out.data() + start;
+    for (const QChar c : text) {
+        w = c.isSurrogate() ? nullptr : writeCode(w, c.unicode());
+        if (!w) {
             out.truncate(start);
             return false;
         }
     }
+    out.truncate(w - out.constData());
     return true;
 }
 

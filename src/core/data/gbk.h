@@ -32,7 +32,9 @@ public:
 
 private:
     GbkEncoder();
-    bool appendCodePoint(QByteArray& out, char32_t cp) const;
+    // Writes the GBK bytes of `cp` at `w`; the position after them, or null for a code
+    // point GBK does not define.
+    char* writeCode(char* w, char32_t cp) const;
     std::vector<std::uint16_t> m_table; // by BMP code point: 0 none, < 0x100 one byte, else two
     std::vector<char16_t> m_reverse;    // by GBK code (one byte < 0x100, else two): 0 none
 };
