@@ -1,16 +1,20 @@
 // bankprep-cli: the desktop program's jobs from a shell, for clerks who automate their
 // daily batch. It logs in as user "1" and writes exactly what the desktop program
 // writes for that user. Exit status: 0 done, 1 refused, 2 usage or login error.
+#include "core/data/backup.h"
 #include "core/data/datamodule.h"
 #include "core/data/fileguard.h"
+#include "core/data/instancelock.h"
 #include "core/data/names.h"
 #include "core/data/users.h"
 #include "core/export/bankfiles.h"
+#include "core/export/exportjournal.h"
 #include "core/import/salaryimport.h"
 #include "core/import/spreadsheet.h"
 #include "core/import/textimport.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTextStream>
@@ -41,8 +45,10 @@ const char* const kHelp =
     "  --help                    显示本说明\n"
     "\n"
     "命令：\n"
-    "  export-payments --payer 帐号 -o 文件\n"
-    "                            导出支付指令文件；帐号必须是当前用户的付款帐号\n"
+    "  export-payments --payer 帐号 -o 文件 [--allow-duplicates]\n"
+    "                            导出支付指令文件；帐号必须是当前用户的付款帐号。本批中收款帐号和\n"
+    "                            金额相同的指令、或10天内已导出过的，会被列出并拒绝导出，\n"
+    "                            除非给出 --allow-duplicates\n"
     "  export-salary -o 文件 [--rows-per-file N]\n"
     "                            导出工资文件；N 为每文件记录数，超过时拆分为 文件.1、文件.2 ……\n"
     "  export-payees -o 文件      导出往来账号文件（全部往来帐户）\n"
@@ -58,6 +64,14 @@ const char* const kHelp =
     "  import-salary 文件 [--col 编号=N] [--col 姓名=N] [--col 卡号=N] [--col 实发工资=N]\n"
     "                            从 .xls、.xlsx 或 .csv 文件导入工资表；N 为列号（从 1 起，默认 "
     "1）\n"
+    "  backup                    立即备份数据库（备份在数据库所在目录的 backups 文件夹中）\n"
+    "  list-backups              列出备份：时间、原因、支付指令/往来帐户/工资的记录数\n"
+    "  restore 文件              用备份替换数据库的全部内容（先备份当前数据）；\n"
+    "                            桌面程序正在使用该数据库时拒绝\n"
+    "  export-log                列出导出记录：每个导出的银行文件的时间、类型、笔数、合计和 SHA-256\n"
+    "  verify 文件               检查文件是否与其导出记录一致（导出后是否被修改）\n"
+    "\n"
+    "每次导入和清空前都会自动备份数据库；导出的每个文件都会读回校验并记入导出记录。\n"
     "\n"
     "退出状态：0 成功；1 操作被拒绝（原因见标准错误输出）；2 用法错误或登录失败。\n";
 
@@ -77,10 +91,14 @@ QTextStream& err()
 class Options
 {
 public:
-    Options(const QStringList& args, const QStringList& known)
+    Options(const QStringList& args, const QStringList& known, const QStringList& flags = {})
     {
         for (qsizetype i = 0; i < args.size(); ++i) {
             const QString& a = args.at(i);
+            if (flags.contains(a)) {
+                m_flags << a;
+                continue;
+            }
             if (!known.contains(a))
                 throw Failure{kUsage, QStringLiteral("未知的选项：%1").arg(a)};
             if (i + 1 >= args.size())
@@ -107,6 +125,7 @@ public:
         }
         return out;
     }
+    bool flag(const QString& name) const { return m_flags.contains(name); }
     QString required(const QString& name) const
     {
         const auto v = value(name);
@@ -117,6 +136,7 @@ public:
 
 private:
     QList<QPair<QString, QString>> m_values;
+    QStringList m_flags;
 };
 
 QString readPasswordFromTerminal()
@@ -176,9 +196,26 @@ void login(TDataModule2& dm, const QString& dbPath, const QStringList& tables = 
     applyLogin(dm, QStringLiteral("1"));
 }
 
+// What an export wrote, on standard output.
+void reportExported(const BankExport& e)
+{
+    QTextStream(stdout) << exportedMessage(e) << "\n";
+}
+
+// Card numbers that look wrong: a warning on standard error, the command goes on.
+void warnCards(const QStringList& warnings)
+{
+    if (warnings.isEmpty())
+        return;
+    err() << QStringLiteral("警告：") << cardWarningHeading() << "\n";
+    for (const QString& w : warnings)
+        err() << w << "\n";
+}
+
 int exportPayments(const QString& db, const QStringList& args)
 {
-    const Options o(args, {QStringLiteral("--payer"), QStringLiteral("-o")});
+    const Options o(args, {QStringLiteral("--payer"), QStringLiteral("-o")},
+                    {QStringLiteral("--allow-duplicates")});
     const QString payer = o.required(QStringLiteral("--payer"));
     const QString out = o.required(QStringLiteral("-o"));
     TDataModule2 dm;
@@ -191,7 +228,20 @@ int exportPayments(const QString& db, const QStringList& args)
         known = !drawee.isNewRow(r) && drawee.textAt(r, field) == payer;
     if (!known || payer.trimmed().isEmpty())
         throw Failure{kUsage, QStringLiteral("请选择支付帐号")};
-    writeFilesAtomically({out}, {buildPaymentFile(*dm.ATPayment, payer)});
+    BankExport exported(ExportKind::Payments, {out}, {buildPaymentFile(*dm.ATPayment, payer)},
+                        payer);
+    const QList<DuplicatePayment> duplicates = exported.duplicates(dm.ADOConn);
+    if (!duplicates.isEmpty() && !o.flag(QStringLiteral("--allow-duplicates"))) {
+        err() << QStringLiteral("以下%1笔支付指令可能重复，未导出任何文件（确认无误后可加 "
+                                "--allow-duplicates 导出）：")
+                     .arg(duplicates.size())
+              << "\n";
+        for (const QString& line : duplicateLines(duplicates))
+            err() << line << "\n";
+        return kRefused;
+    }
+    exported.write(dm.ADOConn, dm.CurrentUser);
+    reportExported(exported);
     return kOk;
 }
 
@@ -214,7 +264,10 @@ int exportSalary(const QString& db, const QStringList& args)
     const QList<QByteArray> files = buildSalaryFiles(*dm.ATSalary, rowsPerFile);
     const QStringList names =
         files.size() > 1 ? pieceNames(out, int(files.size())) : QStringList{out};
-    writeFilesAtomically(names, files);
+    BankExport exported(ExportKind::Salary, names, files);
+    warnCards(cardNumberWarnings(*dm.ATSalary));
+    exported.write(dm.ADOConn, dm.CurrentUser);
+    reportExported(exported);
     return kOk;
 }
 
@@ -224,7 +277,9 @@ int exportPayees(const QString& db, const QStringList& args)
     const QString out = o.required(QStringLiteral("-o"));
     TDataModule2 dm;
     login(dm, db, {tbl::Company, tbl::CompanyType}); // the classification's name is written
-    writeFilesAtomically({out}, {buildPayeeFile(*dm.ATCompany)});
+    BankExport exported(ExportKind::Payees, {out}, {buildPayeeFile(*dm.ATCompany)});
+    exported.write(dm.ADOConn, dm.CurrentUser);
+    reportExported(exported);
     return kOk;
 }
 
@@ -339,6 +394,88 @@ int importSalaryCommand(const QString& db, QStringList args)
     }
     const int stored = importSalary(dm, opened.sheet, columns);
     QTextStream(stdout) << salaryImportedMessage(stored) << "\n";
+    warnCards(cardNumberWarnings(opened.sheet, columns, stored));
+    return kOk;
+}
+
+int backupCommand(const QString& db, const QStringList& args)
+{
+    if (!args.isEmpty())
+        throw Failure{kUsage, QStringLiteral("未知的选项：%1").arg(args.first())};
+    TDataModule2 dm;
+    login(dm, db);
+    const BackupInfo b = takeBackup(dm.ADOConn, BackupReason::Manual);
+    rotateBackups(db);
+    QTextStream(stdout) << QStringLiteral("已备份到“%1”。").arg(QDir::toNativeSeparators(b.path))
+                        << "\n";
+    return kOk;
+}
+
+int listBackupsCommand(const QString& db, const QStringList& args)
+{
+    if (!args.isEmpty())
+        throw Failure{kUsage, QStringLiteral("未知的选项：%1").arg(args.first())};
+    TDataModule2 dm;
+    login(dm, db);
+    QTextStream out(stdout);
+    out << QStringLiteral("时间\t原因\t支付指令\t往来帐户\t工资\t文件") << "\n";
+    for (const BackupInfo& b : listBackups(db)) {
+        out << b.time.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) << '\t' << b.reasonText()
+            << '\t' << b.payments << '\t' << b.payees << '\t' << b.salary << '\t'
+            << QDir::toNativeSeparators(b.path) << "\n";
+    }
+    return kOk;
+}
+
+int restoreCommand(const QString& db, const QStringList& args)
+{
+    if (args.size() != 1 || args.first().startsWith(QLatin1Char('-')))
+        throw Failure{kUsage, QStringLiteral("用法：restore 备份文件")};
+    if (!QFileInfo::exists(db))
+        throw Failure{kRefused, QStringLiteral("数据库文件“%1”不存在。").arg(db)};
+    // Declared before the data module, released after it: the desktop program cannot
+    // start on the file while it is being replaced.
+    InstanceLock lock(db);
+    try {
+        lock.lock();
+    } catch (const DbError&) {
+        throw Failure{kRefused, QStringLiteral("桌面程序正在使用数据库“%1”，不能恢复备份。请先退出桌面"
+                                               "程序，或在桌面程序中使用“文件 → 恢复备份…”。")
+                                    .arg(QDir::toNativeSeparators(QFileInfo(db).absoluteFilePath()))};
+    }
+    TDataModule2 dm;
+    login(dm, db);
+    dm.restoreFromBackup(args.first());
+    QTextStream(stdout) << QStringLiteral("已从备份“%1”恢复数据库；恢复前的数据已另行备份。")
+                               .arg(QDir::toNativeSeparators(args.first()))
+                        << "\n";
+    return kOk;
+}
+
+int exportLogCommand(const QString& db, const QStringList& args)
+{
+    if (!args.isEmpty())
+        throw Failure{kUsage, QStringLiteral("未知的选项：%1").arg(args.first())};
+    TDataModule2 dm;
+    login(dm, db);
+    QTextStream out(stdout);
+    out << QStringLiteral("编号\t时间\t类型\t笔数\t合计金额\t支付帐号\t文件\tSHA-256") << "\n";
+    for (const JournalEntry& e : exportJournal(dm.ADOConn)) {
+        out << e.id << '\t' << e.time.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) << '\t'
+            << exportKindText(e.kind) << '\t' << e.lines << '\t' << e.total.toDisplayString()
+            << '\t' << e.payer << '\t' << e.path << '\t' << e.sha256 << "\n";
+    }
+    return kOk;
+}
+
+int verifyCommand(const QString& db, const QStringList& args)
+{
+    if (args.size() != 1 || args.first().startsWith(QLatin1Char('-')))
+        throw Failure{kUsage, QStringLiteral("用法：verify 文件")};
+    TDataModule2 dm;
+    login(dm, db);
+    const JournalEntry e = verifyExportedFile(dm.ADOConn, args.first());
+    QTextStream(stdout) << verifiedMessage(args.first(), e) << "\n";
     return kOk;
 }
 
@@ -368,6 +505,16 @@ int run(QStringList args)
         return runImport(db, args, false);
     if (command == QLatin1String("import-salary"))
         return importSalaryCommand(db, args);
+    if (command == QLatin1String("backup"))
+        return backupCommand(db, args);
+    if (command == QLatin1String("list-backups"))
+        return listBackupsCommand(db, args);
+    if (command == QLatin1String("restore"))
+        return restoreCommand(db, args);
+    if (command == QLatin1String("export-log"))
+        return exportLogCommand(db, args);
+    if (command == QLatin1String("verify"))
+        return verifyCommand(db, args);
     throw Failure{kUsage, QStringLiteral("未知的命令：%1。使用 --help 查看用法。").arg(command)};
 }
 

@@ -131,12 +131,55 @@ QList<TDataModule2::CompanyTypeEntry> TDataModule2::companyTypeList()
 
 void TDataModule2::clearPayments()
 {
+    backupBefore(BackupReason::ClearPayments);
     clearUserRows(*ATPayment, QStringLiteral("delete from Payment where 用户编号 = :user"));
 }
 
 void TDataModule2::clearSalary()
 {
+    backupBefore(BackupReason::ClearSalary);
     clearUserRows(*ATSalary, QStringLiteral("delete from salary where 用户编号 = :user"));
+}
+
+void TDataModule2::backupBefore(BackupReason reason)
+{
+    try {
+        takeBackup(ADOConn, reason);
+    } catch (const DbError& e) {
+        const QString text = QStringLiteral("操作前未能备份数据库：%1").arg(e.message());
+        if (!m_interaction)
+            throw DbError(text + QStringLiteral("操作未执行。"));
+        if (!ask(text + QStringLiteral("\n\n是否不备份继续？")))
+            throw AbortError();
+        return;
+    }
+    rotateBackups(m_databasePath);
+}
+
+void TDataModule2::dailyBackup()
+{
+    if (hasBackupOn(m_databasePath, BackupReason::Daily, QDate::currentDate()))
+        return;
+    takeBackup(ADOConn, BackupReason::Daily);
+    rotateBackups(m_databasePath);
+}
+
+void TDataModule2::restoreFromBackup(const QString& backupPath)
+{
+    checkBackupFile(backupPath);
+    auto tables = {&ATPayment, &ATCompany, &ATSalary, &ATDrawee, &ATUser, &ATCompanyType, &ATUse};
+    for (auto* t : tables) {
+        if (*t && (*t)->isOpen())
+            (*t)->checkBrowseMode();
+    }
+    backupBefore(BackupReason::BeforeRestore);
+    restoreBackup(ADOConn, backupPath);
+    for (auto* t : tables) {
+        if (*t && (*t)->isOpen()) {
+            (*t)->forgetReadState();
+            (*t)->requery();
+        }
+    }
 }
 
 void TDataModule2::clearUserRows(Table& table, const QString& sql)
@@ -315,6 +358,7 @@ void TDataModule2::ATCompanyTypeBeforeDelete(Table& t)
         }
     }
     t.gotoBookmark(mark);
+    backupBefore(BackupReason::DeleteClassification);
     try {
         Statement move(
             ADOConn,

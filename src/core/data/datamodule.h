@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/data/backup.h"
 #include "core/data/connection.h"
 #include "core/data/interaction.h"
 #include "core/data/table.h"
@@ -102,6 +103,21 @@ public:
     // and the table is read afresh. Other users' rows stay. Throws DbError.
     void clearPayments();
     void clearSalary();
+
+    // A backup before a command that removes or rewrites many rows (the clear commands,
+    // deleting a classification, every import), then the old ones rotated. When it
+    // cannot be taken the clerk is asked whether to go on without one (AbortError when
+    // not); without anyone to ask (the command-line tool) the command is refused with
+    // DbError.
+    void backupBefore(BackupReason reason);
+    // The day's first backup, taken at start-up unless one was taken today. Throws
+    // DbError when it cannot be taken (the program goes on).
+    void dailyBackup();
+    // Replaces the whole database by a backup: a row being typed is stored, a backup of
+    // the current state taken first (backupBefore), then every open table read afresh.
+    // Throws DbError (nothing changed) or AbortError.
+    void restoreFromBackup(const QString& backupPath);
+    const QString& databasePath() const { return m_databasePath; }
 
 private:
     void clearUserRows(Table& table, const QString& sql);

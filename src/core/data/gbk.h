@@ -29,6 +29,8 @@ public:
     // Decodes GBK bytes strictly, appending to `out`: false (with `out` as it was) when
     // the bytes are not well-formed GBK or name a code GBK does not define.
     bool decode(const char* bytes, qsizetype size, QString& out) const;
+    // True when GBK defines the code: one byte below 0x100, else lead byte * 256 + trail.
+    bool defines(std::uint16_t code) const { return code < m_reverse.size() && m_reverse[code] != 0; }
 
 private:
     GbkEncoder();

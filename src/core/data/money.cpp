@@ -223,3 +223,77 @@ std::optional<Money> Money::minus(Money other) const
 }
 
 } // namespace bankprep
+
+namespace bankprep {
+
+QString Money::toChineseCapitals() const
+{
+    static const QString digits = QStringLiteral("零壹贰叁肆伍陆柒捌玖");
+    static const QString places[] = {QString(), QStringLiteral("拾"), QStringLiteral("佰"),
+                                     QStringLiteral("仟")};
+    static const QString groups[] = {QString(), QStringLiteral("万"), QStringLiteral("亿"),
+                                     QStringLiteral("万亿")};
+    // Magnitude without overflow for the most negative amount.
+    const std::uint64_t magnitude =
+        m_units < 0 ? std::uint64_t(-(m_units + 1)) + 1 : std::uint64_t(m_units);
+    const std::uint64_t yuan = magnitude / std::uint64_t(kUnit);
+    const int fraction = int(magnitude % std::uint64_t(kUnit));
+
+    QString out;
+    if (m_units < 0)
+        out += QStringLiteral("负");
+    const bool hasYuan = yuan != 0;
+    if (hasYuan) {
+        const QByteArray s = QByteArray::number(qulonglong(yuan));
+        bool zeroPending = false;
+        bool groupHasDigit = false;
+        for (qsizetype i = 0; i < s.size(); ++i) {
+            const int d = s.at(i) - '0';
+            const qsizetype pos = s.size() - 1 - i;
+            if (d == 0) {
+                zeroPending = true;
+            } else {
+                if (zeroPending) // never before the first digit: it is not 0
+                    out += QStringLiteral("零");
+                zeroPending = false;
+                out += digits.at(d);
+                out += places[pos % 4];
+                groupHasDigit = true;
+            }
+            if (pos % 4 == 0) {
+                if (groupHasDigit)
+                    out += groups[std::min<qsizetype>(pos / 4, 3)];
+                groupHasDigit = false;
+            }
+        }
+        out += QStringLiteral("元");
+    }
+    // 角, 分, 厘, 毫: a zero between written digits is read as one 零; a zero in the
+    // units of yuan before 角 is not written.
+    static const QString fractionPlaces[] = {QStringLiteral("角"), QStringLiteral("分"),
+                                             QStringLiteral("厘"), QStringLiteral("毫")};
+    const int fd[] = {fraction / 1000, fraction / 100 % 10, fraction / 10 % 10, fraction % 10};
+    bool written = hasYuan;
+    bool zeroPending = false;
+    int last = -1;
+    for (int i = 0; i < 4; ++i) {
+        if (fd[i] == 0) {
+            zeroPending = written;
+            continue;
+        }
+        if (zeroPending)
+            out += QStringLiteral("零");
+        zeroPending = false;
+        out += digits.at(fd[i]);
+        out += fractionPlaces[i];
+        written = true;
+        last = i;
+    }
+    if (!hasYuan && last < 0)
+        return QStringLiteral("零元整");
+    if (last <= 0)
+        out += QStringLiteral("整");
+    return out;
+}
+
+} // namespace bankprep

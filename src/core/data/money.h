@@ -44,6 +44,11 @@ public:
     // two decimals, and the third and fourth when the amount has them (never rounded
     // away): 15000.5 -> "15,000.50", 1234.5678 -> "1,234.5678", -3 -> "-3.00".
     QString toDisplayString() const;
+    // The amount in Chinese capitals as cheques and bank forms write it (人民币大写):
+    // 1500.5 -> "壹仟伍佰元伍角整", 0.05 -> "伍分", 10 -> "壹拾元整",
+    // 100000010.01 -> "壹亿零壹拾元零壹分". Third and fourth decimals are written as 厘 and
+    // 毫, never rounded away; a negative amount begins with "负".
+    QString toChineseCapitals() const;
 
     // Checked arithmetic: nothing on overflow.
     std::optional<Money> plus(Money other) const;

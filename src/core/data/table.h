@@ -104,6 +104,9 @@ public:
     // above `afterKey` (an import): only those are read, unless another program changed
     // the database since the table was last read, when everything is.
     void requeryAfterInsert(qint64 afterKey);
+    // After a change no count of SQLite's shows (a backup restored into the file), the
+    // next requery() reads the table whatever the counts say.
+    void forgetReadState() { m_readChanges = -1; }
     // The highest key the database holds in this table (0 for none), read from the
     // database whether the table is open or not: where the rows of an import begin.
     qint64 lastStoredKey() const;

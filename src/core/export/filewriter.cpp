@@ -96,6 +96,9 @@ bool writeWhole(const QString& path, const QByteArray& bytes, const Target& t)
     // A write the disk accepted only into its cache can still fail here.
     if (!err && ::fsync(fd) != 0)
         err = errno;
+    // Flushed pages are dropped from the cache: reading the file back reads the disk.
+    if (!err)
+        ::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
     if (::close(fd) != 0 && !err)
         err = errno;
     if (err) {
@@ -294,7 +297,9 @@ void moveIntoPlace(const std::vector<Target>& targets, const QSet<QString>& fold
 
 } // namespace
 
-void writeFilesAtomically(const QStringList& paths, const QList<QByteArray>& contents)
+void writeFilesAtomically(
+    const QStringList& paths, const QList<QByteArray>& contents,
+    const std::function<void(qsizetype index, const QString& writtenPath)>& verify)
 {
     Q_ASSERT(paths.size() == contents.size());
     if (paths.isEmpty())
@@ -305,6 +310,15 @@ void writeFilesAtomically(const QStringList& paths, const QList<QByteArray>& con
     QSet<QString> folders;
     std::vector<Target> targets = resolveTargets(paths, token, &folders);
     writeTemps(targets, contents);
+    if (verify) {
+        try {
+            for (size_t i = 0; i < targets.size(); ++i)
+                verify(qsizetype(i), targets[i].temp);
+        } catch (...) {
+            removeTemps(targets, targets.size());
+            throw;
+        }
+    }
     const QString note = writeCommitNote(targets, token);
     moveIntoPlace(targets, folders, note);
 }

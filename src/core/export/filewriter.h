@@ -4,6 +4,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 namespace bankprep {
 
@@ -20,8 +21,13 @@ namespace bankprep {
 //    of several files a small commit note is written; an export that crashes half-way
 //    through its renames is completed by the next export into that folder, and temporary
 //    files of an export that crashed earlier are removed then.
+// `verify`, when given, is called for each file once all are written and flushed, with
+// its index and the temporary file's path (dropped from the cache, so that reading it
+// reads the disk); a throw discards every temporary file and replaces nothing.
 // Throws DbError with a Chinese message naming the file and the cause.
-void writeFilesAtomically(const QStringList& paths, const QList<QByteArray>& contents);
+void writeFilesAtomically(
+    const QStringList& paths, const QList<QByteArray>& contents,
+    const std::function<void(qsizetype index, const QString& writtenPath)>& verify = {});
 
 // Completes or removes what a crashed export left in `folder` (done by every export for
 // the folders it writes into; exposed for tests).

@@ -7,6 +7,8 @@
 #include "core/data/schema.h"
 #include "core/data/table.h"
 
+#include <algorithm>
+
 namespace bankprep {
 
 namespace {
@@ -180,6 +182,7 @@ int importSalary(TDataModule2& dm, const Spreadsheet& sheet, const SalaryColumns
 {
     Table& salary = *dm.ATSalary;
     salary.checkBrowseMode();
+    dm.backupBefore(BackupReason::ImportSalary);
     Transaction transaction(dm.ADOConn);
     const qint64 lastKey = salary.lastStoredKey();
     SalaryWriter writer(dm);
@@ -210,6 +213,92 @@ int importSalary(TDataModule2& dm, const Spreadsheet& sheet, const SalaryColumns
 QString salaryImportedMessage(int stored)
 {
     return QStringLiteral("共导入数据%1条。").arg(stored);
+}
+
+namespace {
+
+constexpr int kWarningLines = 20;
+
+void addWarning(QStringList& out, int& count, const QString& place, const QString& name,
+                const QString& card)
+{
+    const QString problem = cardNumberProblem(card);
+    if (problem.isEmpty())
+        return;
+    if (++count <= kWarningLines)
+        out << QStringLiteral("%1（%2）：卡号“%3”%4").arg(place, name, card, problem);
+}
+
+void finishWarnings(QStringList& out, int count)
+{
+    if (count > kWarningLines)
+        out << QStringLiteral("……共%1条").arg(count);
+}
+
+} // namespace
+
+bool passesLuhn(QStringView digits)
+{
+    int sum = 0;
+    bool twice = false;
+    for (qsizetype i = digits.size() - 1; i >= 0; --i) {
+        int d = digits.at(i).unicode() - '0';
+        if (d < 0 || d > 9)
+            return false;
+        if (twice && (d *= 2) > 9)
+            d -= 9;
+        sum += d;
+        twice = !twice;
+    }
+    return !digits.isEmpty() && sum % 10 == 0;
+}
+
+QString cardNumberProblem(QStringView card)
+{
+    const bool digitsOnly = std::all_of(card.begin(), card.end(),
+                                        [](QChar c) { return c >= u'0' && c <= u'9'; });
+    if (!digitsOnly || card.size() < 16 || card.size() > 19)
+        return QStringLiteral("不是16至19位数字");
+    if (!passesLuhn(card))
+        return QStringLiteral("的校验位不正确");
+    return QString();
+}
+
+QStringList cardNumberWarnings(const Spreadsheet& sheet, const SalaryColumns& columns, int stored)
+{
+    QStringList out;
+    int count = 0;
+    for (int row = 2; row < stored + 2; ++row) {
+        addWarning(out, count, QStringLiteral("第%1行").arg(row),
+                   trimBlanks(sheet.cell(row, columns.name)).toString(),
+                   trimBlanks(sheet.cell(row, columns.card)).toString());
+    }
+    finishWarnings(out, count);
+    return out;
+}
+
+QStringList cardNumberWarnings(Table& salary)
+{
+    salary.checkBrowseMode();
+    const int name = salary.fieldIndex(col::EmployeeName);
+    const int card = salary.fieldIndex(col::CardNo);
+    QStringList out;
+    int count = 0;
+    int position = 0;
+    for (int r = 0; r < salary.rowCount(); ++r) {
+        if (salary.isNewRow(r))
+            continue;
+        ++position;
+        addWarning(out, count, QStringLiteral("第%1条").arg(position), salary.textAt(r, name),
+                   salary.textAt(r, card));
+    }
+    finishWarnings(out, count);
+    return out;
+}
+
+QString cardWarningHeading()
+{
+    return QStringLiteral("以下卡号可能不是有效的银行卡号，请核对（仅为提醒，不影响导入或导出）：");
 }
 
 } // namespace bankprep

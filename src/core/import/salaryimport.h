@@ -46,4 +46,19 @@ int importSalary(TDataModule2& dm, const Spreadsheet& sheet, const SalaryColumns
 // What the clerk is told of a finished import: "共导入数据N条。".
 QString salaryImportedMessage(int stored);
 
+// Why a payroll card number is probably not a bank card number: it is not 16 to 19
+// digits, or its check digit is wrong (the Luhn check cards carry). Empty when it looks
+// right. Only a warning: some bank accounts are not cards.
+QString cardNumberProblem(QStringView card);
+bool passesLuhn(QStringView digits);
+
+// The warnings of the rows an import stored (sheet rows 2 to stored + 1), naming the
+// sheet row; and of the payroll lines a table presents, naming their place in the list.
+// At most 20 lines, then how many in all; empty when every card number looks right.
+QStringList cardNumberWarnings(const Spreadsheet& sheet, const SalaryColumns& columns, int stored);
+class Table;
+QStringList cardNumberWarnings(Table& salary);
+// The heading of those warnings for the clerk.
+QString cardWarningHeading();
+
 } // namespace bankprep

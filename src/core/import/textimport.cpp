@@ -720,6 +720,8 @@ CheckedImport::CheckedImport(const ImportLayout& layout, const QByteArray& fileB
 
 ImportReport CheckedImport::store(TDataModule2& dm, ImportObserver* observer) const
 {
+    dm.backupBefore(&m_layout == &paymentImport() ? BackupReason::ImportPayments
+                                                   : BackupReason::ImportPayees);
     const Progress p{observer};
     RecordReader records(m_layout, m_lines, m_settings);
     p.status(QStringLiteral("导入数据库..."));
