@@ -7,6 +7,7 @@
 #include "windows/exportcommand.h"
 #include "windows/exportdialogs.h"
 #include "windows/mainwindow.h"
+#include "windows/safetywindows.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -15,6 +16,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTableWidget>
 #include <QToolButton>
 #include <QtTest>
 #include <sys/stat.h>
@@ -87,9 +89,17 @@ private slots:
         const int row = in->DataModule2.ATPayment->currentRow();
         form().ExportPayment->trigger();
         const auto shown = MessageBox::takeShown();
-        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown.size(), 3);
         QCOMPARE(shown.first().title, QStringLiteral("错误"));
         QCOMPARE(shown.first().text, QStringLiteral("请选择支付帐号"));
+        // The last word before writing: count and total in figures and in capitals.
+        QCOMPARE(shown.at(1).text,
+                 QStringLiteral(
+                     "即将导出支付指令2笔，合计金额21,500.50元（人民币贰万壹仟伍佰元伍角整）。"
+                     "\n\n是否导出？"));
+        QCOMPARE(shown.at(2).text,
+                 QStringLiteral("已导出支付指令2笔，合计金额21,500.50元（人民币贰万"
+                                "壹仟伍佰元伍角整），已读回校验无误。"));
         QCOMPARE(title, QStringLiteral("保存支付指令文件"));
         QCOMPARE(
             readFile(path("zf.txt")),
@@ -108,7 +118,16 @@ private slots:
             return dlg->result();
         });
         answerSave(path("zf2.txt"));
+        // The same instructions again: the duplicates window names them; exported anyway.
+        QString reason;
+        Modal::setNextHandler([&reason](QDialog* d) {
+            auto* dlg = static_cast<TDuplicateDlg*>(d);
+            reason = dlg->List->rowCount() == 2 ? dlg->List->item(0, 4)->text() : QString();
+            dlg->BtnExport->click();
+            return dlg->result();
+        });
         form().FileSave1->trigger();
+        QVERIFY2(reason.startsWith(QStringLiteral("已于")), qPrintable(reason));
         QCOMPARE(readFile(path("zf2.txt")), readFile(path("zf.txt")));
     }
 
@@ -156,9 +175,14 @@ private slots:
         answerSave(path("gz.txt"), &title);
         form().TBSave->click();
         const auto shown = MessageBox::takeShown();
-        QCOMPARE(shown.size(), 2);
+        QCOMPARE(shown.size(), 4);
         QCOMPARE(shown.at(0).text, QStringLiteral("请输入文件记录数"));
         QCOMPARE(shown.at(1).text, QStringLiteral("请输入有效记录数"));
+        // The card numbers are named before the export, which goes on when confirmed.
+        QVERIFY(shown.at(2).text.startsWith(
+            QStringLiteral("即将导出工资3笔，合计金额3.00元（人民币叁元整），分为2个文件。")));
+        QVERIFY(shown.at(2).text.contains(QStringLiteral("第1条（甲）：卡号“c1”不是16至19位数字")));
+        QVERIFY(shown.at(2).text.contains(QStringLiteral("第3条（丙）：卡号“c3”不是16至19位数字")));
         QCOMPARE(title, QStringLiteral("保存工资文件"));
         const QByteArray header = gbk("编号,姓名,卡号,实发工资\r\n");
         QVERIFY(!QFile::exists(path("gz.txt")));

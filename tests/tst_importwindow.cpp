@@ -260,9 +260,10 @@ void TestImportWindow::salaryImportFromTheMenu()
     in->AppForm->FileOpen1->trigger();
     QCOMPARE(title, QStringLiteral("请选择导入数据文件..."));
     const auto shown = MessageBox::takeShown();
-    QCOMPARE(shown.size(), 1);
+    QCOMPARE(shown.size(), 2);
     QCOMPARE(shown.first().title, QStringLiteral("导入结果"));
     QCOMPARE(shown.first().text, QStringLiteral("共导入数据3条。"));
+    QCOMPARE(shown.at(1).title, QStringLiteral("卡号提醒"));
     QCOMPARE(in->DataModule2.ATSalary->recordCount(), 3);
 
     // A file that is not a spreadsheet: a warning, nothing changed.

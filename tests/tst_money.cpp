@@ -1,4 +1,5 @@
 #include "core/data/money.h"
+#include "core/import/salaryimport.h"
 
 #include <QTest>
 #include <limits>
@@ -37,6 +38,8 @@ private slots:
     void checkedArithmetic_data();
     void checkedArithmetic();
     void roundedToFourDecimals();
+    void chineseCapitals();
+    void cardNumbers();
 };
 
 void TestMoney::parseValid_data()
@@ -343,6 +346,43 @@ void TestMoney::roundedToFourDecimals()
                                                      {10000000000, "1,000,000.00"}};
     for (const auto& [units, text] : shown)
         QCOMPARE(Money::fromUnits(units).toDisplayString(), QString::fromLatin1(text));
+}
+
+void TestMoney::chineseCapitals()
+{
+    // As cheques write them: one 零 for a run of zeros, none for a zero 元 before 角,
+    // 整 after 元 or 角, never after 分.
+    const QList<QPair<qint64, const char*>> known = {
+        {500, "伍分"},
+        {100000, "壹拾元整"},
+        {1000000100100, "壹亿零壹拾元零壹分"},
+        {15005000, "壹仟伍佰元伍角整"},
+        {0, "零元整"},
+        {164090200, "壹万陆仟肆佰零玖元零贰分"},
+        {16803200, "壹仟陆佰捌拾元叁角贰分"},
+        {1070005300, "壹拾万零柒仟元伍角叁分"},
+        {1000000000000, "壹亿元整"},
+        {10001000000, "壹佰万零壹佰元整"},
+        {12345, "壹元贰角叁分肆厘伍毫"},
+        {-30000, "负叁元整"},
+        {kMax, "玖佰贰拾贰万亿叁仟叁佰柒拾贰亿零叁佰陆拾捌万伍仟肆佰柒拾柒元伍角捌分零柒毫"},
+    };
+    for (const auto& [units, text] : known)
+        QCOMPARE(Money::fromUnits(units).toChineseCapitals(), QString::fromUtf8(text));
+    QVERIFY(
+        Money::fromUnits(kMin).toChineseCapitals().startsWith(QStringLiteral("负玖佰贰拾贰万亿")));
+}
+
+void TestMoney::cardNumbers()
+{
+    using bankprep::cardNumberProblem;
+    QCOMPARE(cardNumberProblem(u"4111111111111111"), QString()); // a test Visa number
+    QCOMPARE(cardNumberProblem(u"6212262502009182455"), QString());
+    QCOMPARE(cardNumberProblem(u"4111111111111112"), QStringLiteral("的校验位不正确"));
+    QCOMPARE(cardNumberProblem(u"411111111111111"), QStringLiteral("不是16至19位数字"));
+    QCOMPARE(cardNumberProblem(u"41111111111111111111"), QStringLiteral("不是16至19位数字"));
+    QCOMPARE(cardNumberProblem(u"4111 1111 1111 1111"), QStringLiteral("不是16至19位数字"));
+    QCOMPARE(cardNumberProblem(u""), QStringLiteral("不是16至19位数字"));
 }
 
 QTEST_GUILESS_MAIN(TestMoney)

@@ -1,6 +1,7 @@
 #include "windows/application.h"
 
 #include "controls/messagebox.h"
+#include "core/data/backup.h"
 #include "core/data/instancelock.h"
 #include "core/data/names.h"
 #include "windows/about.h"
@@ -12,6 +13,7 @@
 #include "windows/logindlg.h"
 #include "windows/mainwindow.h"
 #include "windows/paymentaddition.h"
+#include "windows/safetywindows.h"
 #include "windows/salaryimportdlg.h"
 #include "windows/selcompany.h"
 #include "windows/selcompanytype.h"
@@ -20,7 +22,10 @@
 #include <QLocale>
 #include <QTranslator>
 
+#include <QDir>
+
 #include <csignal>
+#include <optional>
 
 namespace bankprep {
 
@@ -45,7 +50,7 @@ bool BankprepApplication::notify(QObject* receiver, QEvent* event)
     }
 }
 
-int runDesktopProgram(BankprepApplication& app, const QString& databasePath,
+int runDesktopProgram(QApplication& app, const QString& databasePath,
                       const std::function<void(Instances&)>& started)
 {
     // A file-size limit makes an export fail with a message instead of killing the
@@ -60,17 +65,77 @@ int runDesktopProgram(BankprepApplication& app, const QString& databasePath,
         MessageBox::error(nullptr, e.message());
         return 1;
     }
-    Instances instances;
+    auto instances = std::make_unique<Instances>();
     try {
-        instances.create(databasePath);
+        instances->create(databasePath);
     } catch (const DbError& e) {
-        MessageBox::error(nullptr, e.message());
-        return 1;
+        instances.reset();
+        if (!offerBackupOfDamaged(databasePath, e, lock))
+            return 1;
+        instances = std::make_unique<Instances>();
+        try {
+            instances->create(databasePath);
+        } catch (const DbError& again) {
+            MessageBox::error(nullptr, again.message());
+            return 1;
+        }
     }
-    instances.AppForm->show();
+    instances->startUp();
     if (started)
-        started(instances);
+        started(*instances);
     return app.exec();
+}
+
+bool offerBackupOfDamaged(const QString& databasePath, const DbError& e, InstanceLock& lock)
+{
+    std::optional<BackupInfo> backup;
+    if (isDamagedDatabaseError(e))
+        backup = newestSoundBackup(databasePath);
+    if (!backup) {
+        MessageBox::error(nullptr, e.message());
+        return false;
+    }
+    const QString question =
+        QStringLiteral("%1\n\n找到%2的备份（%3，支付指令%4条、往来帐户%5条、工资%6条），"
+                       "它通过了完整性检查。是否用它恢复数据库？\n\n损坏的文件不会被删除，"
+                       "将改名保留在原处。")
+            .arg(e.message(), backup->time.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
+                 backup->reasonText())
+            .arg(backup->payments)
+            .arg(backup->payees)
+            .arg(backup->salary);
+    if (MessageBox::question(nullptr, QStringLiteral("数据库已损坏"), question,
+                             QMessageBox::Yes | QMessageBox::No,
+                             QMessageBox::Yes) != QMessageBox::Yes)
+        return false;
+    try {
+        const QString aside = replaceDamagedDatabase(databasePath, *backup);
+        // The lock was on the damaged file, now under its new name: the restored file
+        // is locked afresh.
+        lock.unlock();
+        lock.lock();
+        MessageBox::information(
+            nullptr, QStringLiteral("数据库已恢复"),
+            QStringLiteral("已用%1的备份恢复数据库。损坏的文件保留为“%2”。")
+                .arg(backup->time.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
+                     QDir::toNativeSeparators(aside)));
+    } catch (const DbError& failed) {
+        MessageBox::error(nullptr, failed.message());
+        return false;
+    }
+    return true;
+}
+
+void Instances::startUp()
+{
+    AppForm->show();
+    // The day's backup; the program goes on without it, the clerk knowing.
+    try {
+        DataModule2.dailyBackup();
+    } catch (const DbError& e) {
+        MessageBox::warning(AppForm.get(), QStringLiteral("备份"),
+                            QStringLiteral("今天的自动备份未能完成：%1").arg(e.message()));
+    }
 }
 
 Instances::Instances() = default;
@@ -117,6 +182,9 @@ void Instances::create(const QString& databasePath)
     interaction = std::make_unique<GuiInteraction>(AppForm.get(), SelCompanyType);
     DataModule2.setInteraction(interaction.get());
     DataModule2.setPaymentButtons(PaymentAdditionDlg);
+    RestoreBackupDlg = new TRestoreBackupDlg(DataModule2, AppForm.get());
+    ExportLogDlg = new TExportLogDlg(DataModule2, AppForm.get());
+    AppForm->setSafetyWindows(RestoreBackupDlg, ExportLogDlg);
 }
 
 } // namespace bankprep

@@ -22,7 +22,10 @@ class TFrmImportCompany;
 class Timptransfer;
 class TImportDlg;
 class TFrmSelCompany;
+class TRestoreBackupDlg;
+class TExportLogDlg;
 class Instances;
+class InstanceLock;
 
 // Reports an exception that escaped an event handler in the default error display
 // instead of letting it end the program.
@@ -37,8 +40,14 @@ public:
 // over `databasePath`, the main window shown, the message loop. `started` (for the test
 // that runs the program beside the command-line tool) is called just before the loop.
 // Returns the exit status.
-int runDesktopProgram(BankprepApplication& app, const QString& databasePath,
+int runDesktopProgram(QApplication& app, const QString& databasePath,
                       const std::function<void(Instances&)>& started = {});
+
+// After the database could not be opened: when it is damaged and a sound backup exists,
+// asks whether to put the newest such backup in its place (the damaged file is kept
+// under another name) and does so. False when the program cannot go on (the error was
+// shown).
+bool offerBackupOfDamaged(const QString& databasePath, const DbError& e, InstanceLock& lock);
 
 // Every window and the data module, created once in the start-up order and reused.
 class Instances
@@ -52,6 +61,8 @@ public:
     // account, split and password windows, classification picker. Throws DbError when the database
     // cannot be used.
     void create(const QString& databasePath);
+    // Shows the main window and takes the day's first backup (a failure is reported).
+    void startUp();
 
     TDataModule2 DataModule2;
     std::unique_ptr<TAppForm> AppForm;
@@ -67,6 +78,8 @@ public:
     TFrmImportCompany* FrmImportCompany = nullptr;
     TFrmSelCompany* FrmSelCompany = nullptr;
     Timptransfer* imptransfer = nullptr;
+    TRestoreBackupDlg* RestoreBackupDlg = nullptr;
+    TExportLogDlg* ExportLogDlg = nullptr;
     std::unique_ptr<GuiInteraction> interaction;
 };
 

@@ -4,7 +4,10 @@
 #include "controls/messagebox.h"
 #include "core/data/datamodule.h"
 #include "core/export/bankfiles.h"
+#include "core/export/exportjournal.h"
+#include "core/import/salaryimport.h"
 #include "windows/exportdialogs.h"
+#include "windows/safetywindows.h"
 
 #include <QFileDialog>
 #include <QLabel>
@@ -39,6 +42,32 @@ QString ExportCommand::askFileName(const QString& title)
     return name;
 }
 
+bool ExportCommand::confirm(const BankExport& e, const QList<DuplicatePayment>& duplicates,
+                            const QStringList& cardWarnings)
+{
+    if (!duplicates.isEmpty()) {
+        TDuplicateDlg dlg(duplicates, exportSummary(e), m_window);
+        return Modal::exec(&dlg) == QDialog::Accepted;
+    }
+    QString text = QStringLiteral("即将导出%1").arg(exportSummary(e));
+    if (e.files() > 1)
+        text += QStringLiteral("，分为%1个文件").arg(e.files());
+    text += QStringLiteral("。");
+    if (!cardWarnings.isEmpty())
+        text += QStringLiteral("\n\n") + cardWarningHeading() + QStringLiteral("\n") +
+                cardWarnings.join(QLatin1Char('\n'));
+    text += QStringLiteral("\n\n是否导出？");
+    return MessageBox::question(m_window, QStringLiteral("确认导出"), text,
+                                QMessageBox::Yes | QMessageBox::No,
+                                QMessageBox::Yes) == QMessageBox::Yes;
+}
+
+void ExportCommand::write(BankExport& e)
+{
+    e.write(m_dm.ADOConn, m_dm.CurrentUser);
+    MessageBox::information(m_window, QStringLiteral("导出"), exportedMessage(e));
+}
+
 void ExportCommand::exportPayments()
 {
     m_selectPayment->refresh();
@@ -48,8 +77,11 @@ void ExportCommand::exportPayments()
     if (name.isEmpty())
         return;
     guarded(m_window, [&] {
-        const QByteArray file = buildPaymentFile(*m_dm.ATPayment, m_selectPayment->payerAccount());
-        writeFilesAtomically({name}, {file});
+        const QString payer = m_selectPayment->payerAccount();
+        BankExport e(ExportKind::Payments, {name}, {buildPaymentFile(*m_dm.ATPayment, payer)},
+                     payer);
+        if (confirm(e, e.duplicates(m_dm.ADOConn), {}))
+            write(e);
     });
 }
 
@@ -73,7 +105,9 @@ void ExportCommand::exportSalary()
         const QList<QByteArray> files = buildSalaryFiles(salary, rowsPerFile);
         const QStringList names =
             files.size() > 1 ? pieceNames(name, int(files.size())) : QStringList{name};
-        writeFilesAtomically(names, files);
+        BankExport e(ExportKind::Salary, names, files);
+        if (confirm(e, {}, cardNumberWarnings(salary)))
+            write(e);
     });
 }
 
@@ -82,7 +116,10 @@ void ExportCommand::exportPayees()
     const QString name = askFileName(QStringLiteral("保存往来账号文件"));
     if (name.isEmpty())
         return;
-    guarded(m_window, [&] { writeFilesAtomically({name}, {buildPayeeFile(*m_dm.ATCompany)}); });
+    guarded(m_window, [&] {
+        BankExport e(ExportKind::Payees, {name}, {buildPayeeFile(*m_dm.ATCompany)});
+        write(e);
+    });
 }
 
 } // namespace bankprep

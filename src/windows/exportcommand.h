@@ -1,20 +1,25 @@
 #pragma once
 
+#include <QList>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 class QFileDialog;
 class QWidget;
 
 namespace bankprep {
 
+class BankExport;
+struct DuplicatePayment;
 class TDataModule2;
 class TSelectPaymentDlg;
 class TSplitSalaryDlg;
 
 // The export command of the main window: the payment, payroll and payee-book files,
 // through the dialogs kept for the whole run. Errors reach the default error display;
-// a failed export replaces no file.
+// a failed export replaces no file. Every file written is read back and recorded in the
+// export journal.
 class ExportCommand : public QObject
 {
     Q_OBJECT
@@ -31,6 +36,12 @@ public:
 private:
     // Shows the save dialog; empty when cancelled.
     QString askFileName(const QString& title);
+    // The last word before writing: the duplicates window, or the question with count
+    // and total in figures and capitals (and the card numbers to check).
+    bool confirm(const BankExport& e, const QList<DuplicatePayment>& duplicates,
+                 const QStringList& cardWarnings);
+    // Writes, reads back and records the files; tells the clerk.
+    void write(BankExport& e);
 
     TDataModule2& m_dm;
     QWidget* m_window;

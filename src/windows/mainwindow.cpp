@@ -365,6 +365,11 @@ void TAppForm::FileOpen1Execute()
         return;
     }
     MessageBox::information(this, QStringLiteral("导入结果"), salaryImportedMessage(stored));
+    const QStringList cards = cardNumberWarnings(opened.sheet, columns, stored);
+    if (!cards.isEmpty())
+        MessageBox::warning(this, QStringLiteral("卡号提醒"),
+                            cardWarningHeading() + QLatin1Char('\n') +
+                                cards.join(QLatin1Char('\n')));
 }
 
 void TAppForm::FileSave1Execute(QObject* sender)

@@ -55,6 +55,11 @@ public:
     void setChgPwdDlg(TChgPwdDlg* w) { ChgPwdDlg = w; }
     void setExportCommand(ExportCommand* c) { m_export = c; }
     void setImportDlg(class TImportDlg* dlg) { m_importDlg = dlg; }
+    void setSafetyWindows(QDialog* restoreBackup, QDialog* exportLog)
+    {
+        m_restoreBackup = restoreBackup;
+        m_exportLog = exportLog;
+    }
     void setImportWindows(QDialog* payments, QDialog* payees)
     {
         m_paymentImport = payments;
@@ -139,6 +144,8 @@ public:
     QAction* ExportPayment; // 文件 → 导出 → 支付指令
     QAction* ExportSalary;  // 文件 → 导出 → 工资表
     QAction* ExportCompany; // 文件 → 导出 → 往来账号
+    QAction* ExportLogItem; // 文件 → 导出记录: the journal of bank files written
+    QAction* RestoreItem;   // 文件 → 恢复备份…: the backups and their restore
     QAction* FileExitItem;  // 文件 → 退出 (FileExit1)
     QMenu* Edit1;           // menu 编辑
     QAction* ShowAdditionMenuItem; // 编辑 → 显示附加窗口 (ShowAddition1)
@@ -210,6 +217,8 @@ private:
     QDialog* m_payeeImport = nullptr;
     QDialog* m_classificationPicker = nullptr;
     class TImportDlg* m_importDlg = nullptr;
+    QDialog* m_restoreBackup = nullptr;
+    QDialog* m_exportLog = nullptr;
     QFileDialog* OpenDialog = nullptr;
     bool m_loginOnFirstShow = true;
     bool m_shownOnce = false;

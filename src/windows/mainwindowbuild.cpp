@@ -201,6 +201,11 @@ void TAppForm::buildFileMenu(QMenuBar* bar)
                             QStringLiteral("导出当前用户工资表到文件"));
     ExportCompany = menuItem(Export, QStringLiteral("往来账号"), "ExportCompany");
     File1->addSeparator();
+    ExportLogItem = menuItem(File1, QStringLiteral("导出记录"), "ExportLogItem",
+                             QStringLiteral("导出过的银行文件及其校验"));
+    RestoreItem = menuItem(File1, QStringLiteral("恢复备份…"), "RestoreItem",
+                           QStringLiteral("自动备份的列表与恢复"));
+    File1->addSeparator();
     FileExitItem = FileExit1;
     File1->addAction(FileExitItem);
 }
@@ -250,6 +255,14 @@ void TAppForm::connectMenu()
     connect(NewSalary, &QAction::triggered, this, [this] { FileNew1Execute(NewSalary); });
     connect(N3, &QAction::triggered, this, [this] { N3Click(); });
     connect(ImportCompany, &QAction::triggered, this, [this] { ImportCompanyClick(); });
+    const auto showWindow = [this](QDialog* const& dlg) {
+        if (dlg) {
+            QMetaObject::invokeMethod(dlg, "refresh");
+            Modal::exec(dlg);
+        }
+    };
+    connect(ExportLogItem, &QAction::triggered, this, [=, this] { showWindow(m_exportLog); });
+    connect(RestoreItem, &QAction::triggered, this, [=, this] { showWindow(m_restoreBackup); });
     connect(ExportPayment, &QAction::triggered, this, [this] { FileSave1Execute(ExportPayment); });
     connect(ExportSalary, &QAction::triggered, this, [this] { FileSave1Execute(ExportSalary); });
     connect(ExportCompany, &QAction::triggered, this, [this] { FileSave1Execute(ExportCompany); });

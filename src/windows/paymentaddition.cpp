@@ -3,6 +3,7 @@
 #include "controls/dialogbuttons.h"
 #include "controls/messagebox.h"
 #include "core/data/datamodule.h"
+#include "core/data/money.h"
 #include "core/data/names.h"
 #include "core/data/table.h"
 #include "windows/selcompany.h"
@@ -250,8 +251,21 @@ void TPaymentAdditionDlg::buildAmountGroup()
     g2->addWidget(DBEdit7, 0, 1);
     g2->addWidget(new QLabel(QStringLiteral("用途"), GroupBox2), 0, 2);
     g2->addWidget(LookupComboPurpose, 0, 3);
-    g2->addWidget(new QLabel(QStringLiteral("备注"), GroupBox2), 1, 0);
-    g2->addWidget(DBEdit9, 1, 1, 1, 3);
+    LabelCapitals = new QLabel(GroupBox2);
+    LabelCapitals->setObjectName(QStringLiteral("LabelCapitals"));
+    LabelCapitals->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    g2->addWidget(new QLabel(QStringLiteral("大写"), GroupBox2), 1, 0);
+    g2->addWidget(LabelCapitals, 1, 1, 1, 3);
+    g2->addWidget(new QLabel(QStringLiteral("备注"), GroupBox2), 2, 0);
+    g2->addWidget(DBEdit9, 2, 1, 1, 3);
+    // The capitals follow the field, as shown and as typed (a text that is not an amount
+    // shows none).
+    connect(DBEdit7, &QLineEdit::textChanged, this, [this](const QString& text) {
+        QString plain = text;
+        plain.remove(QLatin1Char(','));
+        const auto m = Money::parseRounded(plain);
+        LabelCapitals->setText(m ? QStringLiteral("人民币") + m->toChineseCapitals() : QString());
+    });
 }
 
 void TPaymentAdditionDlg::layOutWindow(const DialogButtons& buttons)

@@ -76,6 +76,7 @@ public:
     QLineEdit* DBEdit4;                // 汇入地点 (another city only)
     QGroupBox* GroupBox2;              // group 款项及用途
     QLineEdit* DBEdit7;                // 金额
+    QLabel* LabelCapitals;             // 金额 in Chinese capitals, as typed
     TableComboBox* LookupComboPurpose; // 用途, listing the common purposes
     QLineEdit* DBEdit9;                // 备注
     QPushButton* OKBtn;                // 确定: stores the instruction

@@ -52,8 +52,8 @@ QString reasonCode(BackupReason reason)
 
 const QRegularExpression& namePattern()
 {
-    static const QRegularExpression re(QStringLiteral(
-        "^bankprep-(\\d{8}-\\d{6}-\\d{3})-([a-z-]+)-P(\\d+)-C(\\d+)-S(\\d+)\\.db$"));
+    static const QRegularExpression re(
+        QStringLiteral("^bankprep-(\\d{8}-\\d{6}-\\d{3})-([a-z-]+)-P(\\d+)-C(\\d+)-S(\\d+)\\.db$"));
     return re;
 }
 
@@ -117,11 +117,12 @@ void openReadOnly(Handle& h, const QString& path)
                                .toString(QUrl::FullyEncoded)
                                .toUtf8() +
                            "?immutable=1";
-    const int rc = sqlite3_open_v2(uri.constData(), h.out(), SQLITE_OPEN_READONLY | SQLITE_OPEN_URI,
-                                   nullptr);
+    const int rc =
+        sqlite3_open_v2(uri.constData(), h.out(), SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, nullptr);
     if (rc != SQLITE_OK)
-        throw handleError(h.get(), rc,
-                          QStringLiteral("无法打开备份文件“%1”：").arg(QDir::toNativeSeparators(path)));
+        throw handleError(
+            h.get(), rc,
+            QStringLiteral("无法打开备份文件“%1”：").arg(QDir::toNativeSeparators(path)));
 }
 
 // Copies every page of `src` into a new file at `target` (which must not exist), then
@@ -173,11 +174,11 @@ void syncFolder(const QString& folder)
 
 QString tempName(const QString& folder, const QString& base)
 {
-    return QDir(folder).filePath(QStringLiteral(".%1.bankprep-%2-%3.tmp")
-                                     .arg(base)
-                                     .arg(::getpid())
-                                     .arg(QRandomGenerator::global()->generate(), 8, 16,
-                                          QLatin1Char('0')));
+    return QDir(folder).filePath(
+        QStringLiteral(".%1.bankprep-%2-%3.tmp")
+            .arg(base)
+            .arg(::getpid())
+            .arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0')));
 }
 
 void renameInto(const QString& from, const QString& to, const QString& failurePrefix)
@@ -194,6 +195,10 @@ qint64 countRows(sqlite3* db, const QString& table)
     sqlite3_stmt* st = nullptr;
     const QByteArray sql = QStringLiteral("SELECT count(*) FROM \"%1\"").arg(table).toUtf8();
     int rc = sqlite3_prepare_v2(db, sql.constData(), -1, &st, nullptr);
+    if (rc == SQLITE_ERROR) {
+        sqlite3_finalize(st);
+        return 0; // a table the file lacks holds no rows; the copy is still wanted
+    }
     qint64 n = 0;
     if (rc == SQLITE_OK && (rc = sqlite3_step(st)) == SQLITE_ROW)
         n = sqlite3_column_int64(st, 0);
@@ -340,9 +345,8 @@ void checkBackupFile(const QString& path)
         for (const ColumnDef& c : t.columns) {
             if (t.name == tbl::Payment && c.name == col::Urgent)
                 continue; // older files lack it; opening adds it
-            const QByteArray sql = QStringLiteral("SELECT \"%1\" FROM \"%2\" LIMIT 0")
-                                       .arg(c.name, t.name)
-                                       .toUtf8();
+            const QByteArray sql =
+                QStringLiteral("SELECT \"%1\" FROM \"%2\" LIMIT 0").arg(c.name, t.name).toUtf8();
             rc = sqlite3_prepare_v2(h.get(), sql.constData(), -1, &st, nullptr);
             sqlite3_finalize(st);
             if (rc != SQLITE_OK)
@@ -362,7 +366,8 @@ QString tableSql(sqlite3* db, const char* table)
 {
     sqlite3_stmt* st = nullptr;
     QString sql;
-    if (sqlite3_prepare_v2(db, "SELECT sql FROM main.sqlite_master WHERE type = 'table' AND name = ?",
+    if (sqlite3_prepare_v2(db,
+                           "SELECT sql FROM main.sqlite_master WHERE type = 'table' AND name = ?",
                            -1, &st, nullptr) == SQLITE_OK) {
         sqlite3_bind_text(st, 1, table, -1, SQLITE_STATIC);
         if (sqlite3_step(st) == SQLITE_ROW)
@@ -444,9 +449,8 @@ QString replaceDamagedDatabase(const QString& databasePath, const BackupInfo& ba
         openReadOnly(src, backup.path);
         copyInto(src.get(), temp, prefix);
     }
-    const QString aside =
-        info.absoluteFilePath() + QStringLiteral(".damaged-") +
-        QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    const QString aside = info.absoluteFilePath() + QStringLiteral(".damaged-") +
+                          QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
     if (::rename(encoded(databasePath).constData(), encoded(aside).constData()) != 0) {
         const int err = errno;
         QFile::remove(temp);
@@ -455,7 +459,8 @@ QString replaceDamagedDatabase(const QString& databasePath, const BackupInfo& ba
     for (const char* companion : {"-wal", "-shm"}) {
         const QString from = databasePath + QLatin1String(companion);
         if (QFileInfo::exists(from))
-            ::rename(encoded(from).constData(), encoded(aside + QLatin1String(companion)).constData());
+            ::rename(encoded(from).constData(),
+                     encoded(aside + QLatin1String(companion)).constData());
     }
     if (::rename(encoded(temp).constData(), encoded(databasePath).constData()) != 0) {
         const int err = errno;

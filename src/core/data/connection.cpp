@@ -134,11 +134,17 @@ Connection::~Connection()
     close();
 }
 
-DbError Connection::openFailure(const QString& reason) const
+DbError Connection::openFailure(const QString& reason, int code) const
 {
-    return DbError(
-        QStringLiteral("无法打开数据库文件“%1”：%2")
-            .arg(QDir::toNativeSeparators(QFileInfo(m_path).absoluteFilePath()), reason));
+    return DbError(QStringLiteral("无法打开数据库文件“%1”：%2")
+                       .arg(QDir::toNativeSeparators(QFileInfo(m_path).absoluteFilePath()), reason),
+                   code);
+}
+
+bool isDamagedDatabaseError(const DbError& error)
+{
+    const int code = error.code() & 0xff;
+    return code == SQLITE_CORRUPT || code == SQLITE_NOTADB;
 }
 
 void Connection::open(const QString& path, bool createIfMissing)
@@ -174,7 +180,7 @@ void Connection::open(const QString& path, bool createIfMissing)
             const DbError e = sqlError(db.lastError());
             db = QSqlDatabase();
             QSqlDatabase::removeDatabase(m_connectionName);
-            throw openFailure(e.message());
+            throw openFailure(e.message(), e.code());
         }
     }
     // From now on SQLite holds the file: nothing else of this process may open it.
@@ -193,7 +199,7 @@ void Connection::open(const QString& path, bool createIfMissing)
         close();
         if (created)
             QFile::remove(path); // only a file this call made, never the clerk's
-        throw openFailure(e.message());
+        throw openFailure(e.message(), e.code());
     }
 }
 

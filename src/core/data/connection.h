@@ -18,6 +18,8 @@ namespace bankprep {
 QString describeSqliteError(int code, const QString& text);
 DbError sqliteError(int code, const QString& text);
 DbError sqlError(const class QSqlError& error);
+// True for the refusal of a database file that is damaged or not a database at all.
+bool isDamagedDatabaseError(const DbError& error);
 
 // The one connection to the database file. Opening creates the file with the
 // schema when it does not exist yet and refuses, with a clear message, a file that
@@ -54,7 +56,7 @@ public:
 private:
     void validateSchema(); // reads only
     void prepareSchema();
-    DbError openFailure(const QString& reason) const;
+    DbError openFailure(const QString& reason, int code = 0) const;
 
     QString m_connectionName;
     QString m_path;

@@ -1,0 +1,241 @@
+#include "windows/safetywindows.h"
+
+#include "controls/dialogbuttons.h"
+#include "controls/messagebox.h"
+#include "core/data/backup.h"
+#include "core/data/datamodule.h"
+
+#include <QDir>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+namespace bankprep {
+
+namespace {
+
+QTableWidget* makeList(QWidget* parent, const QString& name, const QStringList& titles)
+{
+    auto* t = new QTableWidget(0, int(titles.size()), parent);
+    t->setObjectName(name);
+    t->setHorizontalHeaderLabels(titles);
+    t->setSelectionBehavior(QAbstractItemView::SelectRows);
+    t->setSelectionMode(QAbstractItemView::SingleSelection);
+    t->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    t->verticalHeader()->hide();
+    t->horizontalHeader()->setStretchLastSection(true);
+    return t;
+}
+
+void setRow(QTableWidget* t, int row, const QStringList& cells, int firstNumber = -1,
+            int lastNumber = -1)
+{
+    for (int c = 0; c < cells.size(); ++c) {
+        auto* item = new QTableWidgetItem(cells.at(c));
+        if (c >= firstNumber && c <= lastNumber)
+            item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        t->setItem(row, c, item);
+    }
+}
+
+QPushButton* button(QWidget* parent, const QString& text, const QString& name)
+{
+    auto* b = new QPushButton(text, parent);
+    b->setObjectName(name);
+    b->setAutoDefault(false);
+    return b;
+}
+
+QHBoxLayout* row(std::initializer_list<QWidget*> left, QWidget* right)
+{
+    auto* h = new QHBoxLayout;
+    for (QWidget* w : left)
+        h->addWidget(w);
+    h->addStretch();
+    h->addWidget(right);
+    return h;
+}
+
+const QString kTime = QStringLiteral("yyyy-MM-dd HH:mm:ss");
+
+} // namespace
+
+TRestoreBackupDlg::TRestoreBackupDlg(TDataModule2& dm, QWidget* parent) : QDialog(parent), m_dm(dm)
+{
+    setObjectName(QStringLiteral("RestoreBackupDlg"));
+    setWindowTitle(QStringLiteral("恢复备份"));
+    BackupList =
+        makeList(this, QStringLiteral("BackupList"),
+                 {QStringLiteral("时间"), QStringLiteral("原因"), QStringLiteral("支付指令"),
+                  QStringLiteral("往来帐户"), QStringLiteral("工资")});
+    BtnBackup = button(this, QStringLiteral("立即备份"), QStringLiteral("BtnBackup"));
+    BtnRestore = button(this, QStringLiteral("恢复"), QStringLiteral("BtnRestore"));
+    BtnClose = button(this, QStringLiteral("关闭"), QStringLiteral("BtnClose"));
+    auto* note =
+        new QLabel(QStringLiteral("每天第一次启动、每次导入、清空和删除账户分类前都会自动备份。"
+                                  "恢复前会先备份当前数据。"),
+                   this);
+    note->setWordWrap(true);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(note);
+    layout->addWidget(BackupList);
+    layout->addLayout(row({BtnBackup, BtnRestore}, BtnClose));
+    connect(BtnBackup, &QPushButton::clicked, this, &TRestoreBackupDlg::backupNow);
+    connect(BtnRestore, &QPushButton::clicked, this, &TRestoreBackupDlg::restoreSelected);
+    connect(BtnClose, &QPushButton::clicked, this, &QDialog::reject);
+    resize(620, 380);
+}
+
+void TRestoreBackupDlg::refresh()
+{
+    const QList<BackupInfo> all = listBackups(m_dm.databasePath());
+    BackupList->setRowCount(int(all.size()));
+    m_paths.clear();
+    for (int r = 0; r < all.size(); ++r) {
+        const BackupInfo& b = all.at(r);
+        m_paths << b.path;
+        setRow(BackupList, r,
+               {b.time.toString(kTime), b.reasonText(), QString::number(b.payments),
+                QString::number(b.payees), QString::number(b.salary)},
+               2, 4);
+    }
+    BackupList->resizeColumnsToContents();
+    if (!all.isEmpty())
+        BackupList->selectRow(0);
+    BtnRestore->setEnabled(!all.isEmpty());
+}
+
+void TRestoreBackupDlg::backupNow()
+{
+    guarded(this, [this] {
+        const BackupInfo b = takeBackup(m_dm.ADOConn, BackupReason::Manual);
+        rotateBackups(m_dm.databasePath());
+        refresh();
+        MessageBox::information(
+            this, QStringLiteral("备份"),
+            QStringLiteral("已备份到“%1”。").arg(QDir::toNativeSeparators(b.path)));
+    });
+}
+
+void TRestoreBackupDlg::restoreSelected()
+{
+    const int r = BackupList->currentRow();
+    if (r < 0 || r >= m_paths.size())
+        return;
+    const QString when = BackupList->item(r, 0)->text();
+    const QString why = BackupList->item(r, 1)->text();
+    if (MessageBox::question(
+            this, QStringLiteral("恢复备份"),
+            QStringLiteral("将用%1的备份（%2）替换当前的全部数据：支付指令、往来帐户、"
+                           "工资表、付款帐号、用户等。当前数据会先备份。\n\n是否恢复？")
+                .arg(when, why),
+            QMessageBox::Yes | QMessageBox::No, QMessageBox::No) != QMessageBox::Yes)
+        return;
+    const QString path = m_paths.at(r);
+    if (!guarded(this, [&] { m_dm.restoreFromBackup(path); }))
+        return;
+    refresh();
+    emit restored();
+    MessageBox::information(this, QStringLiteral("恢复备份"),
+                            QStringLiteral("已恢复%1的备份，恢复前的数据已另行备份。").arg(when));
+}
+
+TExportLogDlg::TExportLogDlg(TDataModule2& dm, QWidget* parent) : QDialog(parent), m_dm(dm)
+{
+    setObjectName(QStringLiteral("ExportLogDlg"));
+    setWindowTitle(QStringLiteral("导出记录"));
+    LogList = makeList(this, QStringLiteral("LogList"),
+                       {QStringLiteral("时间"), QStringLiteral("类型"), QStringLiteral("笔数"),
+                        QStringLiteral("合计金额"), QStringLiteral("支付帐号"),
+                        QStringLiteral("文件"), QStringLiteral("SHA-256")});
+    BtnVerify = button(this, QStringLiteral("校验文件"), QStringLiteral("BtnVerify"));
+    BtnClose = button(this, QStringLiteral("关闭"), QStringLiteral("BtnClose"));
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(LogList);
+    layout->addLayout(row({BtnVerify}, BtnClose));
+    connect(BtnVerify, &QPushButton::clicked, this, &TExportLogDlg::verifySelected);
+    connect(BtnClose, &QPushButton::clicked, this, &QDialog::reject);
+    resize(760, 380);
+}
+
+void TExportLogDlg::refresh()
+{
+    guarded(this, [this] { m_entries = exportJournal(m_dm.ADOConn); });
+    LogList->setRowCount(int(m_entries.size()));
+    for (int r = 0; r < m_entries.size(); ++r) {
+        const JournalEntry& e = m_entries.at(r);
+        setRow(LogList, r,
+               {e.time.toString(kTime), exportKindText(e.kind), QString::number(e.lines),
+                e.kind == ExportKind::Payees ? QString() : e.total.toDisplayString(), e.payer,
+                e.path, QString::fromLatin1(e.sha256.left(16)) + QStringLiteral("…")},
+               2, 3);
+        LogList->item(r, 6)->setToolTip(QString::fromLatin1(e.sha256));
+    }
+    LogList->resizeColumnsToContents();
+    if (!m_entries.isEmpty())
+        LogList->selectRow(0);
+    BtnVerify->setEnabled(!m_entries.isEmpty());
+}
+
+void TExportLogDlg::verifySelected()
+{
+    const int r = LogList->currentRow();
+    if (r < 0 || r >= m_entries.size())
+        return;
+    const QString path = m_entries.at(r).path;
+    try {
+        const JournalEntry e = verifyExportedFile(m_dm.ADOConn, path);
+        MessageBox::information(this, QStringLiteral("校验文件"), verifiedMessage(path, e));
+    } catch (const DbError& e) {
+        MessageBox::warning(this, QStringLiteral("校验文件"), e.message());
+    }
+}
+
+TDuplicateDlg::TDuplicateDlg(const QList<DuplicatePayment>& found, const QString& summary,
+                             QWidget* parent)
+    : QDialog(parent)
+{
+    setObjectName(QStringLiteral("DuplicateDlg"));
+    setWindowTitle(QStringLiteral("可能重复的支付指令"));
+    auto* heading = new QLabel(
+        QStringLiteral("以下%1笔支付指令的收款帐号和金额与本批另一笔相同，或在10天内已导出过。"
+                       "请核对，避免重复付款。")
+            .arg(found.size()),
+        this);
+    heading->setWordWrap(true);
+    Summary = new QLabel(QStringLiteral("本次导出：") + summary, this);
+    Summary->setObjectName(QStringLiteral("Summary"));
+    Summary->setWordWrap(true);
+    List = makeList(this, QStringLiteral("List"),
+                    {QStringLiteral("笔"), QStringLiteral("收款帐号"), QStringLiteral("收款单位"),
+                     QStringLiteral("金额"), QStringLiteral("说明")});
+    // A long list is shown in part; the count above is the whole.
+    const int shown = int(std::min<qsizetype>(found.size(), 1000));
+    List->setRowCount(shown);
+    for (int r = 0; r < shown; ++r) {
+        const DuplicatePayment& d = found.at(r);
+        setRow(List, r,
+               {QString::number(d.line), d.account, d.payee, d.amount.toDisplayString(), d.reason},
+               3, 3);
+    }
+    List->resizeColumnsToContents();
+    const DialogButtons b = makeDialogButtons(this, QStringLiteral("仍然导出"),
+                                              QStringLiteral("取消"), QStringLiteral("BtnExport"),
+                                              QStringLiteral("BtnCancel"), DefaultButton::None);
+    BtnExport = b.ok;
+    BtnCancel = b.cancel;
+    connect(BtnExport, &QPushButton::clicked, this, &QDialog::accept);
+    connect(BtnCancel, &QPushButton::clicked, this, &QDialog::reject);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(heading);
+    layout->addWidget(Summary);
+    layout->addWidget(List);
+    layout->addLayout(buttonRow(b));
+    BtnCancel->setFocus();
+    resize(720, 360);
+}
+
+} // namespace bankprep
