@@ -74,8 +74,10 @@ private slots:
     {
         const Run r = cli({QStringLiteral("--help")});
         QCOMPARE(r.status, 0);
-        for (const char* word : {"export-payments", "export-salary", "export-payees", "--db",
-                                 "--payer", "-o", "--rows-per-file", "BANKPREP_PASSWORD"})
+        for (const char* word :
+             {"export-payments", "export-salary", "export-payees", "--db", "--payer", "-o",
+              "--rows-per-file", "BANKPREP_PASSWORD", "backup", "list-backups", "restore",
+              "export-log", "verify", "--allow-duplicates"})
             QVERIFY2(r.out.contains(QString::fromLatin1(word)), word);
     }
 

@@ -68,7 +68,8 @@ const char* const kHelp =
     "  list-backups              列出备份：时间、原因、支付指令/往来帐户/工资的记录数\n"
     "  restore 文件              用备份替换数据库的全部内容（先备份当前数据）；\n"
     "                            桌面程序正在使用该数据库时拒绝\n"
-    "  export-log                列出导出记录：每个导出的银行文件的时间、类型、笔数、合计和 SHA-256\n"
+    "  export-log                列出导出记录：每个导出的银行文件的时间、类型、笔数、合计和 "
+    "SHA-256\n"
     "  verify 文件               检查文件是否与其导出记录一致（导出后是否被修改）\n"
     "\n"
     "每次导入和清空前都会自动备份数据库；导出的每个文件都会读回校验并记入导出记录。\n"
@@ -230,11 +231,13 @@ int exportPayments(const QString& db, const QStringList& args)
         throw Failure{kUsage, QStringLiteral("请选择支付帐号")};
     BankExport exported(ExportKind::Payments, {out}, {buildPaymentFile(*dm.ATPayment, payer)},
                         payer);
-    const QList<DuplicatePayment> duplicates = exported.duplicates(dm.ADOConn);
-    if (!duplicates.isEmpty() && !o.flag(QStringLiteral("--allow-duplicates"))) {
+    const BankExport::Duplicates duplicates = o.flag(QStringLiteral("--allow-duplicates"))
+                                                  ? BankExport::Duplicates()
+                                                  : exported.duplicates(dm.ADOConn, 20);
+    if (duplicates.count > 0) {
         err() << QStringLiteral("以下%1笔支付指令可能重复，未导出任何文件（确认无误后可加 "
                                 "--allow-duplicates 导出）：")
-                     .arg(duplicates.size())
+                     .arg(duplicates.count)
               << "\n";
         for (const QString& line : duplicateLines(duplicates))
             err() << line << "\n";
@@ -403,8 +406,11 @@ int backupCommand(const QString& db, const QStringList& args)
     if (!args.isEmpty())
         throw Failure{kUsage, QStringLiteral("未知的选项：%1").arg(args.first())};
     TDataModule2 dm;
-    login(dm, db);
-    const BackupInfo b = takeBackup(dm.ADOConn, BackupReason::Manual);
+    // The copy is made while the password's hash is computed, and kept only after the
+    // login succeeded.
+    std::optional<PendingBackup> pending;
+    login(dm, db, {}, [&] { pending.emplace(dm.ADOConn, BackupReason::Manual); });
+    const BackupInfo b = pending->commit();
     rotateBackups(db);
     QTextStream(stdout) << QStringLiteral("已备份到“%1”。").arg(QDir::toNativeSeparators(b.path))
                         << "\n";
@@ -439,9 +445,10 @@ int restoreCommand(const QString& db, const QStringList& args)
     try {
         lock.lock();
     } catch (const DbError&) {
-        throw Failure{kRefused, QStringLiteral("桌面程序正在使用数据库“%1”，不能恢复备份。请先退出桌面"
-                                               "程序，或在桌面程序中使用“文件 → 恢复备份…”。")
-                                    .arg(QDir::toNativeSeparators(QFileInfo(db).absoluteFilePath()))};
+        throw Failure{kRefused,
+                      QStringLiteral("桌面程序正在使用数据库“%1”，不能恢复备份。请先退出桌面"
+                                     "程序，或在桌面程序中使用“文件 → 恢复备份…”。")
+                          .arg(QDir::toNativeSeparators(QFileInfo(db).absoluteFilePath()))};
     }
     TDataModule2 dm;
     login(dm, db);

@@ -42,10 +42,10 @@ QString ExportCommand::askFileName(const QString& title)
     return name;
 }
 
-bool ExportCommand::confirm(const BankExport& e, const QList<DuplicatePayment>& duplicates,
+bool ExportCommand::confirm(const BankExport& e, const BankExport::Duplicates& duplicates,
                             const QStringList& cardWarnings)
 {
-    if (!duplicates.isEmpty()) {
+    if (duplicates.count > 0) {
         TDuplicateDlg dlg(duplicates, exportSummary(e), m_window);
         return Modal::exec(&dlg) == QDialog::Accepted;
     }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/export/exportjournal.h"
+
 #include <QList>
 #include <QObject>
 #include <QString>
@@ -10,8 +12,6 @@ class QWidget;
 
 namespace bankprep {
 
-class BankExport;
-struct DuplicatePayment;
 class TDataModule2;
 class TSelectPaymentDlg;
 class TSplitSalaryDlg;
@@ -38,7 +38,7 @@ private:
     QString askFileName(const QString& title);
     // The last word before writing: the duplicates window, or the question with count
     // and total in figures and capitals (and the card numbers to check).
-    bool confirm(const BankExport& e, const QList<DuplicatePayment>& duplicates,
+    bool confirm(const BankExport& e, const BankExport::Duplicates& duplicates,
                  const QStringList& cardWarnings);
     // Writes, reads back and records the files; tells the clerk.
     void write(BankExport& e);

@@ -194,7 +194,7 @@ void TExportLogDlg::verifySelected()
     }
 }
 
-TDuplicateDlg::TDuplicateDlg(const QList<DuplicatePayment>& found, const QString& summary,
+TDuplicateDlg::TDuplicateDlg(const BankExport::Duplicates& found, const QString& summary,
                              QWidget* parent)
     : QDialog(parent)
 {
@@ -203,7 +203,7 @@ TDuplicateDlg::TDuplicateDlg(const QList<DuplicatePayment>& found, const QString
     auto* heading = new QLabel(
         QStringLiteral("以下%1笔支付指令的收款帐号和金额与本批另一笔相同，或在10天内已导出过。"
                        "请核对，避免重复付款。")
-            .arg(found.size()),
+            .arg(found.count),
         this);
     heading->setWordWrap(true);
     Summary = new QLabel(QStringLiteral("本次导出：") + summary, this);
@@ -212,11 +212,11 @@ TDuplicateDlg::TDuplicateDlg(const QList<DuplicatePayment>& found, const QString
     List = makeList(this, QStringLiteral("List"),
                     {QStringLiteral("笔"), QStringLiteral("收款帐号"), QStringLiteral("收款单位"),
                      QStringLiteral("金额"), QStringLiteral("说明")});
-    // A long list is shown in part; the count above is the whole.
-    const int shown = int(std::min<qsizetype>(found.size(), 1000));
+    // A long list is shown in part (the first thousand); the count above is the whole.
+    const int shown = int(found.listed.size());
     List->setRowCount(shown);
     for (int r = 0; r < shown; ++r) {
-        const DuplicatePayment& d = found.at(r);
+        const DuplicatePayment& d = found.listed.at(r);
         setRow(List, r,
                {QString::number(d.line), d.account, d.payee, d.amount.toDisplayString(), d.reason},
                3, 3);

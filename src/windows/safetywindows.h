@@ -63,7 +63,7 @@ class TDuplicateDlg : public QDialog
 {
     Q_OBJECT
 public:
-    TDuplicateDlg(const QList<DuplicatePayment>& found, const QString& summary,
+    TDuplicateDlg(const BankExport::Duplicates& found, const QString& summary,
                   QWidget* parent = nullptr);
 
     QLabel* Summary;        // count and total, in figures and capitals

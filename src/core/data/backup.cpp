@@ -17,6 +17,7 @@
 #include <fcntl.h>
 #include <sqlite3.h>
 #include <unistd.h>
+#include <utility>
 
 namespace bankprep {
 
@@ -224,27 +225,26 @@ QString backupFolder(const QString& databasePath)
     return QDir(QFileInfo(databasePath).absolutePath()).filePath(QStringLiteral("backups"));
 }
 
-BackupInfo takeBackup(Connection& conn, BackupReason reason, const QDateTime& now)
+PendingBackup::PendingBackup(Connection& conn, BackupReason reason, const QDateTime& now)
+    : m_folder(backupFolder(conn.path())), m_now(now)
 {
-    const QString folder = backupFolder(conn.path());
-    if (!QDir().mkpath(folder))
+    if (!QDir().mkpath(m_folder))
         throw DbError(QStringLiteral("无法创建备份文件夹“%1”（所在目录不可写或磁盘已满）。")
-                          .arg(QDir::toNativeSeparators(folder)));
+                          .arg(QDir::toNativeSeparators(m_folder)));
     sqlite3* src = conn.handle();
-    const QString temp = tempName(folder, QStringLiteral("backup"));
+    const QString temp = tempName(m_folder, QStringLiteral("backup"));
     const QString prefix =
-        QStringLiteral("未能备份数据库到“%1”：").arg(QDir::toNativeSeparators(folder));
+        QStringLiteral("未能备份数据库到“%1”：").arg(QDir::toNativeSeparators(m_folder));
 
     // The counts and the copy from one read transaction: what the name says is what the
     // file holds, whatever another program commits meanwhile.
     const bool ownTransaction = sqlite3_get_autocommit(src) != 0;
     if (ownTransaction)
         sqlite3_exec(src, "BEGIN", nullptr, nullptr, nullptr);
-    BackupInfo info;
     try {
-        info.payments = countRows(src, tbl::Payment);
-        info.payees = countRows(src, tbl::Company);
-        info.salary = countRows(src, tbl::Salary);
+        m_info.payments = countRows(src, tbl::Payment);
+        m_info.payees = countRows(src, tbl::Company);
+        m_info.salary = countRows(src, tbl::Salary);
         copyInto(src, temp, prefix);
     } catch (...) {
         if (ownTransaction)
@@ -253,24 +253,40 @@ BackupInfo takeBackup(Connection& conn, BackupReason reason, const QDateTime& no
     }
     if (ownTransaction)
         sqlite3_exec(src, "COMMIT", nullptr, nullptr, nullptr);
+    m_temp = temp;
+    m_info.reason = reasonCode(reason);
+}
 
-    info.reason = reasonCode(reason);
-    info.time = now;
+PendingBackup::~PendingBackup()
+{
+    if (!m_temp.isEmpty())
+        QFile::remove(m_temp);
+}
+
+BackupInfo PendingBackup::commit()
+{
     QString name;
     for (int bump = 0;; ++bump) {
-        info.time = now.addMSecs(bump);
+        m_info.time = m_now.addMSecs(bump);
         name = QStringLiteral("bankprep-%1-%2-P%3-C%4-S%5.db")
-                   .arg(info.time.toString(QStringLiteral("yyyyMMdd-HHmmss-zzz")), info.reason)
-                   .arg(info.payments)
-                   .arg(info.payees)
-                   .arg(info.salary);
-        if (!QFileInfo::exists(QDir(folder).filePath(name)))
+                   .arg(m_info.time.toString(QStringLiteral("yyyyMMdd-HHmmss-zzz")), m_info.reason)
+                   .arg(m_info.payments)
+                   .arg(m_info.payees)
+                   .arg(m_info.salary);
+        if (!QFileInfo::exists(QDir(m_folder).filePath(name)))
             break;
     }
-    info.path = QDir(folder).filePath(name);
-    renameInto(temp, info.path, prefix);
-    syncFolder(folder);
-    return info;
+    m_info.path = QDir(m_folder).filePath(name);
+    const QString temp = std::exchange(m_temp, QString());
+    renameInto(temp, m_info.path,
+               QStringLiteral("未能备份数据库到“%1”：").arg(QDir::toNativeSeparators(m_folder)));
+    syncFolder(m_folder);
+    return m_info;
+}
+
+BackupInfo takeBackup(Connection& conn, BackupReason reason, const QDateTime& now)
+{
+    return PendingBackup(conn, reason, now).commit();
 }
 
 QList<BackupInfo> listBackups(const QString& databasePath)

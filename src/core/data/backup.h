@@ -11,7 +11,8 @@ namespace bankprep {
 class Connection;
 
 // Why a backup was taken; written into its file name.
-enum class BackupReason {
+enum class BackupReason
+{
     Daily,
     Manual,
     ClearPayments,
@@ -40,6 +41,27 @@ struct BackupInfo
 
 // The backups folder beside a database file: "<its folder>/backups".
 QString backupFolder(const QString& databasePath);
+
+// A backup made but not yet in the folder: its temporary file is removed unless
+// commit() puts it in place. Lets a job copy the database while something else takes its
+// time (the command-line tool's login) and keep it only when that succeeded.
+class PendingBackup
+{
+public:
+    // Copies the database (as takeBackup does) to a hidden temporary file. Throws DbError.
+    PendingBackup(Connection& conn, BackupReason reason,
+                  const QDateTime& now = QDateTime::currentDateTime());
+    ~PendingBackup();
+    PendingBackup(const PendingBackup&) = delete;
+    PendingBackup& operator=(const PendingBackup&) = delete;
+    BackupInfo commit(); // renames it into the folder; throws DbError
+
+private:
+    QString m_folder;
+    QString m_temp;
+    QDateTime m_now;
+    BackupInfo m_info;
+};
 
 // A consistent copy of the open database (SQLite's online backup, never a copy of the
 // file, which a live write-ahead log would make inconsistent) with the row counts of

@@ -5,35 +5,35 @@
 #include "core/data/fileguard.h"
 #include "core/data/gbk.h"
 #include "core/export/filewriter.h"
+#include "core/export/sha256.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
-#include <sodium.h>
 #include <unistd.h>
 
 namespace bankprep {
 
 namespace {
 
-const char* const kCreateJournal =
-    "CREATE TABLE IF NOT EXISTS \"ExportLog\" ("
-    "\"编号\" INTEGER PRIMARY KEY AUTOINCREMENT, "
-    "\"时间\" TEXT NOT NULL, "
-    "\"类型\" TEXT NOT NULL, "
-    "\"文件\" TEXT NOT NULL, "
-    "\"支付帐号\" TEXT, "
-    "\"笔数\" INTEGER NOT NULL, "
-    "\"金额\" INTEGER NOT NULL, "
-    "\"SHA256\" TEXT NOT NULL, "
-    "\"用户编号\" TEXT, "
-    // Payments: the sorted keys of payee account and amount, kept for the duplicate
-    // warning of the next 10 days.
-    "\"收款\" BLOB)";
+const char* const kCreateJournal = "CREATE TABLE IF NOT EXISTS \"ExportLog\" ("
+                                   "\"编号\" INTEGER PRIMARY KEY AUTOINCREMENT, "
+                                   "\"时间\" TEXT NOT NULL, "
+                                   "\"类型\" TEXT NOT NULL, "
+                                   "\"文件\" TEXT NOT NULL, "
+                                   "\"支付帐号\" TEXT, "
+                                   "\"笔数\" INTEGER NOT NULL, "
+                                   "\"金额\" INTEGER NOT NULL, "
+                                   "\"SHA256\" TEXT NOT NULL, "
+                                   "\"用户编号\" TEXT, "
+                                   // Payments: the sorted keys of payee account and amount, kept
+                                   // for the duplicate warning of the next 10 days.
+                                   "\"收款\" BLOB)";
 
 constexpr int kDuplicateDays = 10;
 const QString kTimeFormat = QStringLiteral("yyyy-MM-dd HH:mm:ss");
@@ -102,6 +102,21 @@ struct Field
                       .arg(why));
 }
 
+// The bytes a line's walk must look at: CR, LF, the separator and every byte from 0x80.
+const std::array<bool, 256>& specialBytes(char sep)
+{
+    static const auto make = [](char separator) {
+        std::array<bool, 256> t{};
+        for (int b = 0; b < 256; ++b)
+            t[size_t(b)] =
+                b == '\r' || b == '\n' || b == static_cast<unsigned char>(separator) || b >= 0x80;
+        return t;
+    };
+    static const std::array<bool, 256> pipe = make('|');
+    static const std::array<bool, 256> comma = make(',');
+    return sep == ',' ? comma : pipe;
+}
+
 // Splits one line at `p` into fields, walking GBK characters (a trail byte may equal the
 // separator). Returns the position after its CR LF.
 qsizetype splitLine(const QByteArray& bytes, qsizetype p, char sep, qint64 lineNo,
@@ -110,9 +125,14 @@ qsizetype splitLine(const QByteArray& bytes, qsizetype p, char sep, qint64 lineN
     const GbkEncoder& gbk = GbkEncoder::instance();
     const auto* d = reinterpret_cast<const unsigned char*>(bytes.constData());
     const qsizetype n = bytes.size();
+    const std::array<bool, 256>& special = specialBytes(sep);
     fields.clear();
     qsizetype begin = p;
     while (p < n) {
+        while (p < n && !special[d[p]])
+            ++p;
+        if (p >= n)
+            break;
         const unsigned char c = d[p];
         if (c == '\r') {
             if (p + 1 >= n || d[p + 1] != '\n')
@@ -150,7 +170,9 @@ BankFileSummary readFile(ExportKind kind, const QByteArray& bytes, std::vector<q
                          std::vector<qsizetype>* starts)
 {
     const char sep = kind == ExportKind::Salary ? ',' : '|';
-    const qsizetype fieldCount = kind == ExportKind::Payments ? 10 : kind == ExportKind::Salary ? 4 : 8;
+    const qsizetype fieldCount = kind == ExportKind::Payments ? 10
+                                 : kind == ExportKind::Salary ? 4
+                                                              : 8;
     const int amountAt = kind == ExportKind::Payments ? 6 : 3;
     std::vector<Field> f;
     f.reserve(12);
@@ -239,8 +261,9 @@ JournalEntry entryFrom(const Statement& q)
     return e;
 }
 
-const QString kEntryColumns = QStringLiteral(
-    "\"编号\", \"时间\", \"类型\", \"文件\", \"支付帐号\", \"笔数\", \"金额\", \"SHA256\", \"用户编号\"");
+const QString kEntryColumns =
+    QStringLiteral("\"编号\", \"时间\", \"类型\", \"文件\", \"支付帐号\", \"笔数\", \"金额\", "
+                   "\"SHA256\", \"用户编号\"");
 
 // Reads `path` back and compares it with what was built; the first differing line is
 // named.
@@ -281,15 +304,17 @@ void readBack(const QString& path, const QByteArray& expected, const QString& sh
     if (fd >= 0)
         ::close(fd);
     if (err)
-        throw DbError(QStringLiteral("导出失败：写入的文件“%1”无法读回校验（%2）。原有文件未被改动。")
-                          .arg(shownName, FileGuard::describeErrno(err)));
+        throw DbError(
+            QStringLiteral("导出失败：写入的文件“%1”无法读回校验（%2）。原有文件未被改动。")
+                .arg(shownName, FileGuard::describeErrno(err)));
     if (differsAt < 0 && at != expected.size())
         differsAt = at;
     if (differsAt >= 0) {
         const qint64 line = expected.left(differsAt).count("\r\n") + 1;
         throw DbError(
-            QStringLiteral("导出失败：文件“%1”写入磁盘后读回的内容与生成的不一致（自第%2行起），"
-                           "磁盘或存储设备可能有故障。原有文件未被改动，请换一个磁盘或文件夹再导出。")
+            QStringLiteral(
+                "导出失败：文件“%1”写入磁盘后读回的内容与生成的不一致（自第%2行起），"
+                "磁盘或存储设备可能有故障。原有文件未被改动，请换一个磁盘或文件夹再导出。")
                 .arg(shownName)
                 .arg(line));
     }
@@ -315,16 +340,6 @@ QString exportKindText(ExportKind kind)
     return QString();
 }
 
-QByteArray sha256Hex(const QByteArray& bytes)
-{
-    static const bool ready = sodium_init() >= 0;
-    Q_UNUSED(ready);
-    unsigned char out[crypto_hash_sha256_BYTES];
-    crypto_hash_sha256(out, reinterpret_cast<const unsigned char*>(bytes.constData()),
-                       quint64(bytes.size()));
-    return QByteArray(reinterpret_cast<const char*>(out), sizeof out).toHex();
-}
-
 BankFileSummary readBankFile(ExportKind kind, const QByteArray& bytes)
 {
     return readFile(kind, bytes, nullptr, nullptr);
@@ -335,8 +350,9 @@ QList<JournalEntry> exportJournal(Connection& conn)
     QList<JournalEntry> out;
     if (!journalExists(conn))
         return out;
-    Statement q(conn, QStringLiteral("SELECT %1 FROM \"ExportLog\" ORDER BY \"编号\" DESC")
-                          .arg(kEntryColumns));
+    Statement q(
+        conn,
+        QStringLiteral("SELECT %1 FROM \"ExportLog\" ORDER BY \"编号\" DESC").arg(kEntryColumns));
     q.exec();
     while (q.next())
         out << entryFrom(q);
@@ -347,21 +363,25 @@ BankExport::BankExport(ExportKind kind, const QStringList& paths, const QList<QB
                        const QString& payer)
     : m_kind(kind), m_paths(paths), m_contents(contents), m_payer(payer)
 {
-    for (const QByteArray& c : m_contents) {
-        const bool keyed = kind == ExportKind::Payments;
-        m_summaries.push_back(readFile(kind, c, keyed ? &m_keys : nullptr,
-                                       keyed ? &m_lineStart : nullptr));
-        m_lines += m_summaries.back().lines;
-        m_total = m_total.plus(m_summaries.back().total).value_or(m_total);
-    }
     // The hashes take their time beside the checks and the writing.
-    const QList<QByteArray> contentsCopy = m_contents; // shared, not copied
-    m_hashes = std::async(std::launch::async, [contentsCopy] {
+    m_hashes = std::async(std::launch::async, [contents] {
         QList<QByteArray> out;
-        for (const QByteArray& c : contentsCopy)
+        for (const QByteArray& c : contents)
             out << sha256Hex(c);
         return out;
     });
+    for (const QByteArray& c : m_contents) {
+        const bool keyed = kind == ExportKind::Payments;
+        m_summaries.push_back(
+            readFile(kind, c, keyed ? &m_keys : nullptr, keyed ? &m_lineStart : nullptr));
+        m_lines += m_summaries.back().lines;
+        const auto sum = m_total.plus(m_summaries.back().total);
+        if (!sum)
+            throw DbError(QStringLiteral("金额合计超出了可表示的范围，未导出任何文件。"));
+        m_total = *sum;
+    }
+    m_sortedKeys = m_keys;
+    std::sort(m_sortedKeys.begin(), m_sortedKeys.end());
 }
 
 BankExport::~BankExport()
@@ -370,40 +390,27 @@ BankExport::~BankExport()
         m_hashes.wait();
 }
 
-QList<DuplicatePayment> BankExport::duplicates(Connection& conn, const QDateTime& now) const
+BankExport::Duplicates BankExport::duplicates(Connection& conn, int listed,
+                                              const QDateTime& now) const
 {
-    QList<DuplicatePayment> out;
+    Duplicates out;
     if (m_kind != ExportKind::Payments || m_keys.empty())
         return out;
-    const qsizetype n = qsizetype(m_keys.size());
-    std::vector<QString> reason(static_cast<size_t>(n));
-    // Within the batch: equal keys side by side in key order.
-    std::vector<qint32> order(static_cast<size_t>(n));
-    for (qsizetype i = 0; i < n; ++i)
-        order[size_t(i)] = qint32(i);
-    std::sort(order.begin(), order.end(), [&](qint32 a, qint32 b) {
-        return m_keys[size_t(a)] != m_keys[size_t(b)] ? m_keys[size_t(a)] < m_keys[size_t(b)] : a < b;
-    });
-    for (qsizetype i = 0; i < n;) {
-        qsizetype j = i + 1;
-        while (j < n && m_keys[size_t(order[size_t(j)])] == m_keys[size_t(order[size_t(i)])])
-            ++j;
-        if (j - i > 1) {
-            for (qsizetype k = i; k < j; ++k) {
-                QStringList others;
-                for (qsizetype o = i; o < j && j - i <= 5; ++o) {
-                    if (o != k)
-                        others << QString::number(order[size_t(o)] + 1);
-                }
-                reason[size_t(order[size_t(k)])] =
-                    others.isEmpty()
-                        ? QStringLiteral("与本批另外%1笔的收款帐号和金额相同").arg(j - i - 1)
-                        : QStringLiteral("与本批第%1笔的收款帐号和金额相同").arg(others.join(u'、'));
-            }
-        }
-        i = j;
+    // Keys met twice in the batch.
+    std::vector<quint64> repeated;
+    for (size_t i = 1; i < m_sortedKeys.size(); ++i) {
+        if (m_sortedKeys[i] == m_sortedKeys[i - 1] &&
+            (repeated.empty() || repeated.back() != m_sortedKeys[i]))
+            repeated.push_back(m_sortedKeys[i]);
     }
-    // Against what was exported in the last days.
+    // Keys exported in the last days, with the newest export that had them.
+    struct Earlier
+    {
+        quint64 key;
+        int exportIndex;
+    };
+    std::vector<Earlier> earlier;
+    QStringList exports;
     if (journalExists(conn)) {
         Statement q(conn, QStringLiteral("SELECT \"时间\", \"文件\", \"收款\" FROM \"ExportLog\" "
                                          "WHERE \"类型\" = 'payments' AND \"收款\" IS NOT NULL "
@@ -411,37 +418,81 @@ QList<DuplicatePayment> BankExport::duplicates(Connection& conn, const QDateTime
         q.bind(0, now.addDays(-kDuplicateDays).toString(kTimeFormat));
         q.exec();
         while (q.next()) {
-            const QString when = q.value(0).toString().left(16);
-            const QString file = q.value(1).toString();
             const QByteArray blob = q.value(2).toByteArray();
-            const auto* keys = reinterpret_cast<const quint64*>(blob.constData());
-            const auto* end = keys + blob.size() / qsizetype(sizeof(quint64));
-            for (qsizetype i = 0; i < n; ++i) {
-                if (!reason[size_t(i)].isEmpty() || !std::binary_search(keys, end, m_keys[size_t(i)]))
-                    continue;
-                reason[size_t(i)] = QStringLiteral("已于%1导出过（文件“%2”）").arg(when, file);
+            const qsizetype n = blob.size() / qsizetype(sizeof(quint64));
+            std::vector<quint64> keys(static_cast<size_t>(n));
+            std::memcpy(keys.data(), blob.constData(), size_t(n) * sizeof(quint64));
+            // Both sorted: one walk finds what they share.
+            size_t a = 0;
+            for (quint64 k : keys) {
+                while (a < m_sortedKeys.size() && m_sortedKeys[a] < k)
+                    ++a;
+                if (a < m_sortedKeys.size() && m_sortedKeys[a] == k)
+                    earlier.push_back({k, int(exports.size())});
             }
+            exports << QStringLiteral("已于%1导出过（文件“%2”）")
+                           .arg(q.value(0).toString().left(16), q.value(1).toString());
         }
+        // The newest export first for each key.
+        std::stable_sort(earlier.begin(), earlier.end(),
+                         [](const Earlier& x, const Earlier& y) { return x.key < y.key; });
     }
+    if (repeated.empty() && earlier.empty())
+        return out;
+
+    // The places of each repeated key, for the reasons of the lines listed.
+    std::vector<std::pair<quint64, qint32>> places;
+    for (size_t i = 0; i < m_keys.size(); ++i) {
+        if (std::binary_search(repeated.begin(), repeated.end(), m_keys[i]))
+            places.push_back({m_keys[i], qint32(i)});
+    }
+    std::sort(places.begin(), places.end());
     const QByteArray& file = m_contents.constFirst();
     std::vector<Field> f;
-    for (qsizetype i = 0; i < n; ++i) {
-        if (reason[size_t(i)].isEmpty())
+    for (size_t i = 0; i < m_keys.size(); ++i) {
+        const quint64 key = m_keys[i];
+        QString reason;
+        if (std::binary_search(repeated.begin(), repeated.end(), key)) {
+            if (out.listed.size() < listed) {
+                const auto range = std::equal_range(
+                    places.begin(), places.end(), std::pair<quint64, qint32>{key, 0},
+                    [](const auto& x, const auto& y) { return x.first < y.first; });
+                const qsizetype others = (range.second - range.first) - 1;
+                QStringList numbers;
+                for (auto it = range.first; it != range.second && others <= 4; ++it) {
+                    if (size_t(it->second) != i)
+                        numbers << QString::number(it->second + 1);
+                }
+                reason = numbers.isEmpty()
+                             ? QStringLiteral("与本批另外%1笔的收款帐号和金额相同").arg(others)
+                             : QStringLiteral("与本批第%1笔的收款帐号和金额相同")
+                                   .arg(numbers.join(u'、'));
+            }
+        } else {
+            const auto it = std::lower_bound(earlier.begin(), earlier.end(), key,
+                                             [](const Earlier& x, quint64 k) { return x.key < k; });
+            if (it == earlier.end() || it->key != key)
+                continue;
+            if (out.listed.size() < listed)
+                reason = exports.at(it->exportIndex);
+        }
+        ++out.count;
+        if (reason.isEmpty())
             continue;
-        splitLine(file, m_lineStart[size_t(i)], '|', i + 2, f);
+        splitLine(file, m_lineStart[i], '|', qint64(i) + 2, f);
         auto text = [&](int k) {
-            QString s;
+            QString t;
             GbkEncoder::instance().decode(file.constData() + f[size_t(k)].begin,
-                                          f[size_t(k)].end - f[size_t(k)].begin, s);
-            return s;
+                                          f[size_t(k)].end - f[size_t(k)].begin, t);
+            return t;
         };
         DuplicatePayment d;
-        d.line = i + 1;
+        d.line = qint64(i) + 1;
         d.account = text(2);
         d.payee = text(3);
         d.amount = amountField(file, f[6]).value_or(Money());
-        d.reason = reason[size_t(i)];
-        out << d;
+        d.reason = reason;
+        out.listed << d;
     }
     return out;
 }
@@ -458,8 +509,7 @@ QList<JournalEntry> BankExport::write(Connection& conn, const QString& user, con
         Transaction transaction(conn);
         QByteArray keys;
         if (m_kind == ExportKind::Payments) {
-            std::vector<quint64> sorted = m_keys;
-            std::sort(sorted.begin(), sorted.end());
+            std::vector<quint64> sorted = m_sortedKeys;
             sorted.erase(std::unique(sorted.begin(), sorted.end()), sorted.end());
             keys = QByteArray(reinterpret_cast<const char*>(sorted.data()),
                               qsizetype(sorted.size() * sizeof(quint64)));
@@ -491,7 +541,8 @@ QList<JournalEntry> BankExport::write(Connection& conn, const QString& user, con
             ins.addBind(qlonglong(e.total.units()));
             ins.addBind(QString::fromLatin1(e.sha256));
             ins.addBind(e.user);
-            ins.addBind(keys.isEmpty() ? QVariant(QMetaType(QMetaType::QByteArray)) : QVariant(keys));
+            ins.addBind(keys.isEmpty() ? QVariant(QMetaType(QMetaType::QByteArray))
+                                       : QVariant(keys));
             ins.exec();
             e.id = ins.lastInsertId().toLongLong();
             entries << e;
@@ -516,8 +567,7 @@ QString exportSummary(const BankExport& e)
 
 QString exportedMessage(const BankExport& e)
 {
-    const QString files =
-        e.files() > 1 ? QStringLiteral("，共%1个文件").arg(e.files()) : QString();
+    const QString files = e.files() > 1 ? QStringLiteral("，共%1个文件").arg(e.files()) : QString();
     return QStringLiteral("已导出%1%2，已读回校验无误。").arg(exportSummary(e), files);
 }
 
@@ -536,18 +586,18 @@ QString verifiedMessage(const QString& path, const JournalEntry& entry)
         .arg(absolute(path), entry.time.toString(kTimeFormat), where, what);
 }
 
-QStringList duplicateLines(const QList<DuplicatePayment>& found, int limit)
+QStringList duplicateLines(const BankExport::Duplicates& found, int limit)
 {
     QStringList out;
-    for (const DuplicatePayment& d : found) {
-        if (out.size() == limit) {
-            out << QStringLiteral("……共%1笔").arg(found.size());
+    for (const DuplicatePayment& d : found.listed) {
+        if (out.size() == limit)
             break;
-        }
         out << QStringLiteral("第%1笔：收款帐号 %2，收款单位 %3，金额 %4：%5")
                    .arg(d.line)
                    .arg(d.account, d.payee, d.amount.toDisplayString(), d.reason);
     }
+    if (found.count > out.size())
+        out << QStringLiteral("……共%1笔").arg(found.count);
     return out;
 }
 
@@ -565,19 +615,19 @@ JournalEntry verifyExportedFile(Connection& conn, const QString& path)
             byPath = &e;
     }
     if (byPath) {
-        throw DbError(QStringLiteral("文件“%1”与%2的导出记录不一致：导出后已被修改或替换（记录为%3"
-                                     "%4笔，合计%5元）。请不要上传这个文件，重新导出。")
-                          .arg(name, byPath->time.toString(kTimeFormat),
-                               exportKindText(byPath->kind))
-                          .arg(byPath->lines)
-                          .arg(byPath->total.toDisplayString()));
+        throw DbError(
+            QStringLiteral("文件“%1”与%2的导出记录不一致：导出后已被修改或替换（记录为%3"
+                           "%4笔，合计%5元）。请不要上传这个文件，重新导出。")
+                .arg(name, byPath->time.toString(kTimeFormat), exportKindText(byPath->kind))
+                .arg(byPath->lines)
+                .arg(byPath->total.toDisplayString()));
     }
     for (const JournalEntry& e : all) {
         if (e.sha256 == hash)
             return e; // a copy of an exported file, moved or renamed since
     }
-    throw DbError(QStringLiteral("没有文件“%1”的导出记录：它不是本程序导出的，或导出后已被修改。")
-                      .arg(name));
+    throw DbError(
+        QStringLiteral("没有文件“%1”的导出记录：它不是本程序导出的，或导出后已被修改。").arg(name));
 }
 
 namespace testing {

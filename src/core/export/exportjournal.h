@@ -17,7 +17,12 @@ namespace bankprep {
 class Connection;
 
 // The three kinds of bank file.
-enum class ExportKind { Payments, Salary, Payees };
+enum class ExportKind
+{
+    Payments,
+    Salary,
+    Payees
+};
 QString exportKindText(ExportKind kind); // "支付指令", "工资", "往来帐户"
 
 // What a bank file says when read by the bank's rules.
@@ -79,9 +84,15 @@ public:
     ExportKind kind() const { return m_kind; }
 
     // Payment instructions with the same payee account and amount as another of this
-    // batch, or as one exported in the last 10 days (from the journal). Throws DbError.
-    QList<DuplicatePayment> duplicates(Connection& conn,
-                                       const QDateTime& now = QDateTime::currentDateTime()) const;
+    // batch, or as one exported in the last 10 days (from the journal): how many, and the
+    // first `listed` of them in the file's order. Throws DbError.
+    struct Duplicates
+    {
+        qint64 count = 0;
+        QList<DuplicatePayment> listed;
+    };
+    Duplicates duplicates(Connection& conn, int listed = 1000,
+                          const QDateTime& now = QDateTime::currentDateTime()) const;
 
     // Writes the files all or nothing (writeFilesAtomically), reads each back from the
     // disk before it replaces anything and compares it byte for byte with what was built
@@ -99,6 +110,7 @@ private:
     Money m_total;
     std::vector<BankFileSummary> m_summaries;
     std::vector<quint64> m_keys;        // payments: per instruction, its account and amount
+    std::vector<quint64> m_sortedKeys;  // the same keys sorted (repeated ones kept)
     std::vector<qsizetype> m_lineStart; // payments: where each instruction's line begins
     std::future<QList<QByteArray>> m_hashes;
 };
@@ -110,16 +122,13 @@ QString exportedMessage(const BankExport& e);
 // That a file is what the journal recorded.
 QString verifiedMessage(const QString& path, const JournalEntry& entry);
 
-// The lines a clerk reads about duplicates (at most `limit`, then how many more).
-QStringList duplicateLines(const QList<DuplicatePayment>& found, int limit = 20);
+// The lines a clerk reads about duplicates (at most `limit`, then how many in all).
+QStringList duplicateLines(const BankExport::Duplicates& found, int limit = 20);
 
 // Re-checks a file against its journal entry (by its path, else by its content): the
 // entry when the file is byte for byte what was exported; otherwise DbError saying the
 // file was changed after the export, or that no export of it is recorded.
 JournalEntry verifyExportedFile(Connection& conn, const QString& path);
-
-// The SHA-256 of bytes, in hex.
-QByteArray sha256Hex(const QByteArray& bytes);
 
 namespace testing {
 // Lets a test play a failing disk: called on every block read back after writing.
