@@ -110,6 +110,27 @@ private slots:
         QVERIFY(shown.last().text.startsWith(QStringLiteral("已恢复")));
     }
 
+    void backupFailureAsksWhetherToGoOn()
+    {
+        // A file where the backups folder belongs: no backup can be written.
+        QFile blocker(path("backups"));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        MessageBox::setNextAnswer(QMessageBox::Yes); // clear the list?
+        MessageBox::setNextAnswer(QMessageBox::No);  // without a backup?
+        form().NewPayment->trigger();
+        QCOMPARE(count("select count(*) from Payment"), 2);
+        auto shown = MessageBox::takeShown();
+        QCOMPARE(shown.size(), 2);
+        QVERIFY2(shown.at(1).text.startsWith(QStringLiteral("操作前未能备份数据库")),
+                 qPrintable(shown.at(1).text));
+        MessageBox::setNextAnswer(QMessageBox::Yes);
+        MessageBox::setNextAnswer(QMessageBox::Yes);
+        form().NewPayment->trigger();
+        QCOMPARE(count("select count(*) from Payment"), 0);
+        MessageBox::takeShown();
+    }
+
     void duplicatesWindowAndJournal()
     {
         execSql(ws->path(),

@@ -1,11 +1,14 @@
-// Takes the README's screenshots: the main window with sample rows, the login window
-// and the password window, on a scratch database. Run under xvfb-run by
-// scripts/screenshots.sh.
+// Takes the README's screenshots: the main window with sample rows, the login, detail,
+// lookup, import and password windows, the backups, export journal and duplicates
+// windows, on a scratch database. Run under xvfb-run by scripts/screenshots.sh.
 #include "controls/dbgrid.h"
 #include "controls/lookupdlg.h"
 #include "controls/messagebox.h"
+#include "core/data/backup.h"
 #include "core/data/money.h"
 #include "core/data/names.h"
+#include "core/export/bankfiles.h"
+#include "core/export/exportjournal.h"
 #include "windows/about.h"
 #include "windows/application.h"
 #include "windows/chgpwd.h"
@@ -13,6 +16,7 @@
 #include "windows/logindlg.h"
 #include "windows/mainwindow.h"
 #include "windows/paymentaddition.h"
+#include "windows/safetywindows.h"
 
 #include <QDir>
 #include <QLineEdit>
@@ -50,6 +54,44 @@ void addPayment(Table& t, const char* same, const char* acct, const char* name, 
     t.setValue(col::Purpose, QString::fromUtf8(purpose));
     t.setValue(col::UserId, QStringLiteral("1"));
     t.post();
+}
+
+// The backups window, the export journal and the duplicates window, at fixed times so
+// that the pictures come out the same on every run.
+bool saveSafetyWindows(Instances& in, const QString& outDir)
+{
+    const QDateTime morning(QDate(2026, 12, 9), QTime(8, 30, 5));
+    TDataModule2& dm = in.DataModule2;
+    try {
+        takeBackup(dm.ADOConn, BackupReason::Daily, morning);
+        takeBackup(dm.ADOConn, BackupReason::ImportPayments, morning.addSecs(3600));
+        takeBackup(dm.ADOConn, BackupReason::ClearSalary, morning.addSecs(5400));
+        const QString payer = QStringLiteral("310100100100");
+        // A folder of a fixed name: the journal shows the file's path.
+        QDir exports(QDir::temp().filePath(QStringLiteral("bankprep-screenshots")));
+        exports.removeRecursively();
+        QDir().mkpath(exports.path());
+        const QString file = exports.filePath(QStringLiteral("zf.txt"));
+        BankExport first(ExportKind::Payments, {file}, {buildPaymentFile(*dm.ATPayment, payer)},
+                         payer);
+        first.write(dm.ADOConn, QStringLiteral("1"), morning.addSecs(7200));
+        in.RestoreBackupDlg->refresh();
+        in.ExportLogDlg->refresh();
+        BankExport again(ExportKind::Payments, {file}, {buildPaymentFile(*dm.ATPayment, payer)},
+                         payer);
+        TDuplicateDlg duplicates(again.duplicates(dm.ADOConn, 1000, morning.addSecs(9000)),
+                                 exportSummary(again));
+        bool ok = save(in.RestoreBackupDlg, outDir + QStringLiteral("/backups.png"));
+        in.RestoreBackupDlg->hide();
+        ok = save(in.ExportLogDlg, outDir + QStringLiteral("/export-log.png")) && ok;
+        in.ExportLogDlg->hide();
+        ok = save(&duplicates, outDir + QStringLiteral("/duplicates.png")) && ok;
+        exports.removeRecursively();
+        return ok;
+    } catch (const DbError& e) {
+        std::fprintf(stderr, "%s\n", qPrintable(e.message()));
+        return false;
+    }
 }
 
 } // namespace
@@ -121,5 +163,7 @@ int main(int argc, char* argv[])
     ok = save(in.ChgPwdDlg, outDir + QStringLiteral("/password.png")) && ok;
     in.ChgPwdDlg->hide();
     ok = save(in.AboutBox, outDir + QStringLiteral("/about.png")) && ok;
+    in.AboutBox->hide();
+    ok = saveSafetyWindows(in, outDir) && ok;
     return ok ? 0 : 1;
 }

@@ -430,8 +430,9 @@ BankExport::Duplicates BankExport::duplicates(Connection& conn, int listed,
                 if (a < m_sortedKeys.size() && m_sortedKeys[a] == k)
                     earlier.push_back({k, int(exports.size())});
             }
-            exports << QStringLiteral("已于%1导出过（文件“%2”）")
-                           .arg(q.value(0).toString().left(16), q.value(1).toString());
+            exports << QStringLiteral("已于%1导出过（%2）")
+                           .arg(q.value(0).toString().left(16),
+                                QFileInfo(q.value(1).toString()).fileName());
         }
         // The newest export first for each key.
         std::stable_sort(earlier.begin(), earlier.end(),
