@@ -1,6 +1,7 @@
 // The record rules, driven through the table objects: the payment checks and their
 // order, learning of purposes and payees, the automatic new instruction, the
 // classification delete and the duplicate classification name.
+#include "core/data/backup.h"
 #include "core/data/datamodule.h"
 #include "testutil.h"
 
@@ -440,6 +441,13 @@ private slots:
                  QStringLiteral("2"));
         QCOMPARE(querySingle(ws->path(), QStringLiteral("select type from CompanyType")).toString(),
                  QStringLiteral("客户"));
+        // The accounts' classifications as they were are in the backup taken first.
+        const QList<BackupInfo> backups = listBackups(ws->path());
+        QCOMPARE(backups.size(), 1);
+        QCOMPARE(backups.first().reason, QStringLiteral("delete-classification"));
+        QCOMPARE(querySingle(backups.first().path, QStringLiteral("select 账号分类 from Company"))
+                     .toString(),
+                 QStringLiteral("1"));
     }
 
     void deleteClassificationCancelledKeepsEverything()

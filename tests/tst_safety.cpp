@@ -13,6 +13,8 @@
 #include <QtTest>
 #include <csignal>
 #include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace bankprep;
 using namespace testutil;
@@ -160,7 +162,7 @@ private slots:
         const QDateTime now(QDate(2026, 12, 9), QTime(12, 0));
         QStringList names;
         const auto make = [&](const QDateTime& t) {
-            const QString name = QStringLiteral("bankprep-%1-daily-P1-C0-S0.db")
+            const QString name = QStringLiteral("data-%1-daily-P1-C0-S0.db")
                                      .arg(t.toString(QStringLiteral("yyyyMMdd-HHmmss-zzz")));
             QFile f(QDir(folder).filePath(name));
             QVERIFY(f.open(QIODevice::WriteOnly));
@@ -171,6 +173,17 @@ private slots:
         for (int m = 2; m <= 18; ++m) // the 15th of Oct 2026 back to Jun 2025
             make(QDateTime(QDate(2026, 12, 15).addMonths(-m), QTime(9, 0)));
         writeFile(QStringLiteral("backups/notes.db"), "the clerk's own file");
+        // A copy left by a backup whose program was killed goes; one being written stays.
+        const pid_t dead = ::fork();
+        if (dead == 0)
+            ::_exit(0);
+        ::waitpid(dead, nullptr, 0);
+        const QString abandoned =
+            QStringLiteral("backups/.backup.bankprep-%1-0badf00d.tmp").arg(dead);
+        const QString writing =
+            QStringLiteral("backups/.backup.bankprep-%1-0badf00d.tmp").arg(::getpid());
+        writeFile(abandoned, "half");
+        writeFile(writing, "half");
 
         const QStringList removed = rotateBackups(ws->path(), now);
         QCOMPARE(removed.size(), 9 + 1 + 7); // Nov 1-9, Oct 15, Jun-Dec 2025
@@ -180,6 +193,8 @@ private slots:
         QVERIFY(QFile::exists(QDir(folder).filePath(names.at(40 + 9)))); // Jan 2026
         QVERIFY(!QFile::exists(QDir(folder).filePath(names.at(40 + 10)))); // Dec 2025
         QVERIFY(QFile::exists(path(QStringLiteral("backups/notes.db"))));
+        QVERIFY(!QFile::exists(path(abandoned)));
+        QVERIFY(QFile::exists(path(writing)));
 
         // The only backup stays, however old.
         for (const BackupInfo& b : listBackups(ws->path()))

@@ -179,7 +179,16 @@ void login(TDataModule2& dm, const QString& dbPath, const QStringList& tables = 
 {
     if (!QFileInfo::exists(dbPath))
         throw Failure{kRefused, QStringLiteral("数据库文件“%1”不存在。").arg(dbPath)};
-    dm.create(dbPath, false, {tbl::User});
+    try {
+        dm.create(dbPath, false, {tbl::User});
+    } catch (const DbError& e) {
+        if (!isDamagedDatabaseError(e) || listBackups(dbPath).isEmpty())
+            throw;
+        throw DbError(
+            e.message() +
+            QStringLiteral("\n文件夹“%1”中有它的备份：启动桌面程序，它会提出用最新的完好备份恢复。")
+                .arg(QDir::toNativeSeparators(backupFolder(dbPath))));
+    }
     PasswordCheck check(dm, QStringLiteral("1"), password());
     dm.openTables(tables);
     std::exception_ptr refused;
@@ -401,10 +410,23 @@ int importSalaryCommand(const QString& db, QStringList args)
     return kOk;
 }
 
-int backupCommand(const QString& db, const QStringList& args)
+// A command without options; one with a single file argument.
+void noOptions(const QStringList& args)
 {
     if (!args.isEmpty())
         throw Failure{kUsage, QStringLiteral("未知的选项：%1").arg(args.first())};
+}
+
+QString onlyArgument(const QStringList& args, const QString& usage)
+{
+    if (args.size() != 1 || args.first().startsWith(QLatin1Char('-')))
+        throw Failure{kUsage, usage};
+    return args.first();
+}
+
+int backupCommand(const QString& db, const QStringList& args)
+{
+    noOptions(args);
     TDataModule2 dm;
     // The copy is made while the password's hash is computed, and kept only after the
     // login succeeded.
@@ -419,8 +441,7 @@ int backupCommand(const QString& db, const QStringList& args)
 
 int listBackupsCommand(const QString& db, const QStringList& args)
 {
-    if (!args.isEmpty())
-        throw Failure{kUsage, QStringLiteral("未知的选项：%1").arg(args.first())};
+    noOptions(args);
     TDataModule2 dm;
     login(dm, db);
     QTextStream out(stdout);
@@ -435,8 +456,7 @@ int listBackupsCommand(const QString& db, const QStringList& args)
 
 int restoreCommand(const QString& db, const QStringList& args)
 {
-    if (args.size() != 1 || args.first().startsWith(QLatin1Char('-')))
-        throw Failure{kUsage, QStringLiteral("用法：restore 备份文件")};
+    const QString backup = onlyArgument(args, QStringLiteral("用法：restore 备份文件"));
     if (!QFileInfo::exists(db))
         throw Failure{kRefused, QStringLiteral("数据库文件“%1”不存在。").arg(db)};
     // Declared before the data module, released after it: the desktop program cannot
@@ -452,17 +472,16 @@ int restoreCommand(const QString& db, const QStringList& args)
     }
     TDataModule2 dm;
     login(dm, db);
-    dm.restoreFromBackup(args.first());
+    dm.restoreFromBackup(backup);
     QTextStream(stdout) << QStringLiteral("已从备份“%1”恢复数据库；恢复前的数据已另行备份。")
-                               .arg(QDir::toNativeSeparators(args.first()))
+                               .arg(QDir::toNativeSeparators(backup))
                         << "\n";
     return kOk;
 }
 
 int exportLogCommand(const QString& db, const QStringList& args)
 {
-    if (!args.isEmpty())
-        throw Failure{kUsage, QStringLiteral("未知的选项：%1").arg(args.first())};
+    noOptions(args);
     TDataModule2 dm;
     login(dm, db);
     QTextStream out(stdout);
@@ -477,12 +496,11 @@ int exportLogCommand(const QString& db, const QStringList& args)
 
 int verifyCommand(const QString& db, const QStringList& args)
 {
-    if (args.size() != 1 || args.first().startsWith(QLatin1Char('-')))
-        throw Failure{kUsage, QStringLiteral("用法：verify 文件")};
+    const QString file = onlyArgument(args, QStringLiteral("用法：verify 文件"));
     TDataModule2 dm;
     login(dm, db);
-    const JournalEntry e = verifyExportedFile(dm.ADOConn, args.first());
-    QTextStream(stdout) << verifiedMessage(args.first(), e) << "\n";
+    const JournalEntry e = verifyExportedFile(dm.ADOConn, file);
+    QTextStream(stdout) << verifiedMessage(file, e) << "\n";
     return kOk;
 }
 

@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
+#include <signal.h>
 #include <sqlite3.h>
 #include <unistd.h>
 #include <utility>
@@ -51,16 +52,21 @@ QString reasonCode(BackupReason reason)
     return QStringLiteral("manual");
 }
 
-const QRegularExpression& namePattern()
+// Backups of one database file carry its name first ("data-…" for data.db), so that the
+// backups of two databases in one folder are never taken for each other's.
+QString namePrefix(const QString& databasePath)
 {
-    static const QRegularExpression re(
-        QStringLiteral("^bankprep-(\\d{8}-\\d{6}-\\d{3})-([a-z-]+)-P(\\d+)-C(\\d+)-S(\\d+)\\.db$"));
-    return re;
+    return QFileInfo(databasePath).completeBaseName() + QLatin1Char('-');
 }
 
-std::optional<BackupInfo> parseName(const QString& folder, const QString& name)
+std::optional<BackupInfo> parseName(const QString& folder, const QString& prefix,
+                                    const QString& name)
 {
-    const QRegularExpressionMatch m = namePattern().match(name);
+    static const QRegularExpression pattern(
+        QStringLiteral("^(\\d{8}-\\d{6}-\\d{3})-([a-z-]+)-P(\\d+)-C(\\d+)-S(\\d+)\\.db$"));
+    if (!name.startsWith(prefix))
+        return std::nullopt;
+    const QRegularExpressionMatch m = pattern.match(QStringView(name).mid(prefix.size()));
     if (!m.hasMatch())
         return std::nullopt;
     BackupInfo info;
@@ -145,6 +151,10 @@ void copyInto(sqlite3* src, const QString& target, const QString& failurePrefix)
             const int finished = sqlite3_backup_finish(b);
             rc = rc == SQLITE_DONE ? finished : rc;
         }
+        // The copy is one self-contained file (the live database's write-ahead mode
+        // came with its first page): opening it never makes -wal or -shm beside it.
+        if (rc == SQLITE_OK)
+            rc = sqlite3_exec(dest.get(), "PRAGMA journal_mode=DELETE", nullptr, nullptr, nullptr);
     }
     if (rc != SQLITE_OK) {
         const DbError e = handleError(dest.get(), rc, failurePrefix);
@@ -226,7 +236,7 @@ QString backupFolder(const QString& databasePath)
 }
 
 PendingBackup::PendingBackup(Connection& conn, BackupReason reason, const QDateTime& now)
-    : m_folder(backupFolder(conn.path())), m_now(now)
+    : m_folder(backupFolder(conn.path())), m_prefix(namePrefix(conn.path())), m_now(now)
 {
     if (!QDir().mkpath(m_folder))
         throw DbError(QStringLiteral("无法创建备份文件夹“%1”（所在目录不可写或磁盘已满）。")
@@ -268,7 +278,8 @@ BackupInfo PendingBackup::commit()
     QString name;
     for (int bump = 0;; ++bump) {
         m_info.time = m_now.addMSecs(bump);
-        name = QStringLiteral("bankprep-%1-%2-P%3-C%4-S%5.db")
+        name = m_prefix +
+               QStringLiteral("%1-%2-P%3-C%4-S%5.db")
                    .arg(m_info.time.toString(QStringLiteral("yyyyMMdd-HHmmss-zzz")), m_info.reason)
                    .arg(m_info.payments)
                    .arg(m_info.payees)
@@ -293,10 +304,10 @@ QList<BackupInfo> listBackups(const QString& databasePath)
 {
     const QString folder = backupFolder(databasePath);
     QList<BackupInfo> out;
-    const QStringList names =
-        QDir(folder).entryList({QStringLiteral("bankprep-*.db")}, QDir::Files | QDir::Hidden);
+    const QString prefix = namePrefix(databasePath);
+    const QStringList names = QDir(folder).entryList({QStringLiteral("*.db")}, QDir::Files);
     for (const QString& name : names) {
-        if (auto info = parseName(folder, name))
+        if (auto info = parseName(folder, prefix, name))
             out << *info;
     }
     std::sort(out.begin(), out.end(), [](const BackupInfo& a, const BackupInfo& b) {
@@ -305,8 +316,28 @@ QList<BackupInfo> listBackups(const QString& databasePath)
     return out;
 }
 
+namespace {
+
+// Copies left by a backup whose program was killed while writing it.
+void removeAbandonedCopies(const QString& folder)
+{
+    static const QRegularExpression temp(
+        QStringLiteral("^\\.backup\\.bankprep-(\\d+)-[0-9a-f]+\\.tmp$"));
+    const QDir dir(folder);
+    for (const QString& name :
+         dir.entryList({QStringLiteral(".backup.bankprep-*")}, QDir::Files | QDir::Hidden)) {
+        const QRegularExpressionMatch m = temp.match(name);
+        const pid_t pid = pid_t(m.captured(1).toLongLong());
+        if (m.hasMatch() && pid != ::getpid() && ::kill(pid, 0) != 0 && errno == ESRCH)
+            QFile::remove(dir.filePath(name));
+    }
+}
+
+} // namespace
+
 QStringList rotateBackups(const QString& databasePath, const QDateTime& now)
 {
+    removeAbandonedCopies(backupFolder(databasePath));
     const QList<BackupInfo> all = listBackups(databasePath);
     constexpr int kNewest = 30;
     constexpr int kMonths = 12;
@@ -423,8 +454,11 @@ void restoreBackup(Connection& conn, const QString& backupPath)
     int rc = sqlite3_backup_step(b, -1);
     const int finished = sqlite3_backup_finish(b);
     rc = rc == SQLITE_DONE ? finished : rc;
-    if (rc != SQLITE_OK)
-        throw handleError(dest, rc, prefix);
+    if (rc != SQLITE_OK) {
+        const DbError e = handleError(dest, rc, prefix);
+        execAll(dest, "DROP TABLE IF EXISTS temp.bankprep_kept");
+        throw e;
+    }
     if (keptSql.isEmpty())
         return;
     // The journal as it was before the restore.

@@ -25,8 +25,9 @@ enum class BackupReason
 };
 
 // One backup in the backups folder. Its time, reason and row counts are read from its
-// name ("bankprep-20261209-173321-123-import-payments-P100-C20-S2.db"), so the list
-// needs no index that could disagree with the files.
+// name, which begins with the database file's ("data-20261209-173321-123-import-payments-
+// P100-C20-S2.db" for data.db), so the list needs no index that could disagree with the
+// files.
 struct BackupInfo
 {
     QString path;
@@ -58,6 +59,7 @@ public:
 
 private:
     QString m_folder;
+    QString m_prefix;
     QString m_temp;
     QDateTime m_now;
     BackupInfo m_info;

@@ -390,28 +390,28 @@ BankExport::~BankExport()
         m_hashes.wait();
 }
 
-BankExport::Duplicates BankExport::duplicates(Connection& conn, int listed,
-                                              const QDateTime& now) const
+namespace {
+
+// Keys met more than once among sorted keys, each once.
+std::vector<quint64> repeatedKeys(const std::vector<quint64>& sorted)
 {
-    Duplicates out;
-    if (m_kind != ExportKind::Payments || m_keys.empty())
-        return out;
-    // Keys met twice in the batch.
     std::vector<quint64> repeated;
-    for (size_t i = 1; i < m_sortedKeys.size(); ++i) {
-        if (m_sortedKeys[i] == m_sortedKeys[i - 1] &&
-            (repeated.empty() || repeated.back() != m_sortedKeys[i]))
-            repeated.push_back(m_sortedKeys[i]);
+    for (size_t i = 1; i < sorted.size(); ++i) {
+        if (sorted[i] == sorted[i - 1] && (repeated.empty() || repeated.back() != sorted[i]))
+            repeated.push_back(sorted[i]);
     }
-    // Keys exported in the last days, with the newest export that had them.
-    struct Earlier
+    return repeated;
+}
+
+// The keys of this batch that payment exports of the last days had, each with the
+// reason naming the newest of those exports.
+class EarlierExports
+{
+public:
+    EarlierExports(Connection& conn, const std::vector<quint64>& sortedKeys, const QDateTime& now)
     {
-        quint64 key;
-        int exportIndex;
-    };
-    std::vector<Earlier> earlier;
-    QStringList exports;
-    if (journalExists(conn)) {
+        if (!journalExists(conn))
+            return;
         Statement q(conn, QStringLiteral("SELECT \"时间\", \"文件\", \"收款\" FROM \"ExportLog\" "
                                          "WHERE \"类型\" = 'payments' AND \"收款\" IS NOT NULL "
                                          "AND \"时间\" >= :since ORDER BY \"编号\" DESC"));
@@ -419,81 +419,111 @@ BankExport::Duplicates BankExport::duplicates(Connection& conn, int listed,
         q.exec();
         while (q.next()) {
             const QByteArray blob = q.value(2).toByteArray();
-            const qsizetype n = blob.size() / qsizetype(sizeof(quint64));
-            std::vector<quint64> keys(static_cast<size_t>(n));
-            std::memcpy(keys.data(), blob.constData(), size_t(n) * sizeof(quint64));
+            std::vector<quint64> keys(static_cast<size_t>(blob.size()) / sizeof(quint64));
+            std::memcpy(keys.data(), blob.constData(), keys.size() * sizeof(quint64));
             // Both sorted: one walk finds what they share.
             size_t a = 0;
             for (quint64 k : keys) {
-                while (a < m_sortedKeys.size() && m_sortedKeys[a] < k)
+                while (a < sortedKeys.size() && sortedKeys[a] < k)
                     ++a;
-                if (a < m_sortedKeys.size() && m_sortedKeys[a] == k)
-                    earlier.push_back({k, int(exports.size())});
+                if (a < sortedKeys.size() && sortedKeys[a] == k)
+                    m_found.push_back({k, int(m_reasons.size())});
             }
-            exports << QStringLiteral("已于%1导出过（%2）")
-                           .arg(q.value(0).toString().left(16),
-                                QFileInfo(q.value(1).toString()).fileName());
+            m_reasons << QStringLiteral("已于%1导出过（%2）")
+                             .arg(q.value(0).toString().left(16),
+                                  QFileInfo(q.value(1).toString()).fileName());
         }
-        // The newest export first for each key.
-        std::stable_sort(earlier.begin(), earlier.end(),
-                         [](const Earlier& x, const Earlier& y) { return x.key < y.key; });
+        // Newest export first for each key.
+        std::stable_sort(m_found.begin(), m_found.end(),
+                         [](const Found& x, const Found& y) { return x.key < y.key; });
     }
-    if (repeated.empty() && earlier.empty())
-        return out;
+    bool isEmpty() const { return m_found.empty(); }
+    const QString* reasonFor(quint64 key) const
+    {
+        const auto it = std::lower_bound(m_found.begin(), m_found.end(), key,
+                                         [](const Found& x, quint64 k) { return x.key < k; });
+        return it == m_found.end() || it->key != key ? nullptr : &m_reasons.at(it->reason);
+    }
 
+private:
+    struct Found
+    {
+        quint64 key;
+        int reason;
+    };
+    std::vector<Found> m_found;
+    QStringList m_reasons;
+};
+
+// The other places (from 1) of a repeated key, in the words the clerk reads.
+QString batchReason(const std::vector<std::pair<quint64, qint32>>& places, quint64 key, size_t line)
+{
+    const auto range =
+        std::equal_range(places.begin(), places.end(), std::pair<quint64, qint32>{key, 0},
+                         [](const auto& x, const auto& y) { return x.first < y.first; });
+    const qsizetype others = (range.second - range.first) - 1;
+    if (others > 4)
+        return QStringLiteral("与本批另外%1笔的收款帐号和金额相同").arg(others);
+    QStringList numbers;
+    for (auto it = range.first; it != range.second; ++it) {
+        if (size_t(it->second) != line)
+            numbers << QString::number(it->second + 1);
+    }
+    return QStringLiteral("与本批第%1笔的收款帐号和金额相同").arg(numbers.join(u'、'));
+}
+
+// An instruction of the payment file, read back for the list.
+DuplicatePayment describeLine(const QByteArray& file, qsizetype start, size_t line,
+                              const QString& reason)
+{
+    std::vector<Field> f;
+    splitLine(file, start, '|', qint64(line) + 2, f);
+    const auto text = [&](int k) {
+        QString t;
+        GbkEncoder::instance().decode(file.constData() + f[size_t(k)].begin,
+                                      f[size_t(k)].end - f[size_t(k)].begin, t);
+        return t;
+    };
+    DuplicatePayment d;
+    d.line = qint64(line) + 1;
+    d.account = text(2);
+    d.payee = text(3);
+    d.amount = amountField(file, f[6]).value_or(Money());
+    d.reason = reason;
+    return d;
+}
+
+} // namespace
+
+BankExport::Duplicates BankExport::duplicates(Connection& conn, int listed,
+                                              const QDateTime& now) const
+{
+    Duplicates out;
+    if (m_kind != ExportKind::Payments || m_keys.empty())
+        return out;
+    const std::vector<quint64> repeated = repeatedKeys(m_sortedKeys);
+    const EarlierExports earlier(conn, m_sortedKeys, now);
+    if (repeated.empty() && earlier.isEmpty())
+        return out;
+    const auto isRepeated = [&repeated](quint64 k) {
+        return std::binary_search(repeated.begin(), repeated.end(), k);
+    };
     // The places of each repeated key, for the reasons of the lines listed.
     std::vector<std::pair<quint64, qint32>> places;
     for (size_t i = 0; i < m_keys.size(); ++i) {
-        if (std::binary_search(repeated.begin(), repeated.end(), m_keys[i]))
+        if (isRepeated(m_keys[i]))
             places.push_back({m_keys[i], qint32(i)});
     }
     std::sort(places.begin(), places.end());
-    const QByteArray& file = m_contents.constFirst();
-    std::vector<Field> f;
     for (size_t i = 0; i < m_keys.size(); ++i) {
-        const quint64 key = m_keys[i];
-        QString reason;
-        if (std::binary_search(repeated.begin(), repeated.end(), key)) {
-            if (out.listed.size() < listed) {
-                const auto range = std::equal_range(
-                    places.begin(), places.end(), std::pair<quint64, qint32>{key, 0},
-                    [](const auto& x, const auto& y) { return x.first < y.first; });
-                const qsizetype others = (range.second - range.first) - 1;
-                QStringList numbers;
-                for (auto it = range.first; it != range.second && others <= 4; ++it) {
-                    if (size_t(it->second) != i)
-                        numbers << QString::number(it->second + 1);
-                }
-                reason = numbers.isEmpty()
-                             ? QStringLiteral("与本批另外%1笔的收款帐号和金额相同").arg(others)
-                             : QStringLiteral("与本批第%1笔的收款帐号和金额相同")
-                                   .arg(numbers.join(u'、'));
-            }
-        } else {
-            const auto it = std::lower_bound(earlier.begin(), earlier.end(), key,
-                                             [](const Earlier& x, quint64 k) { return x.key < k; });
-            if (it == earlier.end() || it->key != key)
-                continue;
-            if (out.listed.size() < listed)
-                reason = exports.at(it->exportIndex);
-        }
-        ++out.count;
-        if (reason.isEmpty())
+        const bool inBatch = isRepeated(m_keys[i]);
+        const QString* before = inBatch ? nullptr : earlier.reasonFor(m_keys[i]);
+        if (!inBatch && !before)
             continue;
-        splitLine(file, m_lineStart[i], '|', qint64(i) + 2, f);
-        auto text = [&](int k) {
-            QString t;
-            GbkEncoder::instance().decode(file.constData() + f[size_t(k)].begin,
-                                          f[size_t(k)].end - f[size_t(k)].begin, t);
-            return t;
-        };
-        DuplicatePayment d;
-        d.line = qint64(i) + 1;
-        d.account = text(2);
-        d.payee = text(3);
-        d.amount = amountField(file, f[6]).value_or(Money());
-        d.reason = reason;
-        out.listed << d;
+        ++out.count;
+        if (out.listed.size() < listed)
+            out.listed << describeLine(m_contents.constFirst(), m_lineStart[i], i,
+                                       inBatch ? batchReason(places, m_keys[i], i) : *before);
     }
     return out;
 }
