@@ -235,46 +235,96 @@ QString backupFolder(const QString& databasePath)
     return QDir(QFileInfo(databasePath).absolutePath()).filePath(QStringLiteral("backups"));
 }
 
-PendingBackup::PendingBackup(Connection& conn, BackupReason reason, const QDateTime& now)
+PendingBackup::PendingBackup(Connection& conn, BackupReason reason, BackupCopy copy,
+                             const QDateTime& now)
     : m_folder(backupFolder(conn.path())), m_prefix(namePrefix(conn.path())), m_now(now)
 {
     if (!QDir().mkpath(m_folder))
         throw DbError(QStringLiteral("无法创建备份文件夹“%1”（所在目录不可写或磁盘已满）。")
                           .arg(QDir::toNativeSeparators(m_folder)));
-    sqlite3* src = conn.handle();
     const QString temp = tempName(m_folder, QStringLiteral("backup"));
     const QString prefix =
         QStringLiteral("未能备份数据库到“%1”：").arg(QDir::toNativeSeparators(m_folder));
+    m_info.reason = reasonCode(reason);
 
+    // A copy made meanwhile reads through a connection of its own, so that this one can
+    // write; SQLite keeps its snapshot from before those writes.
+    sqlite3* own = nullptr;
+    if (copy == BackupCopy::Meanwhile) {
+        const int rc =
+            sqlite3_open_v2(encoded(conn.path()).constData(), &own, SQLITE_OPEN_READWRITE, nullptr);
+        if (rc != SQLITE_OK) {
+            const DbError e = handleError(own, rc, prefix);
+            sqlite3_close_v2(own);
+            throw e;
+        }
+        sqlite3_busy_timeout(own, 5000);
+    }
+    sqlite3* src = own ? own : conn.handle();
     // The counts and the copy from one read transaction: what the name says is what the
-    // file holds, whatever another program commits meanwhile.
+    // file holds, whatever is committed meanwhile.
     const bool ownTransaction = sqlite3_get_autocommit(src) != 0;
     if (ownTransaction)
         sqlite3_exec(src, "BEGIN", nullptr, nullptr, nullptr);
+    const auto end = [src, ownTransaction, own] {
+        if (ownTransaction)
+            sqlite3_exec(src, "COMMIT", nullptr, nullptr, nullptr);
+        if (own)
+            sqlite3_close_v2(own);
+    };
     try {
         m_info.payments = countRows(src, tbl::Payment);
         m_info.payees = countRows(src, tbl::Company);
         m_info.salary = countRows(src, tbl::Salary);
-        copyInto(src, temp, prefix);
     } catch (...) {
-        if (ownTransaction)
-            sqlite3_exec(src, "COMMIT", nullptr, nullptr, nullptr);
+        end();
         throw;
     }
-    if (ownTransaction)
-        sqlite3_exec(src, "COMMIT", nullptr, nullptr, nullptr);
     m_temp = temp;
-    m_info.reason = reasonCode(reason);
+    const auto work = [src, temp, prefix, end] {
+        try {
+            copyInto(src, temp, prefix);
+        } catch (...) {
+            end();
+            throw;
+        }
+        end();
+    };
+    if (own) {
+        m_copying = std::async(std::launch::async, work);
+    } else {
+        try {
+            work();
+        } catch (...) {
+            m_temp.clear(); // copyInto removed what it wrote
+            throw;
+        }
+    }
 }
 
 PendingBackup::~PendingBackup()
 {
+    if (m_copying.valid()) {
+        try {
+            m_copying.get();
+        } catch (...) {
+            // Dropped unseen: the caller went no further.
+        }
+    }
     if (!m_temp.isEmpty())
         QFile::remove(m_temp);
 }
 
 BackupInfo PendingBackup::commit()
 {
+    if (m_copying.valid()) {
+        try {
+            m_copying.get();
+        } catch (...) {
+            m_temp.clear(); // removed by the copy that failed
+            throw;
+        }
+    }
     QString name;
     for (int bump = 0;; ++bump) {
         m_info.time = m_now.addMSecs(bump);
@@ -297,7 +347,7 @@ BackupInfo PendingBackup::commit()
 
 BackupInfo takeBackup(Connection& conn, BackupReason reason, const QDateTime& now)
 {
-    return PendingBackup(conn, reason, now).commit();
+    return PendingBackup(conn, reason, BackupCopy::Now, now).commit();
 }
 
 QList<BackupInfo> listBackups(const QString& databasePath)

@@ -4,6 +4,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <future>
 #include <optional>
 
 namespace bankprep {
@@ -43,19 +44,30 @@ struct BackupInfo
 // The backups folder beside a database file: "<its folder>/backups".
 QString backupFolder(const QString& databasePath);
 
+// When a backup's copy is made: at once, or on a thread of its own while the caller goes
+// on (an import writing its rows): the copy is still of the state when it was begun.
+enum class BackupCopy
+{
+    Now,
+    Meanwhile
+};
+
 // A backup made but not yet in the folder: its temporary file is removed unless
 // commit() puts it in place. Lets a job copy the database while something else takes its
-// time (the command-line tool's login) and keep it only when that succeeded.
+// time (the command-line tool's login, an import) and keep it only when that succeeded.
 class PendingBackup
 {
 public:
-    // Copies the database (as takeBackup does) to a hidden temporary file. Throws DbError.
-    PendingBackup(Connection& conn, BackupReason reason,
+    // Reads the row counts and begins the copy (as takeBackup does) to a hidden temporary
+    // file; with BackupCopy::Meanwhile the copy goes on through a connection of its own
+    // on another thread, from the same read transaction. Throws DbError.
+    PendingBackup(Connection& conn, BackupReason reason, BackupCopy copy = BackupCopy::Now,
                   const QDateTime& now = QDateTime::currentDateTime());
     ~PendingBackup();
     PendingBackup(const PendingBackup&) = delete;
     PendingBackup& operator=(const PendingBackup&) = delete;
-    BackupInfo commit(); // renames it into the folder; throws DbError
+    // Waits for the copy and renames it into the folder; throws DbError when either failed.
+    BackupInfo commit();
 
 private:
     QString m_folder;
@@ -63,6 +75,7 @@ private:
     QString m_temp;
     QDateTime m_now;
     BackupInfo m_info;
+    std::future<void> m_copying;
 };
 
 // A consistent copy of the open database (SQLite's online backup, never a copy of the

@@ -143,17 +143,42 @@ void TDataModule2::clearSalary()
 
 void TDataModule2::backupBefore(BackupReason reason)
 {
+    std::unique_ptr<PendingBackup> pending = startBackupBefore(reason, BackupCopy::Now);
+    finishBackup(pending);
+}
+
+std::unique_ptr<PendingBackup> TDataModule2::startBackupBefore(BackupReason reason, BackupCopy copy)
+{
     try {
-        takeBackup(ADOConn, reason);
+        return std::make_unique<PendingBackup>(ADOConn, reason, copy);
     } catch (const DbError& e) {
-        const QString text = QStringLiteral("操作前未能备份数据库：%1").arg(e.message());
-        if (!m_interaction)
-            throw DbError(text + QStringLiteral("操作未执行。"));
-        if (!ask(text + QStringLiteral("\n\n是否不备份继续？")))
-            throw AbortError();
+        goOnWithoutBackup(e);
+        return nullptr;
+    }
+}
+
+void TDataModule2::finishBackup(std::unique_ptr<PendingBackup>& pending)
+{
+    if (!pending)
+        return; // the clerk chose to go on without one
+    try {
+        pending->commit();
+    } catch (const DbError& e) {
+        pending.reset();
+        goOnWithoutBackup(e);
         return;
     }
+    pending.reset();
     rotateBackups(m_databasePath);
+}
+
+void TDataModule2::goOnWithoutBackup(const DbError& e)
+{
+    const QString text = QStringLiteral("操作前未能备份数据库：%1").arg(e.message());
+    if (!m_interaction)
+        throw DbError(text + QStringLiteral("操作未执行。"));
+    if (!ask(text + QStringLiteral("\n\n是否不备份继续？")))
+        throw AbortError();
 }
 
 void TDataModule2::dailyBackup()

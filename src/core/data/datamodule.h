@@ -110,6 +110,13 @@ public:
     // not); without anyone to ask (the command-line tool) the command is refused with
     // DbError.
     void backupBefore(BackupReason reason);
+    // The same in two steps, for an import: the backup is begun (its state fixed) before
+    // the import writes, copied meanwhile, and finished before the import commits. A
+    // failure of either step is handled as above; start returns null when the clerk
+    // goes on without a backup.
+    std::unique_ptr<PendingBackup> startBackupBefore(BackupReason reason,
+                                                     BackupCopy copy = BackupCopy::Meanwhile);
+    void finishBackup(std::unique_ptr<PendingBackup>& pending);
     // The day's first backup, taken at start-up unless one was taken today. Throws
     // DbError when it cannot be taken (the program goes on).
     void dailyBackup();
@@ -123,6 +130,7 @@ private:
     void clearUserRows(Table& table, const QString& sql);
     void declareFields();
     bool ask(const QString& text);
+    void goOnWithoutBackup(const DbError& e); // asks, or throws
     void notice(const QString& text);
 
     QString m_databasePath;

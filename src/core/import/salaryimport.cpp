@@ -182,7 +182,7 @@ int importSalary(TDataModule2& dm, const Spreadsheet& sheet, const SalaryColumns
 {
     Table& salary = *dm.ATSalary;
     salary.checkBrowseMode();
-    dm.backupBefore(BackupReason::ImportSalary);
+    std::unique_ptr<PendingBackup> backup = dm.startBackupBefore(BackupReason::ImportSalary);
     Transaction transaction(dm.ADOConn);
     const qint64 lastKey = salary.lastStoredKey();
     SalaryWriter writer(dm);
@@ -201,10 +201,13 @@ int importSalary(TDataModule2& dm, const Spreadsheet& sheet, const SalaryColumns
     } catch (const std::exception& e) {
         // The refused row is not stored; the rows before it stay.
         const QString reason = describeError(e);
+        dm.finishBackup(backup);
         commitImport(transaction, salary);
         presentImported(salary, lastKey);
         throw DbError(rowRefusal(row, reason, stored));
     }
+    // Nothing is committed before the backup of the state before the import is complete.
+    dm.finishBackup(backup);
     commitImport(transaction, salary);
     presentImported(salary, lastKey);
     return stored;
@@ -255,8 +258,8 @@ bool passesLuhn(QStringView digits)
 
 QString cardNumberProblem(QStringView card)
 {
-    const bool digitsOnly = std::all_of(card.begin(), card.end(),
-                                        [](QChar c) { return c >= u'0' && c <= u'9'; });
+    const bool digitsOnly =
+        std::all_of(card.begin(), card.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
     if (!digitsOnly || card.size() < 16 || card.size() > 19)
         return QStringLiteral("不是16至19位数字");
     if (!passesLuhn(card))

@@ -671,7 +671,7 @@ void commitRun(Transaction& transaction)
 // Runs the INSERTs of the import pass in one transaction. Rows stored before a
 // failing record stay: the transaction is committed at the end and at an interruption.
 ImportReport runInserts(TDataModule2& dm, const ImportLayout& layout, RecordReader& records,
-                        size_t count, const Progress& p)
+                        size_t count, const Progress& p, std::unique_ptr<PendingBackup>& backup)
 {
     ImportReport report;
     RecordBinder bind(dm, layout);
@@ -694,9 +694,12 @@ ImportReport runInserts(TDataModule2& dm, const ImportLayout& layout, RecordRead
     } catch (const DbError&) {
         // Not an INSERT of a record (a classification that cannot be created): the
         // system's report, earlier rows kept.
+        dm.finishBackup(backup);
         commitRun(transaction);
         throw;
     }
+    // Nothing is committed before the backup of the state before the import is complete.
+    dm.finishBackup(backup);
     commitRun(transaction);
     return report;
 }
@@ -720,14 +723,14 @@ CheckedImport::CheckedImport(const ImportLayout& layout, const QByteArray& fileB
 
 ImportReport CheckedImport::store(TDataModule2& dm, ImportObserver* observer) const
 {
-    dm.backupBefore(&m_layout == &paymentImport() ? BackupReason::ImportPayments
-                                                   : BackupReason::ImportPayees);
+    std::unique_ptr<PendingBackup> backup = dm.startBackupBefore(
+        &m_layout == &paymentImport() ? BackupReason::ImportPayments : BackupReason::ImportPayees);
     const Progress p{observer};
     RecordReader records(m_layout, m_lines, m_settings);
     p.status(QStringLiteral("导入数据库..."));
     p.range(int(m_count));
     p.at(0);
-    ImportReport report = runInserts(dm, m_layout, records, m_count, p);
+    ImportReport report = runInserts(dm, m_layout, records, m_count, p, backup);
     if (!report.interrupted) {
         report.messages << m_layout.doneMessage.arg(report.count);
         p.status(m_layout.doneStatus);
