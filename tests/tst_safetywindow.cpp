@@ -110,6 +110,29 @@ private slots:
         QVERIFY(shown.last().text.startsWith(QStringLiteral("已恢复")));
     }
 
+    void olderBackupIsBroughtUpToDate()
+    {
+        // A copy of a database from before the large-value flag, put among the backups.
+        const QString old = backupFolder(ws->path()) +
+                            QStringLiteral("/data-20251201-120000-000-manual-P1-C0-S0.db");
+        QVERIFY(QDir().mkpath(backupFolder(ws->path())));
+        QVERIFY(QFile::copy(ws->path(), old));
+        execSql(old, QStringLiteral("alter table Payment drop column 大额实时"));
+        execSql(old, QStringLiteral("delete from Payment where 收款帐号 = '1210000456'"));
+        execSql(old, QStringLiteral("pragma journal_mode=delete"));
+        Modal::setNextHandler([](QDialog* d) {
+            auto* dlg = static_cast<TRestoreBackupDlg*>(d);
+            dlg->BackupList->selectRow(0);
+            dlg->BtnRestore->click();
+            return 1;
+        });
+        MessageBox::setNextAnswer(QMessageBox::Yes);
+        form().RestoreItem->trigger();
+        QCOMPARE(MessageBox::takeShown().last().title, QStringLiteral("恢复备份"));
+        QCOMPARE(dm().ATPayment->recordCount(), 1);
+        QCOMPARE(dm().ATPayment->text(u"大额实时"), QStringLiteral("否"));
+    }
+
     void backupFailureAsksWhetherToGoOn()
     {
         // A file where the backups folder belongs: no backup can be written.

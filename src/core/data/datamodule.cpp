@@ -199,6 +199,8 @@ void TDataModule2::restoreFromBackup(const QString& backupPath)
     }
     backupBefore(BackupReason::BeforeRestore);
     restoreBackup(ADOConn, backupPath);
+    // A backup of an older database is brought up to date as opening it would be.
+    ATPaymentBeforeOpen(*ATPayment);
     for (auto* t : tables) {
         if (*t && (*t)->isOpen()) {
             (*t)->forgetReadState();

@@ -533,7 +533,9 @@ QList<JournalEntry> BankExport::write(Connection& conn, const QString& user, con
     writeFilesAtomically(m_paths, m_contents, [this](qsizetype i, const QString& written) {
         readBack(written, m_contents.at(i), absolute(m_paths.at(i)));
     });
-    const QList<QByteArray> hashes = m_hashes.get();
+    if (m_hashes.valid())
+        m_sha256 = m_hashes.get();
+    const QList<QByteArray>& hashes = m_sha256;
     QList<JournalEntry> entries;
     try {
         ensureJournal(conn);

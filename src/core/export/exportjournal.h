@@ -113,6 +113,7 @@ private:
     std::vector<quint64> m_sortedKeys;  // the same keys sorted (repeated ones kept)
     std::vector<qsizetype> m_lineStart; // payments: where each instruction's line begins
     std::future<QList<QByteArray>> m_hashes;
+    QList<QByteArray> m_sha256; // once the thread gave them
 };
 
 // What the clerk reads before and after an export: "支付指令3笔，合计金额1,500.50元
