@@ -133,6 +133,14 @@ private slots:
         const Run bad = cli({QStringLiteral("restore"), QStringLiteral("bad.db")});
         QCOMPARE(bad.status, 1);
         QVERIFY2(bad.err.contains(QStringLiteral("备份文件")), qPrintable(bad.err));
+        // Nor a database that lacks a column the program needs.
+        QVERIFY(QFile::copy(beforePayments.path, path(QStringLiteral("narrow.db"))));
+        execSql(path(QStringLiteral("narrow.db")),
+                QStringLiteral("alter table Company drop column 收款银行"));
+        const Run narrow = cli({QStringLiteral("restore"), QStringLiteral("narrow.db")});
+        QCOMPARE(narrow.status, 1);
+        QVERIFY2(narrow.err.contains(QStringLiteral("缺少“Company”中的“收款银行”")),
+                 qPrintable(narrow.err));
         QCOMPARE(count(QStringLiteral("Payment")), 1);
     }
 

@@ -442,8 +442,10 @@ void checkBackupFile(const QString& path)
         for (const ColumnDef& c : t.columns) {
             if (t.name == tbl::Payment && c.name == col::Urgent)
                 continue; // older files lack it; opening adds it
+            // Brackets, not double quotes: SQLite reads an unknown double-quoted name as a
+            // text, and the statement would be accepted without the column.
             const QByteArray sql =
-                QStringLiteral("SELECT \"%1\" FROM \"%2\" LIMIT 0").arg(c.name, t.name).toUtf8();
+                QStringLiteral("SELECT [%1] FROM [%2] LIMIT 0").arg(c.name, t.name).toUtf8();
             rc = sqlite3_prepare_v2(h.get(), sql.constData(), -1, &st, nullptr);
             sqlite3_finalize(st);
             if (rc != SQLITE_OK)
