@@ -260,6 +260,21 @@ private slots:
         QCOMPARE(log.out.count(QStringLiteral("支付指令")), 2);
     }
 
+    void valueWithTheSeparatorIsNotExported()
+    {
+        // The bank would read "甲|乙公司" as two fields: refused, naming the line.
+        execSql(ws->path(), QStringLiteral("update Payment set 收款单位 = '甲|乙公司'"));
+        writeFile(QStringLiteral("zf.txt"), "the old file");
+        const Run r =
+            cli({QStringLiteral("export-payments"), QStringLiteral("--payer"),
+                 QStringLiteral("310100100100"), QStringLiteral("-o"), QStringLiteral("zf.txt")});
+        QCOMPARE(r.status, 1);
+        QVERIFY2(r.err.contains(
+                     QStringLiteral("生成的银行文件第2行不符合银行的格式：应有10个字段，实有11个")),
+                 qPrintable(r.err));
+        QCOMPARE(readFile(path(QStringLiteral("zf.txt"))), QByteArray("the old file"));
+    }
+
     void readBackMismatchFailsTheExport()
     {
         writeFile(QStringLiteral("zf.txt"), "the old file");
