@@ -433,7 +433,6 @@ int backupCommand(const QString& db, const QStringList& args)
     std::optional<PendingBackup> pending;
     login(dm, db, {}, [&] { pending.emplace(dm.ADOConn, BackupReason::Manual); });
     const BackupInfo b = pending->commit();
-    rotateBackups(db);
     QTextStream(stdout) << QStringLiteral("已备份到“%1”。").arg(QDir::toNativeSeparators(b.path))
                         << "\n";
     return kOk;
@@ -447,9 +446,8 @@ int listBackupsCommand(const QString& db, const QStringList& args)
     QTextStream out(stdout);
     out << QStringLiteral("时间\t原因\t支付指令\t往来帐户\t工资\t文件") << "\n";
     for (const BackupInfo& b : listBackups(db)) {
-        out << b.time.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) << '\t' << b.reasonText()
-            << '\t' << b.payments << '\t' << b.payees << '\t' << b.salary << '\t'
-            << QDir::toNativeSeparators(b.path) << "\n";
+        out << shownTime(b.time) << '\t' << b.reasonText() << '\t' << b.payments << '\t' << b.payees
+            << '\t' << b.salary << '\t' << QDir::toNativeSeparators(b.path) << "\n";
     }
     return kOk;
 }
@@ -487,9 +485,9 @@ int exportLogCommand(const QString& db, const QStringList& args)
     QTextStream out(stdout);
     out << QStringLiteral("编号\t时间\t类型\t笔数\t合计金额\t支付帐号\t文件\tSHA-256") << "\n";
     for (const JournalEntry& e : exportJournal(dm.ADOConn)) {
-        out << e.id << '\t' << e.time.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) << '\t'
-            << exportKindText(e.kind) << '\t' << e.lines << '\t' << e.total.toDisplayString()
-            << '\t' << e.payer << '\t' << e.path << '\t' << e.sha256 << "\n";
+        out << e.id << '\t' << shownTime(e.time) << '\t' << exportKindText(e.kind) << '\t'
+            << e.lines << '\t' << e.total.toDisplayString() << '\t' << e.payer << '\t' << e.path
+            << '\t' << e.sha256 << "\n";
     }
     return kOk;
 }

@@ -99,8 +99,7 @@ bool offerBackupOfDamaged(const QString& databasePath, const DbError& e, Instanc
         QStringLiteral("%1\n\n找到%2的备份（%3，支付指令%4条、往来帐户%5条、工资%6条），"
                        "它通过了完整性检查。是否用它恢复数据库？\n\n损坏的文件不会被删除，"
                        "将改名保留在原处。")
-            .arg(e.message(), backup->time.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
-                 backup->reasonText())
+            .arg(e.message(), shownTime(backup->time), backup->reasonText())
             .arg(backup->payments)
             .arg(backup->payees)
             .arg(backup->salary);
@@ -114,11 +113,9 @@ bool offerBackupOfDamaged(const QString& databasePath, const DbError& e, Instanc
         // is locked afresh.
         lock.unlock();
         lock.lock();
-        MessageBox::information(
-            nullptr, QStringLiteral("数据库已恢复"),
-            QStringLiteral("已用%1的备份恢复数据库。损坏的文件保留为“%2”。")
-                .arg(backup->time.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
-                     QDir::toNativeSeparators(aside)));
+        MessageBox::information(nullptr, QStringLiteral("数据库已恢复"),
+                                QStringLiteral("已用%1的备份恢复数据库。损坏的文件保留为“%2”。")
+                                    .arg(shownTime(backup->time), QDir::toNativeSeparators(aside)));
     } catch (const DbError& failed) {
         MessageBox::error(nullptr, failed.message());
         return false;

@@ -59,8 +59,6 @@ QHBoxLayout* row(std::initializer_list<QWidget*> left, QWidget* right)
     return h;
 }
 
-const QString kTime = QStringLiteral("yyyy-MM-dd HH:mm:ss");
-
 } // namespace
 
 TRestoreBackupDlg::TRestoreBackupDlg(TDataModule2& dm, QWidget* parent) : QDialog(parent), m_dm(dm)
@@ -98,7 +96,7 @@ void TRestoreBackupDlg::refresh()
         const BackupInfo& b = all.at(r);
         m_paths << b.path;
         setRow(BackupList, r,
-               {b.time.toString(kTime), b.reasonText(), QString::number(b.payments),
+               {shownTime(b.time), b.reasonText(), QString::number(b.payments),
                 QString::number(b.payees), QString::number(b.salary)},
                2, 4);
     }
@@ -112,7 +110,6 @@ void TRestoreBackupDlg::backupNow()
 {
     guarded(this, [this] {
         const BackupInfo b = takeBackup(m_dm.ADOConn, BackupReason::Manual);
-        rotateBackups(m_dm.databasePath());
         refresh();
         MessageBox::information(
             this, QStringLiteral("备份"),
@@ -168,7 +165,7 @@ void TExportLogDlg::refresh()
     for (int r = 0; r < m_entries.size(); ++r) {
         const JournalEntry& e = m_entries.at(r);
         setRow(LogList, r,
-               {e.time.toString(kTime), exportKindText(e.kind), QString::number(e.lines),
+               {shownTime(e.time), exportKindText(e.kind), QString::number(e.lines),
                 e.kind == ExportKind::Payees ? QString() : e.total.toDisplayString(), e.payer,
                 e.path, QString::fromLatin1(e.sha256.left(16)) + QStringLiteral("…")},
                2, 3);

@@ -230,6 +230,11 @@ QString BackupInfo::reasonText() const
     return reason;
 }
 
+QString shownTime(const QDateTime& time)
+{
+    return time.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+}
+
 QString backupFolder(const QString& databasePath)
 {
     return QDir(QFileInfo(databasePath).absolutePath()).filePath(QStringLiteral("backups"));
@@ -237,7 +242,8 @@ QString backupFolder(const QString& databasePath)
 
 PendingBackup::PendingBackup(Connection& conn, BackupReason reason, BackupCopy copy,
                              const QDateTime& now)
-    : m_folder(backupFolder(conn.path())), m_prefix(namePrefix(conn.path())), m_now(now)
+    : m_databasePath(conn.path()), m_folder(backupFolder(conn.path())),
+      m_prefix(namePrefix(conn.path())), m_now(now)
 {
     if (!QDir().mkpath(m_folder))
         throw DbError(QStringLiteral("无法创建备份文件夹“%1”（所在目录不可写或磁盘已满）。")
@@ -342,6 +348,7 @@ BackupInfo PendingBackup::commit()
     renameInto(temp, m_info.path,
                QStringLiteral("未能备份数据库到“%1”：").arg(QDir::toNativeSeparators(m_folder)));
     syncFolder(m_folder);
+    rotateBackups(m_databasePath);
     return m_info;
 }
 

@@ -41,6 +41,9 @@ struct BackupInfo
     QString reasonText() const; // in Chinese ("导入支付指令前")
 };
 
+// A backup's or an export's time as the lists show it: "2026-12-09 08:30:05".
+QString shownTime(const QDateTime& time);
+
 // The backups folder beside a database file: "<its folder>/backups".
 QString backupFolder(const QString& databasePath);
 
@@ -66,10 +69,12 @@ public:
     ~PendingBackup();
     PendingBackup(const PendingBackup&) = delete;
     PendingBackup& operator=(const PendingBackup&) = delete;
-    // Waits for the copy and renames it into the folder; throws DbError when either failed.
+    // Waits for the copy, renames it into the folder and rotates the folder's backups
+    // (rotateBackups); throws DbError when the copy or the rename failed.
     BackupInfo commit();
 
 private:
+    QString m_databasePath;
     QString m_folder;
     QString m_prefix;
     QString m_temp;
@@ -81,7 +86,8 @@ private:
 // A consistent copy of the open database (SQLite's online backup, never a copy of the
 // file, which a live write-ahead log would make inconsistent) with the row counts of
 // Payment, Company and salary read in the same read transaction. Written to a hidden
-// temporary file, flushed to the disk, then renamed: a backup that cannot be completed
+// temporary file, flushed to the disk, then renamed (and the old ones rotated): a backup
+// that cannot be completed
 // (a full disk, a read-only folder) leaves nothing behind. Throws DbError.
 BackupInfo takeBackup(Connection& conn, BackupReason reason,
                       const QDateTime& now = QDateTime::currentDateTime());

@@ -169,7 +169,6 @@ void TDataModule2::finishBackup(std::unique_ptr<PendingBackup>& pending)
         return;
     }
     pending.reset();
-    rotateBackups(m_databasePath);
 }
 
 void TDataModule2::goOnWithoutBackup(const DbError& e)
@@ -186,7 +185,6 @@ void TDataModule2::dailyBackup()
     if (hasBackupOn(m_databasePath, BackupReason::Daily, QDate::currentDate()))
         return;
     takeBackup(ADOConn, BackupReason::Daily);
-    rotateBackups(m_databasePath);
 }
 
 void TDataModule2::restoreFromBackup(const QString& backupPath)
