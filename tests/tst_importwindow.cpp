@@ -146,8 +146,10 @@ private slots:
         pay.last();
         execSql(ws->path(),
                 QStringLiteral("update Payment set 收款单位 = '丙' where 收款帐号 = 'A1'"));
+        // The same file again: the clerk confirms the question.
+        MessageBox::setNextAnswer(QMessageBox::Yes);
         w.BtnStartClick();
-        QCOMPARE(MessageBox::takeShown().size(), 1);
+        QCOMPARE(MessageBox::takeShown().size(), 2);
         QCOMPARE(shown(), held());
         QCOMPARE(shown().first(), QStringLiteral("A1/丙"));
         QCOMPARE(pay.currentRow(), 0);

@@ -708,11 +708,18 @@ private slots:
                  QStringLiteral("账号分类过滤[] 显示全部[] 确定[]* 取消[] | "
                                 "确定 取消 账号分类过滤 显示全部"));
         QCOMPARE(row(in->AboutBox), QStringLiteral("确定[]* | 确定"));
-        QCOMPARE(row(in->ImportDlg), QStringLiteral("确定[]* 放弃[] | 确定 放弃"));
-        QCOMPARE(row(in->imptransfer),
-                 QStringLiteral("开始[]* 浏览...[] 关闭[] | 浏览... 开始 关闭"));
-        QCOMPARE(row(in->FrmImportCompany),
-                 QStringLiteral("开始[]* 浏览...[] 关闭[] | 浏览... 开始 关闭"));
+        // The import windows: the profile buttons above, 预览 at the left of the closing row.
+        QCOMPARE(
+            row(in->ImportDlg),
+            QStringLiteral("预览[BtnPreview] 保存方案...[BtnSaveProfile] 确定[]* "
+                           "删除方案[BtnDeleteProfile] 放弃[] | 保存方案... 删除方案 预览 确定 "
+                           "放弃"));
+        const QString textWindow =
+            QStringLiteral("预览[BtnPreview] 开始[]* 保存方案...[BtnSaveProfile] 浏览...[] 关闭[] "
+                           "删除方案[BtnDeleteProfile] | 浏览... 预览 开始 关闭 保存方案... "
+                           "删除方案");
+        QCOMPARE(row(in->imptransfer), textWindow);
+        QCOMPARE(row(in->FrmImportCompany), textWindow);
         // The detail window: its row at the bottom, the record buttons above it.
         TPaymentAdditionDlg& detail = *in->PaymentAdditionDlg;
         QVERIFY(detail.OKBtn->isDefault() && !detail.CancelBtn->isDefault());

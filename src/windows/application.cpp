@@ -160,7 +160,7 @@ void Instances::create(const QString& databasePath)
                                                col::PayeePlace, col::Classification, col::Remark,
                                                col::CustomNo, col::OwnBank});
     PasswordDlg = new TPasswordDlg(DataModule2, AppForm.get());
-    ImportDlg = new TImportDlg(AppForm.get());
+    ImportDlg = new TImportDlg(DataModule2, AppForm.get());
     AppForm->setImportDlg(ImportDlg);
     SelectPaymentDlg = new TSelectPaymentDlg(DataModule2, AppForm.get());
     SplitSalaryDlg = new TSplitSalaryDlg(AppForm.get());
@@ -181,7 +181,8 @@ void Instances::create(const QString& databasePath)
     DataModule2.setPaymentButtons(PaymentAdditionDlg);
     RestoreBackupDlg = new TRestoreBackupDlg(DataModule2, AppForm.get());
     ExportLogDlg = new TExportLogDlg(DataModule2, AppForm.get());
-    AppForm->setSafetyWindows(RestoreBackupDlg, ExportLogDlg);
+    UndoImportDlg = new TUndoImportDlg(DataModule2, AppForm.get());
+    AppForm->setSafetyWindows(RestoreBackupDlg, ExportLogDlg, UndoImportDlg);
 }
 
 } // namespace bankprep

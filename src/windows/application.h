@@ -24,6 +24,7 @@ class TImportDlg;
 class TFrmSelCompany;
 class TRestoreBackupDlg;
 class TExportLogDlg;
+class TUndoImportDlg;
 class Instances;
 class InstanceLock;
 
@@ -80,6 +81,7 @@ public:
     Timptransfer* imptransfer = nullptr;
     TRestoreBackupDlg* RestoreBackupDlg = nullptr;
     TExportLogDlg* ExportLogDlg = nullptr;
+    TUndoImportDlg* UndoImportDlg = nullptr;
     std::unique_ptr<GuiInteraction> interaction;
 };
 

@@ -5,6 +5,9 @@
 #include "controls/messagebox.h"
 #include "core/data/datamodule.h"
 #include "core/data/fileguard.h"
+#include "core/export/sha256.h"
+#include "core/import/importprofile.h"
+#include "windows/importtools.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -21,6 +24,7 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace bankprep {
@@ -58,6 +62,27 @@ TextImportWindow::TextImportWindow(TDataModule2& dm, const QString& title, QWidg
     connect(BtnBrowse, &QPushButton::clicked, this, &TextImportWindow::BtnBrowseClick);
     connect(BtnStart, &QPushButton::clicked, this, &TextImportWindow::BtnStartClick);
     connect(BtnClose, &QPushButton::clicked, this, &QDialog::accept);
+    ComboEncoding = new QComboBox(this);
+    ComboEncoding->setObjectName(QStringLiteral("ComboEncoding"));
+    for (TextEncoding e : {TextEncoding::Auto, TextEncoding::Gbk, TextEncoding::Utf8})
+        ComboEncoding->addItem(encodingText(e), int(e));
+    BtnPreview = new QPushButton(QStringLiteral("预览"), this);
+    BtnPreview->setObjectName(QStringLiteral("BtnPreview"));
+    Preview = new PreviewPane(this);
+    Preview->hide();
+    m_previewTimer = new QTimer(this);
+    m_previewTimer->setSingleShot(true);
+    m_previewTimer->setInterval(250);
+    connect(m_previewTimer, &QTimer::timeout, this, &TextImportWindow::refreshPreview);
+    connect(BtnPreview, &QPushButton::clicked, this, &TextImportWindow::BtnPreviewClick);
+    // The preview and the file read for it are for this opening only.
+    connect(this, &QDialog::finished, this, [this] {
+        m_previewTimer->stop();
+        Preview->hide();
+        m_cachedPath.clear();
+        m_cachedBytes.clear();
+        m_previewedBytes.clear();
+    });
 }
 
 void TextImportWindow::build(const ImportLayout& importLayout, const QList<ColumnEdit>& edits,
@@ -111,6 +136,7 @@ void TextImportWindow::build(const ImportLayout& importLayout, const QList<Colum
         fields->addWidget(ComboYesNo, row, 1, 1, 3);
     }
 
+    buildTools();
     auto* top = new QGridLayout;
     top->addWidget(new QLabel(QStringLiteral("字段分隔符："), this), 0, 0);
     top->addWidget(ComboSeparator, 0, 1);
@@ -120,15 +146,136 @@ void TextImportWindow::build(const ImportLayout& importLayout, const QList<Colum
     top->addWidget(BtnBrowse, 1, 3);
     top->addWidget(new QLabel(QStringLiteral("起始导入行号："), this), 2, 0);
     top->addWidget(StartEdit, 2, 1);
+    top->addWidget(new QLabel(QStringLiteral("文件编码："), this), 3, 0);
+    top->addWidget(ComboEncoding, 3, 1);
     auto* statusRow = new QHBoxLayout;
     statusRow->addWidget(new QLabel(QStringLiteral("状态："), this));
     statusRow->addWidget(StatusLabel, 1);
     auto* layout = new QVBoxLayout(this);
+    layout->addWidget(Profiles);
     layout->addLayout(top);
     layout->addWidget(FieldOrder);
+    layout->addWidget(Preview, 1);
     layout->addLayout(statusRow);
     layout->setObjectName(QStringLiteral("mainLayout"));
-    layout->addLayout(buttonRow(DialogButtons{BtnStart, BtnClose}));
+    layout->addLayout(
+        buttonRow(DialogButtons{BtnStart, BtnClose}, RowPlacement::Right, {BtnPreview}));
+    // Tab goes down the window as it reads: the profile, the settings, the columns, then
+    // the buttons.
+    QList<QWidget*> order = {Profiles->ComboProfile,
+                             Profiles->BtnSaveProfile,
+                             Profiles->BtnDeleteProfile,
+                             ComboSeparator,
+                             EditFile,
+                             BtnBrowse,
+                             StartEdit,
+                             ComboEncoding};
+    for (const ColumnEdit& e : edits) {
+        order << m_fieldEdits.value(e.field);
+        if (e.field == yesNoBeside)
+            order << ComboYesNo;
+    }
+    if (!yesNoBeside)
+        order << ComboYesNo;
+    order << BtnPreview << BtnStart << BtnClose;
+    for (qsizetype i = 0; i + 1 < order.size(); ++i)
+        setTabOrder(order.at(i), order.at(i + 1));
+}
+
+void TextImportWindow::buildTools()
+{
+    Profiles = new ProfileBar(m_dm, m_layout->kind, this);
+    Profiles->current = [this] { return textProfile(form(), m_layout->kind); };
+    Profiles->apply = [this](const QJsonObject& profile) {
+        ImportForm f = form();
+        applyTextProfile(profile, m_layout->kind, f);
+        setForm(f);
+    };
+    // Every setting the preview depends on refreshes it.
+    const auto changed = [this] { settingChanged(); };
+    connect(ComboSeparator, &QComboBox::editTextChanged, this, changed);
+    connect(EditFile, &QLineEdit::textChanged, this, changed);
+    connect(StartEdit, &QLineEdit::textChanged, this, changed);
+    connect(ComboYesNo, &QComboBox::editTextChanged, this, changed);
+    connect(ComboEncoding, &QComboBox::currentIndexChanged, this, changed);
+    for (QLineEdit* edit : std::as_const(m_fieldEdits))
+        connect(edit, &QLineEdit::textChanged, this, changed);
+}
+
+void TextImportWindow::settingChanged()
+{
+    if (!Preview->isHidden())
+        m_previewTimer->start();
+}
+
+bool TextImportWindow::previewPending() const
+{
+    return m_previewTimer->isActive();
+}
+
+void TextImportWindow::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    Profiles->load();
+}
+
+void TextImportWindow::BtnPreviewClick()
+{
+    if (m_running)
+        return;
+    if (Preview->isHidden()) {
+        Preview->show();
+        resize(std::max(width(), 720), std::max(height(), 640));
+    }
+    refreshPreview();
+}
+
+QByteArray TextImportWindow::fileBytes(const QString& path)
+{
+    const QFileInfo info(path);
+    if (path != m_cachedPath || info.size() != m_cachedSize ||
+        info.lastModified() != m_cachedTime) {
+        m_cachedBytes = FileGuard::readInputFile(path);
+        m_cachedPath = path;
+        m_cachedSize = info.size();
+        m_cachedTime = info.lastModified();
+    }
+    return m_cachedBytes;
+}
+
+void TextImportWindow::refreshPreview()
+{
+    m_previewTimer->stop();
+    m_previewedBytes.clear();
+    if (Preview->isHidden())
+        return;
+    const ImportForm typed = form();
+    ImportSettings settings;
+    try {
+        settings = checkImportForm(typed, *m_layout);
+    } catch (const ImportFormError& e) {
+        Preview->showProblem(e.message());
+        return;
+    }
+    try {
+        const QByteArray bytes = fileBytes(typed.file);
+        Preview->showPreview(previewTextImport(*m_layout, bytes, settings), true);
+        m_previewedBytes = bytes;
+    } catch (const DbError& e) {
+        Preview->showProblem(e.message());
+    }
+}
+
+bool TextImportWindow::previewMatches(const QByteArray& bytes)
+{
+    if (Preview->isHidden())
+        return true;
+    if (!previewPending() && !m_previewedBytes.isEmpty() && bytes == m_previewedBytes)
+        return true;
+    refreshPreview();
+    status(QString());
+    message(QStringLiteral("预览已按当前的设置和文件内容更新，请核对后再按“开始”。"), BtnStart);
+    return false;
 }
 
 void TextImportWindow::message(const QString& text, QWidget* focus)
@@ -198,7 +345,18 @@ ImportForm TextImportWindow::form() const
     for (auto it = m_fieldEdits.cbegin(); it != m_fieldEdits.cend(); ++it)
         form.columnTexts.insert(it.key(), it.value()->text());
     form.yesNoText = ComboYesNo->currentText();
+    form.encoding = TextEncoding(ComboEncoding->currentData().toInt());
     return form;
+}
+
+void TextImportWindow::setForm(const ImportForm& f)
+{
+    ComboSeparator->setEditText(f.separatorText);
+    StartEdit->setText(f.startText);
+    for (auto it = m_fieldEdits.cbegin(); it != m_fieldEdits.cend(); ++it)
+        it.value()->setText(f.columnTexts.value(it.key()));
+    ComboYesNo->setEditText(f.yesNoText);
+    ComboEncoding->setCurrentIndex(std::max(0, ComboEncoding->findData(int(f.encoding))));
 }
 
 void TextImportWindow::BtnStartClick()
@@ -213,16 +371,25 @@ void TextImportWindow::BtnStartClick()
         message(e.message(), control(e.field()));
         return;
     }
+    Profiles->markUsed();
     // Reading, analysis, import, end.
     m_running = true;
     BtnClose->setEnabled(false);
     BtnStart->setEnabled(false);
+    BtnPreview->setEnabled(false);
     status(QStringLiteral("读取文件..."));
     // Any other refusal is the system's error report.
     guarded(this, [&] {
         const QByteArray bytes = FileGuard::readInputFile(typed.file);
+        if (!previewMatches(bytes))
+            return;
+        const ImportSource source{typed.file, sha256Hex(bytes)};
+        if (!confirmRepeatedImport(this, m_dm, m_layout->kind, source.sha256)) {
+            status(QString());
+            return;
+        }
         try {
-            const ImportReport report = runImport(bytes, settings);
+            const ImportReport report = runImport(bytes, settings, source);
             for (const QString& m : report.messages)
                 message(m, nullptr);
         } catch (const ImportLineError& e) {
@@ -231,6 +398,7 @@ void TextImportWindow::BtnStartClick()
     });
     BtnClose->setEnabled(true);
     BtnStart->setEnabled(true);
+    BtnPreview->setEnabled(true);
     m_running = false;
 }
 
@@ -256,12 +424,13 @@ Timptransfer::Timptransfer(TDataModule2& dm, QWidget* parent)
         QStringLiteral("2"), QStringLiteral("是否溯枫银行（大额实时）标志："));
 }
 
-ImportReport Timptransfer::runImport(const QByteArray& bytes, const ImportSettings& settings)
+ImportReport Timptransfer::runImport(const QByteArray& bytes, const ImportSettings& settings,
+                                     const ImportSource& source)
 {
     Table& payments = *m_dm.ATPayment;
     qint64 lastKey = -1;
     guarded(this, [&] { lastKey = payments.lastStoredKey(); });
-    ImportReport report = importPayments(m_dm, bytes, settings, this);
+    ImportReport report = importPayments(m_dm, bytes, settings, this, source);
     // After success the payment grid shows the rows now stored for the clerk, as read
     // afresh; only the imported ones are read when nothing else changed.
     if (!report.interrupted) {
@@ -313,9 +482,10 @@ void TFrmImportCompany::progress(int value)
     ProgressBar1->repaint();
 }
 
-ImportReport TFrmImportCompany::runImport(const QByteArray& bytes, const ImportSettings& settings)
+ImportReport TFrmImportCompany::runImport(const QByteArray& bytes, const ImportSettings& settings,
+                                          const ImportSource& source)
 {
-    return importPayees(m_dm, bytes, settings, this);
+    return importPayees(m_dm, bytes, settings, this, source);
 }
 
 } // namespace bankprep

@@ -14,6 +14,7 @@
 #include "windows/about.h"
 #include "windows/chgpwd.h"
 #include "windows/exportcommand.h"
+#include "windows/importtools.h"
 #include "windows/logindlg.h"
 #include "windows/paymentaddition.h"
 #include "windows/salaryimportdlg.h"
@@ -349,21 +350,25 @@ void TAppForm::FileOpen1Execute()
         MessageBox::warning(this, QStringLiteral("警告"), e.message());
         return;
     }
+    m_importDlg->setSheet(&opened.sheet);
     m_importDlg->setTitles(opened.titles);
-    if (Modal::exec(m_importDlg) != 1)
+    const int answer = Modal::exec(m_importDlg);
+    m_importDlg->setSheet(nullptr);
+    if (answer != 1)
         return;
-    SalaryColumns columns;
-    columns.name = m_importDlg->CBName->currentIndex() + 1;
-    columns.number = m_importDlg->CBAccount->currentIndex() + 1;
-    columns.card = m_importDlg->CBCard->currentIndex() + 1;
-    columns.amount = m_importDlg->CBAmount->currentIndex() + 1;
+    const SalaryColumns columns = m_importDlg->columns();
+    if (!confirmRepeatedImport(this, m_dm, ImportKind::Salary, opened.source.sha256))
+        return;
     int stored = 0;
     try {
-        stored = importSalary(m_dm, opened.sheet, columns);
+        stored = importSalary(m_dm, opened.sheet, columns, opened.source);
+    } catch (const AbortError&) {
+        return;
     } catch (const DbError& e) {
         MessageBox::error(this, e.message());
         return;
     }
+    m_importDlg->rememberMapping();
     MessageBox::information(this, QStringLiteral("导入结果"), salaryImportedMessage(stored));
     const QStringList cards = cardNumberWarnings(opened.sheet, columns, stored);
     if (!cards.isEmpty())

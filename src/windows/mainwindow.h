@@ -55,10 +55,12 @@ public:
     void setChgPwdDlg(TChgPwdDlg* w) { ChgPwdDlg = w; }
     void setExportCommand(ExportCommand* c) { m_export = c; }
     void setImportDlg(class TImportDlg* dlg) { m_importDlg = dlg; }
-    void setSafetyWindows(QDialog* restoreBackup, QDialog* exportLog)
+    void setSafetyWindows(QDialog* restoreBackup, QDialog* exportLog,
+                          class TUndoImportDlg* undoImport)
     {
         m_restoreBackup = restoreBackup;
         m_exportLog = exportLog;
+        m_undoImport = undoImport;
     }
     void setImportWindows(QDialog* payments, QDialog* payees)
     {
@@ -133,21 +135,22 @@ public:
     DBNavigator* DBNavigatorCompanyType; // navigator bar of DBGridCompanyType
     DBNavigator* DBNavigatorUse;         // navigator bar of DBGridUse
 
-    QMenu* File1;           // menu 文件
-    QMenu* New;             // 文件 → 新建 (submenu of the clear commands)
-    QAction* NewPayment;    // 文件 → 新建 → 支付指令: clears the user's instructions
-    QAction* NewSalary;     // 文件 → 新建 → 工资表: clears the user's payroll lines
-    QAction* N3;            // 文件 → 导入支付指令
-    QAction* Import;        // 文件 → 导入工资文件 (FileOpen1)
-    QAction* ImportCompany; // 文件 → 导入往来账号
-    QMenu* Export;          // 文件 → 导出 (submenu)
-    QAction* ExportPayment; // 文件 → 导出 → 支付指令
-    QAction* ExportSalary;  // 文件 → 导出 → 工资表
-    QAction* ExportCompany; // 文件 → 导出 → 往来账号
-    QAction* ExportLogItem; // 文件 → 导出记录: the journal of bank files written
-    QAction* RestoreItem;   // 文件 → 恢复备份…: the backups and their restore
-    QAction* FileExitItem;  // 文件 → 退出 (FileExit1)
-    QMenu* Edit1;           // menu 编辑
+    QMenu* File1;            // menu 文件
+    QMenu* New;              // 文件 → 新建 (submenu of the clear commands)
+    QAction* NewPayment;     // 文件 → 新建 → 支付指令: clears the user's instructions
+    QAction* NewSalary;      // 文件 → 新建 → 工资表: clears the user's payroll lines
+    QAction* N3;             // 文件 → 导入支付指令
+    QAction* Import;         // 文件 → 导入工资文件 (FileOpen1)
+    QAction* ImportCompany;  // 文件 → 导入往来账号
+    QMenu* Export;           // 文件 → 导出 (submenu)
+    QAction* ExportPayment;  // 文件 → 导出 → 支付指令
+    QAction* ExportSalary;   // 文件 → 导出 → 工资表
+    QAction* ExportCompany;  // 文件 → 导出 → 往来账号
+    QAction* ExportLogItem;  // 文件 → 导出记录: the journal of bank files written
+    QAction* RestoreItem;    // 文件 → 恢复备份…: the backups and their restore
+    QAction* UndoImportItem; // 文件 → 撤销上次导入
+    QAction* FileExitItem;   // 文件 → 退出 (FileExit1)
+    QMenu* Edit1;            // menu 编辑
     QAction* ShowAdditionMenuItem; // 编辑 → 显示附加窗口 (ShowAddition1)
     QMenu* N2;                     // menu 管理
     QAction* Login;                // 管理 → 用户登陆
@@ -219,6 +222,7 @@ private:
     class TImportDlg* m_importDlg = nullptr;
     QDialog* m_restoreBackup = nullptr;
     QDialog* m_exportLog = nullptr;
+    class TUndoImportDlg* m_undoImport = nullptr;
     QFileDialog* OpenDialog = nullptr;
     bool m_loginOnFirstShow = true;
     bool m_shownOnce = false;

@@ -1,6 +1,7 @@
 // The main window as it is made: its fonts, menus, tool bar and pages.
 #include "core/data/names.h"
 #include "windows/mainwindow.h"
+#include "windows/safetywindows.h"
 
 #include "controls/dbgrid.h"
 #include "controls/dbnavigator.h"
@@ -193,6 +194,8 @@ void TAppForm::buildFileMenu(QMenuBar* bar)
     Import = FileOpen1;
     File1->addAction(Import);
     ImportCompany = menuItem(File1, QStringLiteral("导入往来账号"), "ImportCompany");
+    UndoImportItem = menuItem(File1, QStringLiteral("撤销上次导入"), "UndoImportItem",
+                              QStringLiteral("删除上次导入的记录"));
     Export = File1->addMenu(glyphIcon(QStringLiteral("出"), kOrange), QStringLiteral("导出"));
     Export->setObjectName(QStringLiteral("Export"));
     ExportPayment = menuItem(Export, QStringLiteral("支付指令"), "ExportPayment",
@@ -263,6 +266,10 @@ void TAppForm::connectMenu()
     };
     connect(ExportLogItem, &QAction::triggered, this, [=, this] { showWindow(m_exportLog); });
     connect(RestoreItem, &QAction::triggered, this, [=, this] { showWindow(m_restoreBackup); });
+    connect(UndoImportItem, &QAction::triggered, this, [this] {
+        if (m_undoImport && m_undoImport->prepare())
+            Modal::exec(m_undoImport);
+    });
     connect(ExportPayment, &QAction::triggered, this, [this] { FileSave1Execute(ExportPayment); });
     connect(ExportSalary, &QAction::triggered, this, [this] { FileSave1Execute(ExportSalary); });
     connect(ExportCompany, &QAction::triggered, this, [this] { FileSave1Execute(ExportCompany); });

@@ -235,4 +235,75 @@ TDuplicateDlg::TDuplicateDlg(const BankExport::Duplicates& found, const QString&
     resize(720, 360);
 }
 
+TUndoImportDlg::TUndoImportDlg(TDataModule2& dm, QWidget* parent) : QDialog(parent), m_dm(dm)
+{
+    setObjectName(QStringLiteral("UndoImportDlg"));
+    setWindowTitle(QStringLiteral("撤销上次导入"));
+    Summary = new QLabel(this);
+    Summary->setObjectName(QStringLiteral("Summary"));
+    Summary->setWordWrap(true);
+    ChangedList = makeList(this, QStringLiteral("ChangedList"), {});
+    BtnUndo = button(this, QStringLiteral("撤销导入"), QStringLiteral("BtnUndo"));
+    BtnKeepChanged =
+        button(this, QStringLiteral("保留修改过的记录"), QStringLiteral("BtnKeepChanged"));
+    BtnCancel = button(this, QStringLiteral("取消"), QStringLiteral("BtnCancel"));
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(Summary);
+    layout->addWidget(ChangedList, 1);
+    layout->addLayout(row({BtnUndo, BtnKeepChanged}, BtnCancel));
+    connect(BtnUndo, &QPushButton::clicked, this, [this] { undo(true); });
+    connect(BtnKeepChanged, &QPushButton::clicked, this, [this] { undo(false); });
+    connect(BtnCancel, &QPushButton::clicked, this, &QDialog::reject);
+    resize(760, 420);
+}
+
+bool TUndoImportDlg::prepare()
+{
+    std::optional<ImportBatch> last;
+    if (!guarded(this, [&] { last = lastUndoableBatch(m_dm.ADOConn, m_dm.CurrentUser); }))
+        return false;
+    if (!last) {
+        MessageBox::notice(parentWidget(), QStringLiteral("没有可以撤销的导入。"));
+        return false;
+    }
+    if (!guarded(this, [&] { m_plan = planUndo(m_dm.ADOConn, last->id); }))
+        return false;
+    QString text = QStringLiteral("上次导入：%1\n文件：%2\n")
+                       .arg(batchDescription(m_plan.batch), m_plan.batch.file);
+    text += QStringLiteral("撤销将删除仍与导入时相同的%1条记录。").arg(m_plan.unchanged);
+    if (m_plan.missing > 0)
+        text += QStringLiteral("另有%1条已不在数据库中。").arg(m_plan.missing);
+    const bool changed = !m_plan.changedKeys.empty();
+    if (changed) {
+        text += QStringLiteral("\n其中%1条记录在导入后被修改过（见下表，为现在的内容）：请选择一并"
+                               "删除，或保留它们。")
+                    .arg(m_plan.changedKeys.size());
+    }
+    Summary->setText(text);
+    ChangedList->clear();
+    ChangedList->setColumnCount(int(m_plan.headings.size()));
+    ChangedList->setHorizontalHeaderLabels(m_plan.headings);
+    ChangedList->setRowCount(int(m_plan.changed.size()));
+    for (size_t r = 0; r < m_plan.changed.size(); ++r)
+        setRow(ChangedList, int(r), m_plan.changed[r].values);
+    ChangedList->resizeColumnsToContents();
+    ChangedList->setVisible(changed);
+    BtnUndo->setText(changed ? QStringLiteral("全部删除") : QStringLiteral("撤销导入"));
+    BtnKeepChanged->setVisible(changed);
+    BtnCancel->setFocus();
+    return true;
+}
+
+void TUndoImportDlg::undo(bool removeChanged)
+{
+    UndoResult result;
+    const bool done = guarded(this, [&] { result = undoImport(m_dm, m_plan, removeChanged); });
+    if (!done) {
+        reject(); // the plan is stale or the clerk stopped: nothing was removed
+        return;
+    }
+    MessageBox::information(this, QStringLiteral("撤销导入"), undoneMessage(result));
+    accept();
+}
+
 } // namespace bankprep

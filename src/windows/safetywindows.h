@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/export/exportjournal.h"
+#include "core/import/importbatch.h"
 
 #include <QDialog>
 #include <QList>
@@ -70,6 +71,30 @@ public:
     QTableWidget* List;     // 笔, 收款帐号, 收款单位, 金额, 说明
     QPushButton* BtnExport; // 仍然导出
     QPushButton* BtnCancel; // 取消
+};
+
+// 文件 → 撤销上次导入: the logged-in user's last import, the rows changed since it (kept
+// or removed as the clerk chooses), and its undo after a backup.
+class TUndoImportDlg : public QDialog
+{
+    Q_OBJECT
+public:
+    explicit TUndoImportDlg(TDataModule2& dm, QWidget* parent = nullptr);
+
+    QLabel* Summary;
+    QTableWidget* ChangedList;   // the rows changed since the import, as they are now
+    QPushButton* BtnUndo;        // 撤销导入 (with changed rows: 全部删除)
+    QPushButton* BtnKeepChanged; // 保留修改过的记录 (only with changed rows)
+    QPushButton* BtnCancel;      // 取消
+
+    // Plans the undo of the last import; false, after telling the clerk, when there is
+    // nothing to undo.
+    bool prepare();
+    void undo(bool removeChanged);
+
+private:
+    TDataModule2& m_dm;
+    UndoPlan m_plan;
 };
 
 } // namespace bankprep

@@ -41,6 +41,7 @@ const ReasonName kReasons[] = {
     {BackupReason::ImportPayees, "import-payees", "导入往来账号前"},
     {BackupReason::ImportSalary, "import-salary", "导入工资文件前"},
     {BackupReason::BeforeRestore, "before-restore", "恢复备份前"},
+    {BackupReason::UndoImport, "undo-import", "撤销导入前"},
 };
 
 QString reasonCode(BackupReason reason)
@@ -464,9 +465,10 @@ void checkBackupFile(const QString& path)
 
 namespace {
 
-// The export journal records files that exist outside the database: a restore keeps it
-// as it is, so that an instruction exported after the backup is still known as exported.
-const char* const kKeptTable = "ExportLog";
+// The export journal records files that exist outside the database, and import profiles
+// are settings, not data: a restore keeps both as they are, so that an instruction
+// exported after the backup is still known as exported.
+const char* const kKeptTables[] = {"ExportLog", "ImportProfile"};
 
 QString tableSql(sqlite3* db, const char* table)
 {
@@ -490,6 +492,42 @@ int execAll(sqlite3* db, const QByteArray& sql)
 
 } // namespace
 
+namespace {
+
+// The kept tables' definitions and rows, copied aside before a restore.
+struct KeptTable
+{
+    QByteArray name;
+    QString sql;
+};
+
+std::vector<KeptTable> setKeptTablesAside(sqlite3* dest, const QString& prefix)
+{
+    std::vector<KeptTable> kept;
+    for (const char* name : kKeptTables) {
+        const QString sql = tableSql(dest, name);
+        if (sql.isEmpty())
+            continue;
+        KeptTable t{QByteArray(name), sql};
+        const QByteArray aside = "temp.\"bankprep_kept_" + t.name + '"';
+        execAll(dest, "DROP TABLE IF EXISTS " + aside);
+        const int rc = execAll(dest, "CREATE TEMP TABLE \"bankprep_kept_" + t.name +
+                                         "\" AS SELECT * FROM main.\"" + t.name + '"');
+        if (rc != SQLITE_OK)
+            throw handleError(dest, rc, prefix);
+        kept.push_back(t);
+    }
+    return kept;
+}
+
+void dropKeptTables(sqlite3* dest)
+{
+    for (const char* name : kKeptTables)
+        execAll(dest, "DROP TABLE IF EXISTS temp.\"bankprep_kept_" + QByteArray(name) + '"');
+}
+
+} // namespace
+
 void restoreBackup(Connection& conn, const QString& backupPath)
 {
     checkBackupFile(backupPath);
@@ -498,39 +536,46 @@ void restoreBackup(Connection& conn, const QString& backupPath)
     sqlite3* dest = conn.handle();
     const QString prefix = QStringLiteral("未能恢复备份“%1”，当前数据保持不变：")
                                .arg(QDir::toNativeSeparators(backupPath));
-    const QString keptSql = tableSql(dest, kKeptTable);
-    const QByteArray kept = QByteArray(kKeptTable);
-    if (!keptSql.isEmpty()) {
-        execAll(dest, "DROP TABLE IF EXISTS temp.bankprep_kept");
-        const int rc =
-            execAll(dest, "CREATE TEMP TABLE bankprep_kept AS SELECT * FROM main.\"" + kept + '"');
-        if (rc != SQLITE_OK)
-            throw handleError(dest, rc, prefix);
+    std::vector<KeptTable> kept;
+    try {
+        kept = setKeptTablesAside(dest, prefix);
+    } catch (const DbError&) {
+        dropKeptTables(dest);
+        throw;
     }
     sqlite3_backup* b = sqlite3_backup_init(dest, "main", src.get(), "main");
-    if (!b)
-        throw handleError(dest, sqlite3_errcode(dest), prefix);
+    if (!b) {
+        const DbError e = handleError(dest, sqlite3_errcode(dest), prefix);
+        dropKeptTables(dest);
+        throw e;
+    }
     int rc = sqlite3_backup_step(b, -1);
     const int finished = sqlite3_backup_finish(b);
     rc = rc == SQLITE_DONE ? finished : rc;
     if (rc != SQLITE_OK) {
         const DbError e = handleError(dest, rc, prefix);
-        execAll(dest, "DROP TABLE IF EXISTS temp.bankprep_kept");
+        dropKeptTables(dest);
         throw e;
     }
-    if (keptSql.isEmpty())
+    if (kept.empty())
         return;
-    // The journal as it was before the restore.
-    QByteArray sql = "BEGIN IMMEDIATE; DROP TABLE IF EXISTS main.\"" + kept + "\"; ";
-    sql += keptSql.toUtf8() + "; INSERT INTO main.\"" + kept +
-           "\" SELECT * FROM temp.bankprep_kept; COMMIT;";
+    // The kept tables as they were before the restore.
+    QByteArray sql = "BEGIN IMMEDIATE; ";
+    for (const KeptTable& t : kept) {
+        sql += "DROP TABLE IF EXISTS main.\"" + t.name + "\"; " + t.sql.toUtf8() +
+               "; INSERT INTO main.\"" + t.name + "\" SELECT * FROM temp.\"bankprep_kept_" +
+               t.name + "\"; ";
+    }
+    sql += "COMMIT;";
     rc = execAll(dest, sql);
     if (rc != SQLITE_OK) {
         execAll(dest, "ROLLBACK");
+        dropKeptTables(dest);
         throw handleError(dest, rc,
-                          QStringLiteral("备份已恢复，但导出记录未能保留（恢复前的备份中仍有）："));
+                          QStringLiteral("备份已恢复，但导出记录和导入方案未能保留（恢复前的备份中"
+                                         "仍有）："));
     }
-    execAll(dest, "DROP TABLE IF EXISTS temp.bankprep_kept");
+    dropKeptTables(dest);
 }
 
 std::optional<BackupInfo> newestSoundBackup(const QString& databasePath)

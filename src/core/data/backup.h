@@ -23,6 +23,7 @@ enum class BackupReason
     ImportPayees,
     ImportSalary,
     BeforeRestore,
+    UndoImport,
 };
 
 // One backup in the backups folder. Its time, reason and row counts are read from its

@@ -464,6 +464,11 @@ void BulkStatement::bindNull(int position)
     sqlite3_bind_null(m_stmt, position + 1);
 }
 
+qint64 BulkStatement::lastInsertKey() const
+{
+    return sqlite3_last_insert_rowid(m_db);
+}
+
 void BulkStatement::exec()
 {
     const int rc = sqlite3_step(m_stmt);

@@ -120,6 +120,7 @@ public:
     void bindInt64(int position, qint64 value);
     void bindNull(int position);
     void exec(); // throws DbError; the statement is ready for the next row afterwards
+    qint64 lastInsertKey() const; // the key of the row the last exec() stored
 
 private:
     sqlite3_stmt* m_stmt = nullptr;

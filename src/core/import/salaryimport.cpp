@@ -2,10 +2,13 @@
 
 #include "core/data/connection.h"
 #include "core/data/datamodule.h"
+#include "core/data/fileguard.h"
 #include "core/data/money.h"
 #include "core/data/names.h"
 #include "core/data/schema.h"
 #include "core/data/table.h"
+#include "core/export/sha256.h"
+#include "core/import/importpreview.h"
 
 #include <algorithm>
 
@@ -64,6 +67,8 @@ SalaryFile openSalaryFile(const QString& path)
 {
     SalaryFile f;
     f.sheet = openSpreadsheet(path);
+    f.source.file = path;
+    f.source.sha256 = sha256Hex(FileGuard::readInputFile(path));
     f.titles = spreadsheetTitles(f.sheet);
     if (f.titles.isEmpty())
         throw DbError(QStringLiteral("文件中没有列标题。"));
@@ -104,7 +109,9 @@ public:
         m_insert.bindInt64(3, amount.units());
         bindText(4, m_user);
         m_insert.exec();
+        m_keys.add(m_insert.lastInsertKey());
     }
+    const RowKeys& keys() const { return m_keys; }
 
 private:
     void bindText(int position, const QString& text)
@@ -118,6 +125,7 @@ private:
     const QString m_user;
     BulkStatement m_insert;
     std::vector<const ColumnDef*> m_columns; // 员工编号, 姓名, 卡号, 用户编号
+    RowKeys m_keys;
 };
 
 // Sheet row `row`, whose employee number is `number`, stored. Throws when the row
@@ -164,6 +172,13 @@ void presentImported(Table& salary, qint64 lastKey)
         salary.presentInsertedRows(lastKey);
 }
 
+// The rows stored, one batch recorded in the import's transaction.
+void recordSalaryBatch(TDataModule2& dm, const ImportSource& source, const RowKeys& keys)
+{
+    if (keys.count() > 0)
+        recordImportBatch(dm.ADOConn, ImportKind::Salary, source, keys, dm.CurrentUser);
+}
+
 // "导入第3行时出错：实发工资“abc”不是有效的金额。已导入数据1条。"
 QString rowRefusal(int row, const QString& reason, int stored)
 {
@@ -178,7 +193,8 @@ QString rowRefusal(int row, const QString& reason, int stored)
 
 } // namespace
 
-int importSalary(TDataModule2& dm, const Spreadsheet& sheet, const SalaryColumns& columns)
+int importSalary(TDataModule2& dm, const Spreadsheet& sheet, const SalaryColumns& columns,
+                 const ImportSource& source)
 {
     Table& salary = *dm.ATSalary;
     salary.checkBrowseMode();
@@ -201,16 +217,105 @@ int importSalary(TDataModule2& dm, const Spreadsheet& sheet, const SalaryColumns
     } catch (const std::exception& e) {
         // The refused row is not stored; the rows before it stay.
         const QString reason = describeError(e);
+        recordSalaryBatch(dm, source, writer.keys());
         dm.finishBackup(backup);
         commitImport(transaction, salary);
         presentImported(salary, lastKey);
         throw DbError(rowRefusal(row, reason, stored));
     }
+    recordSalaryBatch(dm, source, writer.keys());
     // Nothing is committed before the backup of the state before the import is complete.
     dm.finishBackup(backup);
     commitImport(transaction, salary);
     presentImported(salary, lastKey);
     return stored;
+}
+
+namespace {
+
+// One sheet row for the preview: the four cells as stored, each with what refuses it,
+// and the message that stops the import at this row (the import's first).
+struct PreviewRow
+{
+    std::vector<ImportPreview::Cell> cells = std::vector<ImportPreview::Cell>(4);
+    std::optional<Money> amount;
+    QString refusal;
+};
+
+PreviewRow previewRow(const Spreadsheet& sheet, const SalaryColumns& columns, int row)
+{
+    const TableDef* salary = findTableDef(tbl::Salary);
+    const ColumnDef* widths[] = {salary->column(col::EmployeeNo), salary->column(col::EmployeeName),
+                                 salary->column(col::CardNo)};
+    const int at[] = {columns.number, columns.name, columns.card, columns.amount};
+    PreviewRow r;
+    // In the import's order: a cell that cannot be read, the amount, then the widths.
+    QString readError;
+    QString amountError;
+    QString widthError;
+    auto note = [&](ImportPreview::Cell& c, QString& first, const QString& reason) {
+        c.problem = rowRefusal(row, reason, row - 2);
+        if (first.isEmpty())
+            first = c.problem;
+    };
+    for (int i = 0; i < 4; ++i) {
+        ImportPreview::Cell& c = r.cells[size_t(i)];
+        QString text;
+        try {
+            text = sheet.cell(row, at[i]);
+        } catch (const DbError& e) {
+            note(c, readError, e.message());
+            continue;
+        }
+        c.value = text;
+        if (i < 3) {
+            if (widths[i]->width > 0 && characterCount(text) > widths[i]->width)
+                note(c, widthError, tooLongMessage(*widths[i]));
+            continue;
+        }
+        r.amount = Money::parseRounded(sheet.isDelimitedText() ? withoutGrouping(text) : text);
+        if (r.amount)
+            c.value = r.amount->toString();
+        else
+            note(c, amountError, QStringLiteral("实发工资“%1”不是有效的金额").arg(text));
+    }
+    r.refusal = !readError.isEmpty()     ? readError
+                : !amountError.isEmpty() ? amountError
+                                         : widthError;
+    return r;
+}
+
+} // namespace
+
+ImportPreview previewSalaryImport(const Spreadsheet& sheet, const SalaryColumns& columns, int shown)
+{
+    ImportPreview p;
+    p.headings = {QStringLiteral("编号"), QStringLiteral("姓名"), QStringLiteral("卡号"),
+                  QStringLiteral("实发工资")};
+    p.hasAmounts = true;
+    for (int row = 2;; ++row) {
+        try {
+            if (sheet.cell(row, columns.number).isEmpty())
+                break; // the row that ends the list
+        } catch (const DbError&) {
+            // A number that lost digits is a row the import refuses.
+        }
+        PreviewRow r = previewRow(sheet, columns, row);
+        ++p.records;
+        if (p.refusal.isEmpty())
+            p.refusal = r.refusal;
+        if (r.amount && !p.totalOverflow) {
+            if (const auto sum = p.total.plus(*r.amount))
+                p.total = *sum;
+            else
+                p.totalOverflow = true;
+        }
+        if (qsizetype(p.rows.size()) < shown) {
+            p.rows.push_back(std::move(r.cells));
+            p.lines.push_back(row);
+        }
+    }
+    return p;
 }
 
 QString salaryImportedMessage(int stored)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/import/importbatch.h"
 #include "core/import/spreadsheet.h"
 
 #include <QString>
@@ -18,6 +19,7 @@ struct SalaryFile
 {
     Spreadsheet sheet;
     QStringList titles;
+    ImportSource source; // the path and the hash of the file's bytes
 };
 // Throws DbError when the file cannot be imported: the reason openSpreadsheet gives
 // ("文件打开失败。", a file that may not be read), or "文件中没有列标题。".
@@ -40,8 +42,17 @@ struct SalaryColumns
 // stops the import: that row is dropped, the rows stored before it stay, and the
 // DbError names the row and says how many ("导入第3行时出错：…。已导入数据1条。"). When
 // the database refuses to commit, nothing of the import stays, the salary table is
-// re-read and the DbError says so. The salary table need not be open.
-int importSalary(TDataModule2& dm, const Spreadsheet& sheet, const SalaryColumns& columns);
+// re-read and the DbError says so. The salary table need not be open. The rows stored
+// are recorded as one batch of `source`, so that the import can be undone.
+int importSalary(TDataModule2& dm, const Spreadsheet& sheet, const SalaryColumns& columns,
+                 const ImportSource& source = {});
+
+// The preview of the import with these columns: the first `shown` rows as they would be
+// stored, each cell that would stop the import marked with the import's message, and
+// the count and total of every row the import would read.
+struct ImportPreview;
+ImportPreview previewSalaryImport(const Spreadsheet& sheet, const SalaryColumns& columns,
+                                  int shown = 200);
 
 // What the clerk is told of a finished import: "共导入数据N条。".
 QString salaryImportedMessage(int stored);

@@ -1,5 +1,7 @@
 #include "core/import/spreadsheet.h"
 
+#include "core/import/textimport.h"
+
 #include "core/data/fileguard.h"
 
 #include "core/data/dberror.h"
@@ -348,12 +350,15 @@ QByteArray readSheetFile(const QString& path)
     }
 }
 
+// A delimited text as the text imports read one: UTF-8 with its mark, or valid UTF-8
+// holding text beyond ASCII (what spreadsheet programs other than Excel save), else GBK.
 Spreadsheet csvOf(const QByteArray& bytes)
 {
     QString text;
-    if (bytes.startsWith("\xEF\xBB\xBF")) {
+    if (detectEncoding(bytes) == TextEncoding::Utf8) {
         QStringDecoder dec(QStringDecoder::Utf8, QStringConverter::Flag::Stateless);
-        text = dec.decode(QByteArrayView(bytes).sliced(3));
+        const qsizetype mark = bytes.startsWith("\xEF\xBB\xBF") ? 3 : 0;
+        text = dec.decode(QByteArrayView(bytes).sliced(mark));
         if (dec.hasError())
             throw spreadsheetOpenFailure();
     } else if (!GbkEncoder::instance().decode(bytes.constData(), bytes.size(), text)) {

@@ -5,12 +5,53 @@
 #include "core/data/money.h"
 #include "core/data/names.h"
 #include "core/data/schema.h"
+#include "core/export/sha256.h"
+#include "core/import/textrecords.h"
 
 #include <QFileInfo>
 #include <QStringDecoder>
+#include <cstring>
+#include <future>
 #include <optional>
 
 namespace bankprep {
+
+QString encodingCode(TextEncoding encoding)
+{
+    switch (encoding) {
+    case TextEncoding::Gbk:
+        return QStringLiteral("gbk");
+    case TextEncoding::Utf8:
+        return QStringLiteral("utf-8");
+    case TextEncoding::Auto:
+        break;
+    }
+    return QStringLiteral("auto");
+}
+
+std::optional<TextEncoding> encodingFromCode(QStringView code)
+{
+    for (TextEncoding e : {TextEncoding::Auto, TextEncoding::Gbk, TextEncoding::Utf8}) {
+        if (code.compare(encodingCode(e), Qt::CaseInsensitive) == 0)
+            return e;
+    }
+    if (code.compare(QLatin1String("utf8"), Qt::CaseInsensitive) == 0)
+        return TextEncoding::Utf8;
+    return std::nullopt;
+}
+
+QString encodingText(TextEncoding encoding)
+{
+    switch (encoding) {
+    case TextEncoding::Gbk:
+        return QStringLiteral("GBK");
+    case TextEncoding::Utf8:
+        return QStringLiteral("UTF-8");
+    case TextEncoding::Auto:
+        break;
+    }
+    return QStringLiteral("自动识别");
+}
 
 namespace TextImport {
 
@@ -118,6 +159,78 @@ bool validGbk(const unsigned char* p, qsizetype n)
     return true;
 }
 
+const char* const kByteOrderMark = "\xEF\xBB\xBF";
+
+// The bytes up to the first NUL: the text of a file.
+QByteArrayView textPart(QByteArrayView bytes)
+{
+    const qsizetype nul = bytes.indexOf('\0');
+    return nul >= 0 ? bytes.first(nul) : bytes;
+}
+
+// Whether the bytes are well-formed UTF-8 (no overlong forms, no surrogates, nothing
+// beyond U+10FFFF), and whether they hold a character of three bytes or more: every
+// Chinese character is one. Text of two-byte characters only is as often GBK (胜 is CA A4
+// in GBK, ʤ in UTF-8).
+struct Utf8Check
+{
+    bool valid = true;
+    bool wide = false;
+};
+Utf8Check checkUtf8(QByteArrayView bytes)
+{
+    Utf8Check r;
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.constData());
+    const qsizetype n = bytes.size();
+    qsizetype i = 0;
+    while (i < n) {
+        // Eight ASCII bytes at a time.
+        if (i + 8 <= n) {
+            quint64 w;
+            std::memcpy(&w, p + i, 8);
+            if ((w & 0x8080808080808080ULL) == 0) {
+                i += 8;
+                continue;
+            }
+        }
+        const unsigned char c = p[i];
+        if (c < 0x80) {
+            ++i;
+            continue;
+        }
+        int length = 0;
+        unsigned char low = 0x80;
+        unsigned char high = 0xBF;
+        if (c >= 0xC2 && c <= 0xDF) {
+            length = 2;
+        } else if (c >= 0xE0 && c <= 0xEF) {
+            length = 3;
+            low = c == 0xE0 ? 0xA0 : 0x80;
+            high = c == 0xED ? 0x9F : 0xBF;
+        } else if (c >= 0xF0 && c <= 0xF4) {
+            length = 4;
+            low = c == 0xF0 ? 0x90 : 0x80;
+            high = c == 0xF4 ? 0x8F : 0xBF;
+        } else {
+            r.valid = false;
+            return r;
+        }
+        if (i + length > n || p[i + 1] < low || p[i + 1] > high) {
+            r.valid = false;
+            return r;
+        }
+        for (int k = 2; k < length; ++k) {
+            if (p[i + k] < 0x80 || p[i + k] > 0xBF) {
+                r.valid = false;
+                return r;
+            }
+        }
+        r.wide = r.wide || length >= 3;
+        i += length;
+    }
+    return r;
+}
+
 } // namespace
 
 QStringList Lines::toList() const
@@ -128,16 +241,15 @@ QStringList Lines::toList() const
     return out;
 }
 
-LineSource::LineSource(QByteArray bytes) : m_bytes(std::move(bytes))
+LineSource::LineSource(QByteArray bytes, TextEncoding encoding) : m_bytes(std::move(bytes))
 {
     // The text ends at the first NUL byte; a UTF-8 byte-order mark is no part of it. The
     // bytes stay shared with the caller's copy of the file: nothing is copied.
-    QByteArrayView text(m_bytes);
-    const qsizetype nul = text.indexOf('\0');
-    if (nul >= 0)
-        text.truncate(nul);
-    m_utf8 = text.startsWith("\xEF\xBB\xBF");
-    const qsizetype begin = m_utf8 ? 3 : 0;
+    QByteArrayView text = textPart(m_bytes);
+    if (encoding == TextEncoding::Auto)
+        encoding = detectEncoding(text);
+    m_utf8 = encoding == TextEncoding::Utf8;
+    const qsizetype begin = m_utf8 && text.startsWith(kByteOrderMark) ? 3 : 0;
     m_spans = lineSpans(text.sliced(begin));
     for (auto& span : m_spans)
         span.first += begin;
@@ -188,6 +300,15 @@ Lines decodeLines(QByteArray bytes, int firstLine)
 
 } // namespace TextImport
 
+TextEncoding detectEncoding(QByteArrayView bytes)
+{
+    const QByteArrayView text = TextImport::textPart(bytes);
+    if (text.startsWith(TextImport::kByteOrderMark))
+        return TextEncoding::Utf8;
+    const TextImport::Utf8Check utf8 = TextImport::checkUtf8(text);
+    return utf8.valid && utf8.wide ? TextEncoding::Utf8 : TextEncoding::Gbk;
+}
+
 // ---------------------------------------------------------------------------
 // The two imports
 
@@ -199,6 +320,7 @@ using K = FieldKind;
 ImportLayout paymentLayout()
 {
     ImportLayout l;
+    l.kind = ImportKind::Payments;
     l.table = tbl::Payment;
     // field, column, kind, label, column number required, required on every line as,
     // default column
@@ -234,6 +356,7 @@ ImportLayout paymentLayout()
 ImportLayout payeeLayout()
 {
     ImportLayout l;
+    l.kind = ImportKind::Payees;
     l.table = tbl::Company;
     // No default columns: every edit starts empty.
     l.fields = {
@@ -336,6 +459,7 @@ ImportSettings checkImportForm(const ImportForm& form, const ImportLayout& layou
         checking(F::YesNo, [&] { return TextImport::checkYesNo(form.yesNoText); });
     s.yesText = yesNo.yes;
     s.noText = yesNo.no;
+    s.encoding = form.encoding;
     return s;
 }
 
@@ -344,38 +468,8 @@ ImportSettings checkImportForm(const ImportForm& form, const ImportLayout& layou
 
 namespace {
 
-// A line split once at every separator, the fields then read by column number: the same
-// fields as scanning the line again from its start for each column.
-class SplitLine
-{
-public:
-    void split(QStringView line, QStringView separator)
-    {
-        m_parts.clear();
-        if (separator.isEmpty()) {
-            m_parts.push_back(line);
-            return;
-        }
-        for (;;) {
-            const qsizetype p = line.indexOf(separator);
-            if (p < 0)
-                break;
-            m_parts.push_back(line.left(p));
-            line = line.sliced(p + separator.size());
-        }
-        if (!line.isEmpty())
-            m_parts.push_back(line);
-    }
-    QStringView field(int column) const
-    {
-        if (column < 1 || size_t(column) > m_parts.size())
-            return {};
-        return trimBlanks(m_parts[size_t(column) - 1]);
-    }
-
-private:
-    std::vector<QStringView> m_parts;
-};
+using TextRecords::Record;
+using TextRecords::RecordReader;
 
 // The observer's calls, for a run without one too.
 struct Progress
@@ -403,42 +497,10 @@ struct Progress
     }
 };
 
-// One analysed line: one text per field (views into the line or into the layout's
-// constant texts) and its exact amount (zero where the import has none).
-struct Record
-{
-    std::vector<QStringView> texts;
-    Money amount;
-};
-
-// How the analysis pass reads one field: its column in the file and the most characters
-// its text may have. That is its column's width; a classification name is held by the
-// classification table (the payee row keeps only its id); flags and amounts are not
-// stored as read (0: no limit).
-struct FieldPlan
-{
-    const ImportFieldDef* def;
-    int column;
-    int width;
-};
-
-std::vector<FieldPlan> planFor(const ImportLayout& layout, const ImportSettings& s)
-{
-    const TableDef* table = findTableDef(layout.table);
-    const int nameWidth = findTableDef(tbl::CompanyType)->column(col::TypeName)->width;
-    std::vector<FieldPlan> plan;
-    for (const ImportFieldDef& d : layout.fields) {
-        const int width = d.kind == K::Text             ? table->column(d.column)->width
-                          : d.kind == K::Classification ? nameWidth
-                                                        : 0;
-        plan.push_back({&d, s.column(d.field), width});
-    }
-    return plan;
-}
-
 // Checks that every line of the file decodes (the bar at 30, then at 100). A file
 // refused has its bar at the end and the window in the analysis, as one that was read.
-TextImport::LineSource readLines(const QByteArray& bytes, int startLine, const Progress& p)
+TextImport::LineSource readLines(const QByteArray& bytes, int startLine, TextEncoding encoding,
+                                 const Progress& p)
 {
     p.status(QStringLiteral("读取文件..."));
     p.range(100);
@@ -448,7 +510,7 @@ TextImport::LineSource readLines(const QByteArray& bytes, int startLine, const P
         p.status(QStringLiteral("分析数据..."));
     };
     try {
-        TextImport::LineSource lines(bytes);
+        TextImport::LineSource lines(bytes, encoding);
         lines.check(startLine);
         analysing();
         return lines;
@@ -457,85 +519,6 @@ TextImport::LineSource readLines(const QByteArray& bytes, int startLine, const P
         throw;
     }
 }
-
-// One line into a record: first every value in the order of the fields (an empty
-// required one or an amount that is no number refuses the line), then every text
-// against its width: everything that can be known before the first INSERT.
-void analyseLine(const SplitLine& split, int line, const std::vector<FieldPlan>& plan,
-                 const ImportLayout& layout, QStringView yesText, Record& out)
-{
-    out.texts.clear();
-    out.amount = Money();
-    for (const FieldPlan& f : plan) {
-        const ImportFieldDef& d = *f.def;
-        QStringView v = split.field(f.column);
-        if (v.isEmpty() && !d.requiredAs.isEmpty())
-            throw ImportLineError(line, QStringLiteral("行") + d.requiredAs +
-                                            QStringLiteral("为空，导入中止！"));
-        switch (d.kind) {
-        case K::Text:
-            if (v.isEmpty() && !layout.blankText.isEmpty())
-                v = layout.blankText;
-            break;
-        case K::Amount: {
-            // As the platform's number conversion reads it (an exponent too), exactly;
-            // more than four decimals rounded as the currency conversion rounds them.
-            const auto money = Money::parseNumber(v);
-            if (!money)
-                throw ImportLineError(line, QStringLiteral("行") + d.label +
-                                                QStringLiteral("格式错误，导入中止！"));
-            out.amount = *money;
-            break;
-        }
-        case K::YesNo:
-            v = v == yesText ? QStringView(YesText) : QStringView(NoText);
-            break;
-        case K::Classification:
-            break;
-        }
-        out.texts.push_back(v);
-    }
-    for (size_t i = 0; i < plan.size(); ++i) {
-        if (plan[i].width > 0 && characterCount(out.texts[i]) > plan[i].width)
-            throw ImportLineError(line, QStringLiteral("行") + plan[i].def->label +
-                                            QStringLiteral("超出长度，导入中止！"));
-    }
-}
-
-// The lines from the start line on, each analysed into a record when it is reached. The
-// analysis pass reads them all before anything is written; the import pass reads them
-// again, one at a time, so that no more than one line is held as text.
-class RecordReader
-{
-public:
-    RecordReader(const ImportLayout& layout, const TextImport::LineSource& lines,
-                 const ImportSettings& s)
-        : m_layout(layout), m_lines(lines), m_settings(s), m_plan(planFor(layout, s)),
-          m_first(std::max<qsizetype>(s.startLine - 1, 0))
-    {
-    }
-    size_t count() const { return size_t(std::max<qsizetype>(m_lines.count() - m_first, 0)); }
-    // Record `k` (0-based from the start line); refused as its line is.
-    const Record& read(size_t k)
-    {
-        const qsizetype i = m_first + qsizetype(k);
-        if (!m_lines.decode(i, m_line)) // checked before: only a changed rule gets here
-            throw ImportLineError(int(i) + 1, QStringLiteral("行含有无法识别的字符，导入中止！"));
-        m_split.split(m_line, m_settings.separator);
-        analyseLine(m_split, int(i) + 1, m_plan, m_layout, m_settings.yesText, m_record);
-        return m_record;
-    }
-
-private:
-    const ImportLayout& m_layout;
-    const TextImport::LineSource& m_lines;
-    const ImportSettings& m_settings;
-    std::vector<FieldPlan> m_plan;
-    qsizetype m_first;
-    QString m_line;
-    SplitLine m_split;
-    Record m_record;
-};
 
 // The analysis pass: every line from the start line on must make a record, or the run
 // ends at the first line refused, before anything is written. Returns how many.
@@ -671,11 +654,18 @@ void commitRun(Transaction& transaction)
 // Runs the INSERTs of the import pass in one transaction. Rows stored before a
 // failing record stay: the transaction is committed at the end and at an interruption.
 ImportReport runInserts(TDataModule2& dm, const ImportLayout& layout, RecordReader& records,
-                        size_t count, const Progress& p, std::unique_ptr<PendingBackup>& backup)
+                        size_t count, const Progress& p, std::unique_ptr<PendingBackup>& backup,
+                        const std::function<ImportSource()>& source)
 {
     ImportReport report;
     RecordBinder bind(dm, layout);
     Transaction transaction(dm.ADOConn);
+    RowKeys keys;
+    // What was stored is one batch, recorded in the same transaction as its rows.
+    const auto record = [&] {
+        if (keys.count() > 0)
+            recordImportBatch(dm.ADOConn, layout.kind, source(), keys, dm.CurrentUser);
+    };
     try {
         BulkStatement st(dm.ADOConn, layout.insertSql);
         for (size_t k = 0; k < count && !report.interrupted; ++k) {
@@ -683,6 +673,7 @@ ImportReport runInserts(TDataModule2& dm, const ImportLayout& layout, RecordRead
             bind(st, records.read(k));
             try {
                 st.exec();
+                keys.add(st.lastInsertKey());
                 ++report.count;
             } catch (const DbError&) {
                 report.interrupted = true;
@@ -694,10 +685,12 @@ ImportReport runInserts(TDataModule2& dm, const ImportLayout& layout, RecordRead
     } catch (const DbError&) {
         // Not an INSERT of a record (a classification that cannot be created): the
         // system's report, earlier rows kept.
+        record();
         dm.finishBackup(backup);
         commitRun(transaction);
         throw;
     }
+    record();
     // Nothing is committed before the backup of the state before the import is complete.
     dm.finishBackup(backup);
     commitRun(transaction);
@@ -707,30 +700,41 @@ ImportReport runInserts(TDataModule2& dm, const ImportLayout& layout, RecordRead
 } // namespace
 
 ImportReport importText(TDataModule2& dm, const ImportLayout& layout, const QByteArray& fileBytes,
-                        const ImportSettings& s, ImportObserver* observer)
+                        const ImportSettings& s, ImportObserver* observer,
+                        const ImportSource& source)
 {
-    return CheckedImport(layout, fileBytes, s, observer).store(dm, observer);
+    return CheckedImport(layout, fileBytes, s, observer).store(dm, source, observer);
 }
 
 CheckedImport::CheckedImport(const ImportLayout& layout, const QByteArray& fileBytes,
                              const ImportSettings& s, ImportObserver* observer)
     : m_layout(layout), m_settings(s),
-      m_lines(readLines(fileBytes, s.startLine, Progress{observer}))
+      m_lines(readLines(fileBytes, s.startLine, s.encoding, Progress{observer}))
 {
     RecordReader records(m_layout, m_lines, m_settings);
     m_count = analyse(records, Progress{observer});
 }
 
-ImportReport CheckedImport::store(TDataModule2& dm, ImportObserver* observer) const
+ImportReport CheckedImport::store(TDataModule2& dm, const ImportSource& source,
+                                  ImportObserver* observer) const
 {
-    std::unique_ptr<PendingBackup> backup = dm.startBackupBefore(
-        &m_layout == &paymentImport() ? BackupReason::ImportPayments : BackupReason::ImportPayees);
+    // The file's hash is computed while the rows are inserted.
+    std::future<QByteArray> hash;
+    if (source.sha256.isEmpty())
+        hash =
+            std::async(std::launch::async, [bytes = m_lines.bytes()] { return sha256Hex(bytes); });
+    const auto batchSource = [&] {
+        return ImportSource{source.file, hash.valid() ? hash.get() : source.sha256};
+    };
+    std::unique_ptr<PendingBackup> backup =
+        dm.startBackupBefore(m_layout.kind == ImportKind::Payments ? BackupReason::ImportPayments
+                                                                   : BackupReason::ImportPayees);
     const Progress p{observer};
     RecordReader records(m_layout, m_lines, m_settings);
     p.status(QStringLiteral("导入数据库..."));
     p.range(int(m_count));
     p.at(0);
-    ImportReport report = runInserts(dm, m_layout, records, m_count, p, backup);
+    ImportReport report = runInserts(dm, m_layout, records, m_count, p, backup, batchSource);
     if (!report.interrupted) {
         report.messages << m_layout.doneMessage.arg(report.count);
         p.status(m_layout.doneStatus);

@@ -1,12 +1,14 @@
 #pragma once
 
 #include "core/data/dberror.h"
+#include "core/import/importbatch.h"
 
 #include <QByteArray>
 #include <QList>
 #include <QMap>
 #include <QString>
 #include <QStringList>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -65,6 +67,23 @@ private:
     int m_line;
 };
 
+// How a file's bytes are read as text. Auto: a file starting with the UTF-8 byte-order
+// mark is UTF-8; so is one that is valid UTF-8 throughout and holds Chinese text (any
+// character of three bytes or more: a GBK file almost never is); any other is GBK.
+enum class TextEncoding
+{
+    Auto,
+    Gbk,
+    Utf8,
+};
+// "auto", "gbk", "utf-8": the names profiles and the command-line tool use.
+QString encodingCode(TextEncoding encoding);
+std::optional<TextEncoding> encodingFromCode(QStringView code);
+// As the clerk sees it: "自动识别", "GBK", "UTF-8".
+QString encodingText(TextEncoding encoding);
+// The encoding Auto chooses for a file's bytes (the text ends at the first NUL byte).
+TextEncoding detectEncoding(QByteArrayView bytes);
+
 // The delimited-text import shared by the payment and payee windows (and the
 // command-line tool): settings checks, reading, field extraction, the yes/no mapping,
 // the analysis pass that checks every line before anything is written, and the import
@@ -97,9 +116,8 @@ YesNo checkYesNo(const QString& notation);
 int checkNumber(const QString& text, bool blankAllowed, const QString& label);
 
 // Reads a whole file into lines: CR LF, LF or CR end a line; the text ends at the
-// first NUL byte. A file starting with the UTF-8 byte-order mark is UTF-8, any other
-// is GBK; bytes not valid in that encoding are refused (ImportLineError) with the
-// 1-based line number.
+// first NUL byte. The encoding is the file's (Auto, above); bytes not valid in it are
+// refused (ImportLineError) with the 1-based line number.
 struct Lines
 {
     QString text;
@@ -121,11 +139,14 @@ Lines decodeLines(QByteArray bytes, int firstLine = 1);
 class LineSource
 {
 public:
-    explicit LineSource(QByteArray bytes);
+    explicit LineSource(QByteArray bytes, TextEncoding encoding = TextEncoding::Auto);
     qsizetype count() const { return qsizetype(m_spans.size()); }
+    // The encoding the lines are read in: Gbk or Utf8, never Auto.
+    TextEncoding encoding() const { return m_utf8 ? TextEncoding::Utf8 : TextEncoding::Gbk; }
     // Line `index` (0-based) into `out`, replacing what it held; false when its bytes are
     // not valid in the file's encoding.
     bool decode(qsizetype index, QString& out) const;
+    const QByteArray& bytes() const { return m_bytes; }
     // Refuses the file at its first line from `firstLine` (1-based) on that does not
     // decode, as decodeLines() does.
     void check(int firstLine) const;
@@ -186,6 +207,7 @@ struct ImportFieldDef
 // What one import reads, checks and writes. Widths are those of the schema.
 struct ImportLayout
 {
+    ImportKind kind;
     QString table;                 // the table it fills (tbl::...)
     QList<ImportFieldDef> fields;  // in the order a line is analysed
     QList<ImportField> checkOrder; // the settings' number checks, the start line among them
@@ -217,6 +239,7 @@ struct ImportSettings
     QString yesText;
     QString noText;
     int startLine = 1;
+    TextEncoding encoding = TextEncoding::Auto;
     QMap<ImportField, int> columns; // 1-based; 0 or missing: not in the file
     int column(ImportField field) const { return columns.value(field, 0); }
 };
@@ -229,6 +252,7 @@ struct ImportForm
     QString startText;
     QMap<ImportField, QString> columnTexts;
     QString yesNoText;
+    TextEncoding encoding = TextEncoding::Auto;
 };
 // Checks the settings in the window's order: separator, file, the column numbers and
 // the start line, the lowest start line, the yes/no notation. A refusal is an
@@ -240,7 +264,8 @@ ImportSettings checkImportForm(const ImportForm& form, const ImportLayout& layou
 // one parameterised INSERT in one transaction. Any other failure is the DbError of the
 // system's report; rows stored before it stay unless the commit failed.
 ImportReport importText(TDataModule2& dm, const ImportLayout& layout, const QByteArray& fileBytes,
-                        const ImportSettings& settings, ImportObserver* observer = nullptr);
+                        const ImportSettings& settings, ImportObserver* observer = nullptr,
+                        const ImportSource& source = {});
 
 // The same run in its two steps: the file read and checked (the encoding and the
 // analysis pass: nothing is written, nothing of the database is read), then stored. The
@@ -251,7 +276,12 @@ public:
     // Throws ImportLineError for a line refused.
     CheckedImport(const ImportLayout& layout, const QByteArray& fileBytes,
                   const ImportSettings& settings, ImportObserver* observer = nullptr);
-    ImportReport store(TDataModule2& dm, ImportObserver* observer = nullptr) const;
+    // The rows stored are recorded as one batch of `source` (its hash computed from the
+    // bytes when it has none), so that the import can be undone.
+    ImportReport store(TDataModule2& dm, const ImportSource& source = {},
+                       ImportObserver* observer = nullptr) const;
+    const ImportLayout& layout() const { return m_layout; }
+    const ImportSettings& settings() const { return m_settings; }
 
 private:
     const ImportLayout& m_layout;
@@ -261,14 +291,16 @@ private:
 };
 inline ImportReport importPayments(TDataModule2& dm, const QByteArray& fileBytes,
                                    const ImportSettings& settings,
-                                   ImportObserver* observer = nullptr)
+                                   ImportObserver* observer = nullptr,
+                                   const ImportSource& source = {})
 {
-    return importText(dm, paymentImport(), fileBytes, settings, observer);
+    return importText(dm, paymentImport(), fileBytes, settings, observer, source);
 }
 inline ImportReport importPayees(TDataModule2& dm, const QByteArray& fileBytes,
-                                 const ImportSettings& settings, ImportObserver* observer = nullptr)
+                                 const ImportSettings& settings, ImportObserver* observer = nullptr,
+                                 const ImportSource& source = {})
 {
-    return importText(dm, payeeImport(), fileBytes, settings, observer);
+    return importText(dm, payeeImport(), fileBytes, settings, observer, source);
 }
 
 } // namespace bankprep
