@@ -407,7 +407,10 @@ BulkStatement::BulkStatement(Connection& conn, const QString& sql) : m_db(conn.h
         m_stmt = nullptr;
         throw sqliteError(rc, msg);
     }
-    m_buffers.resize(size_t(sqlite3_bind_parameter_count(m_stmt)));
+    const auto count = size_t(sqlite3_bind_parameter_count(m_stmt));
+    m_buffers.resize(count);
+    m_types.assign(count, SQLITE_NULL);
+    m_ints.assign(count, 0);
 }
 
 BulkStatement::~BulkStatement()
@@ -418,6 +421,7 @@ BulkStatement::~BulkStatement()
 void BulkStatement::bindText(int position, QStringView text)
 {
     // UTF-16 to UTF-8 into a buffer kept per parameter.
+    m_types.at(size_t(position)) = SQLITE_TEXT;
     std::string& out = m_buffers.at(size_t(position));
     out.resize(size_t(text.size()) * 3);
     char* o = out.data();
@@ -456,11 +460,14 @@ void BulkStatement::bindText(int position, QStringView text)
 
 void BulkStatement::bindInt64(int position, qint64 value)
 {
+    m_types.at(size_t(position)) = SQLITE_INTEGER;
+    m_ints[size_t(position)] = value;
     sqlite3_bind_int64(m_stmt, position + 1, value);
 }
 
 void BulkStatement::bindNull(int position)
 {
+    m_types.at(size_t(position)) = SQLITE_NULL;
     sqlite3_bind_null(m_stmt, position + 1);
 }
 

@@ -122,10 +122,18 @@ public:
     void exec(); // throws DbError; the statement is ready for the next row afterwards
     qint64 lastInsertKey() const; // the key of the row the last exec() stored
 
+    // What a parameter was last bound to: its SQLite type, and the UTF-8 bytes of a text
+    // or the value of an integer.
+    int boundType(int position) const { return m_types.at(size_t(position)); }
+    const std::string& boundText(int position) const { return m_buffers.at(size_t(position)); }
+    qint64 boundInt64(int position) const { return m_ints.at(size_t(position)); }
+
 private:
     sqlite3_stmt* m_stmt = nullptr;
     sqlite3* m_db = nullptr;
     std::vector<std::string> m_buffers;
+    std::vector<int> m_types;
+    std::vector<qint64> m_ints;
 };
 
 // The general command object: runs one SQL text, with optional positional parameters.

@@ -64,11 +64,36 @@ struct ImportBatch
     bool undoable = false; // not undone, and its rows' fingerprints are still kept
 };
 
+// The fingerprints of the rows an import stores, taken from the values its INSERT bound
+// (`columns`: the table's columns by parameter position), so that recording the batch
+// need not read a million rows back.
+class BulkStatement;
+class RowFingerprints
+{
+public:
+    RowFingerprints(ImportKind kind, const QStringList& columns);
+    // After each row stored, in the order of their keys.
+    void add(const BulkStatement& insert);
+    const QByteArray& bytes() const { return m_bytes; }
+
+private:
+    struct Source
+    {
+        int parameter;       // -1: not bound, the column's default
+        QByteArray fallback; // that default as text; null: NULL
+    };
+    std::vector<Source> m_sources; // per fingerprinted column
+    QByteArray m_bytes;
+};
+
 // Records the rows an import just stored, inside the import's own transaction: the batch
 // and a fingerprint of every row as stored, so that a row changed afterwards is known.
-// Only the newest batches keep their fingerprints (older ones can no longer be undone).
+// The fingerprints taken while storing are checked against a sample of the rows as
+// stored (all are read back when one differs, or when there are none). Only the newest
+// batches keep their fingerprints (older ones can no longer be undone).
 void recordImportBatch(Connection& conn, ImportKind kind, const ImportSource& source,
                        const RowKeys& keys, const QString& user,
+                       const RowFingerprints* stored = nullptr,
                        const QDateTime& now = QDateTime::currentDateTime());
 
 // Every batch, newest first.

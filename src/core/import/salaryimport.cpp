@@ -110,8 +110,10 @@ public:
         bindText(4, m_user);
         m_insert.exec();
         m_keys.add(m_insert.lastInsertKey());
+        m_prints.add(m_insert);
     }
     const RowKeys& keys() const { return m_keys; }
+    const RowFingerprints& fingerprints() const { return m_prints; }
 
 private:
     void bindText(int position, const QString& text)
@@ -126,6 +128,9 @@ private:
     BulkStatement m_insert;
     std::vector<const ColumnDef*> m_columns; // 员工编号, 姓名, 卡号, 用户编号
     RowKeys m_keys;
+    RowFingerprints m_prints{
+        ImportKind::Salary,
+        {col::EmployeeNo, col::EmployeeName, col::CardNo, col::Amount, col::UserId}};
 };
 
 // Sheet row `row`, whose employee number is `number`, stored. Throws when the row
@@ -173,10 +178,11 @@ void presentImported(Table& salary, qint64 lastKey)
 }
 
 // The rows stored, one batch recorded in the import's transaction.
-void recordSalaryBatch(TDataModule2& dm, const ImportSource& source, const RowKeys& keys)
+void recordSalaryBatch(TDataModule2& dm, const ImportSource& source, const SalaryWriter& writer)
 {
-    if (keys.count() > 0)
-        recordImportBatch(dm.ADOConn, ImportKind::Salary, source, keys, dm.CurrentUser);
+    if (writer.keys().count() > 0)
+        recordImportBatch(dm.ADOConn, ImportKind::Salary, source, writer.keys(), dm.CurrentUser,
+                          &writer.fingerprints());
 }
 
 // "导入第3行时出错：实发工资“abc”不是有效的金额。已导入数据1条。"
@@ -217,13 +223,13 @@ int importSalary(TDataModule2& dm, const Spreadsheet& sheet, const SalaryColumns
     } catch (const std::exception& e) {
         // The refused row is not stored; the rows before it stay.
         const QString reason = describeError(e);
-        recordSalaryBatch(dm, source, writer.keys());
+        recordSalaryBatch(dm, source, writer);
         dm.finishBackup(backup);
         commitImport(transaction, salary);
         presentImported(salary, lastKey);
         throw DbError(rowRefusal(row, reason, stored));
     }
-    recordSalaryBatch(dm, source, writer.keys());
+    recordSalaryBatch(dm, source, writer);
     // Nothing is committed before the backup of the state before the import is complete.
     dm.finishBackup(backup);
     commitImport(transaction, salary);

@@ -661,10 +661,11 @@ ImportReport runInserts(TDataModule2& dm, const ImportLayout& layout, RecordRead
     RecordBinder bind(dm, layout);
     Transaction transaction(dm.ADOConn);
     RowKeys keys;
+    RowFingerprints prints(layout.kind, insertColumns(layout.insertSql));
     // What was stored is one batch, recorded in the same transaction as its rows.
     const auto record = [&] {
         if (keys.count() > 0)
-            recordImportBatch(dm.ADOConn, layout.kind, source(), keys, dm.CurrentUser);
+            recordImportBatch(dm.ADOConn, layout.kind, source(), keys, dm.CurrentUser, &prints);
     };
     try {
         BulkStatement st(dm.ADOConn, layout.insertSql);
@@ -674,6 +675,7 @@ ImportReport runInserts(TDataModule2& dm, const ImportLayout& layout, RecordRead
             try {
                 st.exec();
                 keys.add(st.lastInsertKey());
+                prints.add(st);
                 ++report.count;
             } catch (const DbError&) {
                 report.interrupted = true;
