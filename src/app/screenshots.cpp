@@ -1,10 +1,12 @@
 // Takes the README's screenshots: the main window with sample rows, the login, detail,
 // lookup, import and password windows, the backups, export journal and duplicates
-// windows, on a scratch database. Run under xvfb-run by scripts/screenshots.sh.
+// windows, an import's preview and its undo, on a scratch database. Run under xvfb-run by
+// scripts/screenshots.sh.
 #include "controls/dbgrid.h"
 #include "controls/lookupdlg.h"
 #include "controls/messagebox.h"
 #include "core/data/backup.h"
+#include "core/data/gbk.h"
 #include "core/data/money.h"
 #include "core/data/names.h"
 #include "core/export/bankfiles.h"
@@ -19,6 +21,7 @@
 #include "windows/safetywindows.h"
 
 #include <QDir>
+#include <QFile>
 #include <QLineEdit>
 #include <QPixmap>
 #include <QTemporaryDir>
@@ -28,6 +31,13 @@
 using namespace bankprep;
 
 namespace {
+
+QByteArray gbkBytes(const char* utf8)
+{
+    QByteArray out;
+    GbkEncoder::instance().append(out, QString::fromUtf8(utf8));
+    return out;
+}
 
 bool save(QWidget* w, const QString& path)
 {
@@ -92,6 +102,66 @@ bool saveSafetyWindows(Instances& in, const QString& outDir)
         std::fprintf(stderr, "%s\n", qPrintable(e.message()));
         return false;
     }
+}
+
+// The payment import window with its preview of a file with a refused amount, and the
+// undo of an import with a row changed since (the batch at a fixed time).
+bool saveImportTools(Instances& in, const QString& outDir)
+{
+    TDataModule2& dm = in.DataModule2;
+    QDir folder(QDir::temp().filePath(QStringLiteral("bankprep-screenshots")));
+    folder.removeRecursively();
+    QDir().mkpath(folder.path());
+    const QString file = folder.filePath(QStringLiteral("zf.txt"));
+    const QString lines = QStringLiteral(
+        "310100100100|3|19880.75\r\n"
+        "310100100100|否|6222020200112233445|北京某某科技有限公司|工商银行北京分行|北京|15000.5|"
+        "货款||否\r\n"
+        "310100100100|是|4367420011223344|上海某某贸易有限公司|溯枫银行上海分行|上海|2,380|服务费|"
+        "十二月|否\r\n"
+        "310100100100|否|6228480010987654321|某某物业管理有限公司|农业银行杭州分行|杭州|864.25|"
+        "物业费||是\r\n");
+    QByteArray bytes;
+    GbkEncoder::instance().append(bytes, lines);
+    {
+        QFile f(file);
+        if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
+            return false;
+    }
+    Timptransfer& w = *in.imptransfer;
+    w.EditFile->setText(QDir::toNativeSeparators(file));
+    w.show();
+    w.BtnPreviewClick();
+    bool ok = save(&w, outDir + QStringLiteral("/import-preview.png"));
+    w.hide();
+    try {
+        bytes.replace(gbkBytes("2,380"), gbkBytes("2380"));
+        importPayments(dm, bytes,
+                       checkImportForm(
+                           [&] {
+                               ImportForm f;
+                               f.separatorText = QStringLiteral("|");
+                               f.file = file;
+                               f.startText = QStringLiteral("2");
+                               f.columnTexts = paymentImport().defaultTexts();
+                               f.yesNoText = QStringLiteral("是/否");
+                               return f;
+                           }(),
+                           paymentImport()),
+                       nullptr, {file, {}});
+        dm.ADOConn.exec(QStringLiteral("UPDATE ImportBatch SET 时间 = '2026-12-09 10:15:00'"));
+        dm.ADOConn.exec(QStringLiteral(
+            "UPDATE Payment SET 金额 = 25000000 WHERE 收款帐号 = '4367420011223344'"));
+        dm.ATPayment->requery();
+        if (in.UndoImportDlg->prepare())
+            ok = save(in.UndoImportDlg, outDir + QStringLiteral("/undo-import.png")) && ok;
+        in.UndoImportDlg->hide();
+    } catch (const DbError& e) {
+        std::fprintf(stderr, "%s\n", qPrintable(e.message()));
+        ok = false;
+    }
+    folder.removeRecursively();
+    return ok;
 }
 
 } // namespace
@@ -165,5 +235,6 @@ int main(int argc, char* argv[])
     ok = save(in.AboutBox, outDir + QStringLiteral("/about.png")) && ok;
     in.AboutBox->hide();
     ok = saveSafetyWindows(in, outDir) && ok;
+    ok = saveImportTools(in, outDir) && ok;
     return ok ? 0 : 1;
 }

@@ -262,6 +262,8 @@ QStringList valuesOf(sqlite3_stmt* st, const RowShape& shape)
     QStringList values;
     for (size_t i = 0; i < shape.columns.size(); ++i) {
         const int c = int(i) + 1;
+        if (shape.columns[i]->name == col::UserId)
+            continue; // the clerk's own number, the same on every row
         if (shape.columns[i]->kind == ColumnKind::Money &&
             sqlite3_column_type(st, c) == SQLITE_INTEGER) {
             values << Money::fromUnits(sqlite3_column_int64(st, c)).toDisplayString();
@@ -359,8 +361,10 @@ UndoPlan comparedPlan(Connection& conn, qint64 batchId, UndoPlan plan)
     Comparison c = compareRows(conn, shape, stored.keys, stored.fingerprints);
     plan.batch = stored.batch;
     plan.headings.clear();
-    for (const ColumnDef* col : shape.columns)
-        plan.headings << (col->label.isEmpty() ? col->name : col->label);
+    for (const ColumnDef* c : shape.columns) {
+        if (c->name != col::UserId)
+            plan.headings << (c->label.isEmpty() ? c->name : c->label);
+    }
     plan.changed = std::move(c.listed);
     plan.changedKeys = std::move(c.changedKeys);
     plan.unchanged = c.unchanged;
