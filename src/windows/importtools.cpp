@@ -104,6 +104,13 @@ void ProfileBar::saveAs(const QString& name)
         MessageBox::notice(this, QStringLiteral("请输入方案名称。"));
         return;
     }
+    // Another profile of that name is replaced only when the clerk says so.
+    if (trimmed != chosen() && ComboProfile->findText(trimmed) > 0 &&
+        MessageBox::question(
+            this, QStringLiteral("保存方案"),
+            QStringLiteral("导入方案“%1”已存在，是否用当前设置替换它？").arg(trimmed),
+            QMessageBox::Yes | QMessageBox::No, QMessageBox::No) != QMessageBox::Yes)
+        return;
     if (!guarded(this, [&] { saveProfile(m_dm.ADOConn, m_kind, trimmed, current()); }))
         return;
     load();

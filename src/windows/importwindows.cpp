@@ -245,6 +245,10 @@ QByteArray TextImportWindow::fileBytes(const QString& path)
 
 void TextImportWindow::refreshPreview()
 {
+    if (m_running) {
+        m_previewTimer->start(); // a setting changed during a run: once it has ended
+        return;
+    }
     m_previewTimer->stop();
     m_previewedBytes.clear();
     if (Preview->isHidden())
