@@ -3,6 +3,7 @@
 #include "core/data/connection.h"
 #include "core/data/gbk.h"
 #include "core/data/passwordhash.h"
+#include "core/import/importprofile.h"
 #include "testutil.h"
 
 #include <QDir>
@@ -429,6 +430,99 @@ private slots:
         r = cli({QStringLiteral("import-salary"), sheet, QStringLiteral("--col"),
                  QStringLiteral("编号=9")});
         QCOMPARE(r.status, 2);
+    }
+
+    // The import tools from a shell: a saved profile with an option over it, the refusal of
+    // a file imported before, the journal, and the undo with a row changed since.
+    void profilesRepeatsAndUndo()
+    {
+        QFile f(path("wl.txt"));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("955,甲公司,银行\n956,乙公司,银行\n"); // UTF-8 without its mark
+        f.close();
+        {
+            Connection c;
+            c.open(ws->path());
+            ImportForm form;
+            form.separatorText = QStringLiteral(";");
+            form.startText = QStringLiteral("1");
+            form.yesNoText = QStringLiteral("是/否");
+            form.columnTexts = {{ImportField::PayeeAccount, QStringLiteral("1")},
+                                {ImportField::PayeeName, QStringLiteral("2")},
+                                {ImportField::PayeeBank, QStringLiteral("3")}};
+            saveProfile(c, ImportKind::Payees, QStringLiteral("往来"),
+                        textProfile(form, ImportKind::Payees));
+        }
+        const QStringList import = {QStringLiteral("import-payees"), path("wl.txt"),
+                                    QStringLiteral("--profile"), QStringLiteral("往来")};
+        Run r = cli(import + QStringList{QStringLiteral("--sep"), QStringLiteral(",")});
+        QCOMPARE(r.status, 0);
+        QCOMPARE(querySingle(ws->path(), QStringLiteral("select group_concat(收款单位) from "
+                                                        "Company"))
+                     .toString(),
+                 QStringLiteral("甲公司,乙公司"));
+        r = cli(import + QStringList{QStringLiteral("--sep"), QStringLiteral(",")});
+        QCOMPARE(r.status, 1);
+        QVERIFY2(r.err.contains(QStringLiteral("--allow-same-file")), qPrintable(r.err));
+        QCOMPARE(cli({QStringLiteral("import-payees"), path("wl.txt"), QStringLiteral("--profile"),
+                      QStringLiteral("无此方案")})
+                     .err.trimmed(),
+                 QStringLiteral("没有名为“无此方案”的导入方案。"));
+        QCOMPARE(cli(import + QStringList{QStringLiteral("--sep"), QStringLiteral(","),
+                                          QStringLiteral("--allow-same-file")})
+                     .status,
+                 0);
+        r = cli({QStringLiteral("import-log")});
+        QCOMPARE(r.out.count(QStringLiteral("可撤销")), 2);
+
+        // The second batch, one of its rows changed by the clerk since.
+        execSql(ws->path(), QStringLiteral("update Company set 备注 = '改' where 编号 = (select "
+                                           "max(编号) from Company)"));
+        r = cli({QStringLiteral("undo-import")});
+        QCOMPARE(r.status, 1);
+        QVERIFY2(r.err.contains(QStringLiteral("导入后有1条记录被修改过")), qPrintable(r.err));
+        r = cli({QStringLiteral("undo-import"), QStringLiteral("--keep-changed")});
+        QCOMPARE(r.status, 0);
+        QCOMPARE(r.out.trimmed(),
+                 QStringLiteral("已撤销导入：删除记录1条（保留导入后修改过的1条）。"));
+        r = cli({QStringLiteral("undo-import")}); // the first batch is next
+        QCOMPARE(r.status, 0);
+        QCOMPARE(querySingle(ws->path(), QStringLiteral("select count(*) from Company")).toInt(),
+                 1);
+        QCOMPARE(cli({QStringLiteral("undo-import")}).err.trimmed(),
+                 QStringLiteral("没有可以撤销的导入。"));
+        QCOMPARE(cli({QStringLiteral("import-payments"), path("wl.txt"),
+                      QStringLiteral("--encoding"), QStringLiteral("latin1")})
+                     .status,
+                 2);
+    }
+
+    // A payroll profile maps by titles: next month's columns stand elsewhere.
+    void salaryProfileMapsByTitles()
+    {
+        QFile f(path("feb.csv"));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(gbk("部门,实发,工号,卡号,姓名\n财务,20,2,6223,乙\n"));
+        f.close();
+        {
+            Connection c;
+            c.open(ws->path());
+            saveProfile(c, ImportKind::Salary, QStringLiteral("人事"),
+                        salaryProfile({"工号", "姓名", "卡号", "实发"}));
+            saveProfile(c, ImportKind::Salary, QStringLiteral("旧表"),
+                        salaryProfile({"编号", "姓名", "卡号", "实发工资"}));
+        }
+        Run r = cli({QStringLiteral("import-salary"), path("feb.csv"), QStringLiteral("--profile"),
+                     QStringLiteral("旧表")});
+        QCOMPARE(r.status, 1);
+        QCOMPARE(r.err.trimmed(), QStringLiteral("工资表中没有列标题“编号”（导入方案“旧表”）。"));
+        r = cli({QStringLiteral("import-salary"), path("feb.csv"), QStringLiteral("--profile"),
+                 QStringLiteral("人事")});
+        QCOMPARE(r.status, 0);
+        QCOMPARE(querySingle(ws->path(),
+                             QStringLiteral("select 员工编号 || 姓名 || 卡号 || 金额 from Salary"))
+                     .toString(),
+                 QStringLiteral("2乙6223200000"));
     }
 
     void refusedExportKeepsTheOldFile()

@@ -1,6 +1,7 @@
 // bankprep-cli: the desktop program's jobs from a shell, for clerks who automate their
 // daily batch. It logs in as user "1" and writes exactly what the desktop program
 // writes for that user. Exit status: 0 done, 1 refused, 2 usage or login error.
+#include "cli/cli.h"
 #include "core/data/backup.h"
 #include "core/data/datamodule.h"
 #include "core/data/fileguard.h"
@@ -27,12 +28,9 @@
 #include <unistd.h>
 
 using namespace bankprep;
+using namespace bankprep::cli;
 
 namespace {
-
-constexpr int kOk = 0;
-constexpr int kRefused = 1;
-constexpr int kUsage = 2;
 
 const char* const kHelp =
     "用法：bankprep-cli [--db 文件] 命令 [选项]\n"
@@ -52,18 +50,32 @@ const char* const kHelp =
     "  export-salary -o 文件 [--rows-per-file N]\n"
     "                            导出工资文件；N 为每文件记录数，超过时拆分为 文件.1、文件.2 ……\n"
     "  export-payees -o 文件      导出往来账号文件（全部往来帐户）\n"
-    "  import-payments 文件 [--sep S] [--start N] [--yesno T] [--col 名称=N]...\n"
+    "  import-payments 文件 [--sep S] [--start N] [--yesno T] [--encoding E] [--col 名称=N]...\n"
+    "                [--profile 方案] [--allow-same-file]\n"
     "                            导入支付指令；名称为 sfb skzh skdw skyh hrdd je dess yt bz，\n"
     "                            默认分隔符“|”、起始行 2、标志“是/否”、列 2 至 "
     "10（与导入窗口相同）；\n"
     "                            --sep tab 表示制表符\n"
-    "  import-payees 文件 [--sep S] [--start N] [--yesno T] --col account=N --col unit=N --col "
-    "bank=N\n"
-    "                [--col place=N] [--col memo=N] [--col type=N] [--col sf=N] [--col no=N]\n"
+    "  import-payees 文件 [--sep S] [--start N] [--yesno T] [--encoding E] --col account=N\n"
+    "                --col unit=N --col bank=N [--col place=N] [--col memo=N] [--col type=N]\n"
+    "                [--col sf=N] [--col no=N] [--profile 方案] [--allow-same-file]\n"
     "                            导入往来账号；默认分隔符“|”、起始行 1、标志“是/否”\n"
     "  import-salary 文件 [--col 编号=N] [--col 姓名=N] [--col 卡号=N] [--col 实发工资=N]\n"
+    "                [--profile 方案] [--allow-same-file]\n"
     "                            从 .xls、.xlsx 或 .csv 文件导入工资表；N 为列号（从 1 起，默认 "
     "1）\n"
+    "                            导入选项说明：\n"
+    "                            --encoding auto|gbk|utf-8  文件编码，默认 auto（有 UTF-8 标记或\n"
+    "                              是含中文的有效 UTF-8 时按 UTF-8，否则按 GBK）\n"
+    "                            --profile 方案  使用在桌面程序中保存的导入方案；命令行上另给的\n"
+    "                              选项优先；工资表的方案按列标题找列\n"
+    "                            --allow-same-file  "
+    "内容完全相同的文件已导入过时仍然导入（否则拒绝）\n"
+    "  import-log                列出导入记录：编号、时间、类型、笔数、文件、SHA-256、能否撤销\n"
+    "  undo-import [编号] [--keep-changed | --remove-changed]\n"
+    "                            撤销一次导入（默认为当前用户最近一次），只删除该次导入的记录\n"
+    "                            （先备份）；导入后被修改过的记录会被列出，需用 --keep-changed\n"
+    "                            保留或 --remove-changed 一并删除\n"
     "  backup                    立即备份数据库（备份在数据库所在目录的 backups 文件夹中）\n"
     "  list-backups              列出备份：时间、原因、支付指令/往来帐户/工资的记录数\n"
     "  restore 文件              用备份替换数据库的全部内容（先备份当前数据）；\n"
@@ -72,154 +84,15 @@ const char* const kHelp =
     "SHA-256\n"
     "  verify 文件               检查文件是否与其导出记录一致（导出后是否被修改）\n"
     "\n"
-    "每次导入和清空前都会自动备份数据库；导出的每个文件都会读回校验并记入导出记录。\n"
+    "每次导入、撤销导入和清空前都会自动备份数据库；导出的每个文件都会读回校验并记入导出记录；\n"
+    "每次导入都记入导入记录，可以撤销。\n"
     "\n"
     "退出状态：0 成功；1 操作被拒绝（原因见标准错误输出）；2 用法错误或登录失败。\n";
-
-struct Failure
-{
-    int status;
-    QString message;
-};
-
-QTextStream& err()
-{
-    static QTextStream s(stderr);
-    return s;
-}
-
-// Options of one command: "--name value" pairs (and "-o value").
-class Options
-{
-public:
-    Options(const QStringList& args, const QStringList& known, const QStringList& flags = {})
-    {
-        for (qsizetype i = 0; i < args.size(); ++i) {
-            const QString& a = args.at(i);
-            if (flags.contains(a)) {
-                m_flags << a;
-                continue;
-            }
-            if (!known.contains(a))
-                throw Failure{kUsage, QStringLiteral("未知的选项：%1").arg(a)};
-            if (i + 1 >= args.size())
-                throw Failure{kUsage, QStringLiteral("选项 %1 缺少值").arg(a)};
-            m_values.append({a, args.at(i + 1)});
-            ++i;
-        }
-    }
-    std::optional<QString> value(const QString& name) const
-    {
-        std::optional<QString> v;
-        for (const auto& [k, val] : m_values) {
-            if (k == name)
-                v = val;
-        }
-        return v;
-    }
-    QStringList values(const QString& name) const
-    {
-        QStringList out;
-        for (const auto& [k, val] : m_values) {
-            if (k == name)
-                out << val;
-        }
-        return out;
-    }
-    bool flag(const QString& name) const { return m_flags.contains(name); }
-    QString required(const QString& name) const
-    {
-        const auto v = value(name);
-        if (!v || v->isEmpty())
-            throw Failure{kUsage, QStringLiteral("缺少选项 %1").arg(name)};
-        return *v;
-    }
-
-private:
-    QList<QPair<QString, QString>> m_values;
-    QStringList m_flags;
-};
-
-QString readPasswordFromTerminal()
-{
-    std::fputs("密码：", stderr);
-    std::fflush(stderr);
-    termios old{};
-    const bool tty = tcgetattr(STDIN_FILENO, &old) == 0;
-    if (tty) {
-        termios quiet = old;
-        quiet.c_lflag &= ~tcflag_t(ECHO);
-        tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
-    }
-    QTextStream in(stdin);
-    const QString line = in.readLine();
-    if (tty)
-        tcsetattr(STDIN_FILENO, TCSAFLUSH, &old);
-    std::fputs("\n", stderr);
-    return line;
-}
-
-QString password()
-{
-    if (qEnvironmentVariableIsSet("BANKPREP_PASSWORD"))
-        return qEnvironmentVariable("BANKPREP_PASSWORD");
-    if (isatty(STDIN_FILENO))
-        return readPasswordFromTerminal();
-    throw Failure{kUsage, QStringLiteral("需要登录密码：请设置环境变量 BANKPREP_PASSWORD。")};
-}
-
-// Opens the database and logs in as user "1", as the desktop program's login does.
-// Only the user table and the tables the command works on are read: a command on two
-// payroll lines does not wait for a million payment instructions.
-// The password's hash takes its time on a thread of its own while the tables are read
-// and `meanwhile` reads what the command needs (the payroll file); a refusal of that
-// reading is reported after the password's, as when it came after the login.
-void login(TDataModule2& dm, const QString& dbPath, const QStringList& tables = {},
-           const std::function<void()>& meanwhile = {})
-{
-    if (!QFileInfo::exists(dbPath))
-        throw Failure{kRefused, QStringLiteral("数据库文件“%1”不存在。").arg(dbPath)};
-    try {
-        dm.create(dbPath, false, {tbl::User});
-    } catch (const DbError& e) {
-        if (!isDamagedDatabaseError(e) || listBackups(dbPath).isEmpty())
-            throw;
-        throw DbError(
-            e.message() +
-            QStringLiteral("\n文件夹“%1”中有它的备份：启动桌面程序，它会提出用最新的完好备份恢复。")
-                .arg(QDir::toNativeSeparators(backupFolder(dbPath))));
-    }
-    PasswordCheck check(dm, QStringLiteral("1"), password());
-    dm.openTables(tables);
-    std::exception_ptr refused;
-    if (meanwhile) {
-        try {
-            meanwhile();
-        } catch (...) {
-            refused = std::current_exception();
-        }
-    }
-    if (!check.finish())
-        throw Failure{kUsage, QStringLiteral("密码错误")};
-    if (refused)
-        std::rethrow_exception(refused);
-    applyLogin(dm, QStringLiteral("1"));
-}
 
 // What an export wrote, on standard output.
 void reportExported(const BankExport& e)
 {
     QTextStream(stdout) << exportedMessage(e) << "\n";
-}
-
-// Card numbers that look wrong: a warning on standard error, the command goes on.
-void warnCards(const QStringList& warnings)
-{
-    if (warnings.isEmpty())
-        return;
-    err() << QStringLiteral("警告：") << cardWarningHeading() << "\n";
-    for (const QString& w : warnings)
-        err() << w << "\n";
 }
 
 int exportPayments(const QString& db, const QStringList& args)
@@ -293,135 +166,6 @@ int exportPayees(const QString& db, const QStringList& args)
     exported.write(dm.ADOConn, dm.CurrentUser);
     reportExported(exported);
     return kOk;
-}
-
-// The names of the import commands' --col options.
-const QMap<QString, ImportField>& paymentColumnNames()
-{
-    static const QMap<QString, ImportField> names = {
-        {QStringLiteral("sfb"), ImportField::OwnBank},
-        {QStringLiteral("skzh"), ImportField::PayeeAccount},
-        {QStringLiteral("skdw"), ImportField::PayeeName},
-        {QStringLiteral("skyh"), ImportField::PayeeBank},
-        {QStringLiteral("hrdd"), ImportField::PayeePlace},
-        {QStringLiteral("je"), ImportField::Amount},
-        {QStringLiteral("dess"), ImportField::Urgent},
-        {QStringLiteral("yt"), ImportField::Purpose},
-        {QStringLiteral("bz"), ImportField::Remark},
-    };
-    return names;
-}
-
-const QMap<QString, ImportField>& payeeColumnNames()
-{
-    static const QMap<QString, ImportField> names = {
-        {QStringLiteral("account"), ImportField::PayeeAccount},
-        {QStringLiteral("unit"), ImportField::PayeeName},
-        {QStringLiteral("bank"), ImportField::PayeeBank},
-        {QStringLiteral("place"), ImportField::PayeePlace},
-        {QStringLiteral("memo"), ImportField::Remark},
-        {QStringLiteral("type"), ImportField::Classification},
-        {QStringLiteral("sf"), ImportField::OwnBank},
-        {QStringLiteral("no"), ImportField::CustomNo},
-    };
-    return names;
-}
-
-// The import commands take the window's settings from their options and report as the
-// window does: the success message on standard output, refusals on standard error.
-int runImport(const QString& db, QStringList args, bool payments)
-{
-    if (args.isEmpty() || args.first().startsWith(QLatin1Char('-')))
-        throw Failure{kUsage, QStringLiteral("缺少要导入的文件")};
-    const QString file = args.takeFirst();
-    const Options o(args, {QStringLiteral("--sep"), QStringLiteral("--start"),
-                           QStringLiteral("--yesno"), QStringLiteral("--col")});
-    ImportForm form;
-    const QString sep = o.value(QStringLiteral("--sep")).value_or(QStringLiteral("|"));
-    form.separatorText = sep == QLatin1String("tab") ? TextImport::tabItem() : sep;
-    form.file = file;
-    form.startText = o.value(QStringLiteral("--start"))
-                         .value_or(payments ? QStringLiteral("2") : QStringLiteral("1"));
-    form.yesNoText = o.value(QStringLiteral("--yesno")).value_or(QStringLiteral("是/否"));
-    const ImportLayout& layout = payments ? paymentImport() : payeeImport();
-    form.columnTexts = layout.defaultTexts();
-    const QMap<QString, ImportField>& names = payments ? paymentColumnNames() : payeeColumnNames();
-    for (const QString& col : o.values(QStringLiteral("--col"))) {
-        const qsizetype eq = col.indexOf(QLatin1Char('='));
-        const auto field = names.constFind(col.left(eq));
-        if (eq <= 0 || field == names.cend())
-            throw Failure{kUsage, QStringLiteral("未知的列：%1").arg(col)};
-        form.columnTexts.insert(*field, col.mid(eq + 1));
-    }
-    const ImportSettings settings = checkImportForm(form, layout);
-
-    TDataModule2 dm;
-    std::optional<CheckedImport> checked;
-    const auto check = [&] { checked.emplace(layout, FileGuard::readInputFile(file), settings); };
-    // A small file is checked while the password's hash is computed; a large one after
-    // it, so that the hash's working memory (64 MB) and the file are not held at once.
-    constexpr qint64 kCheckedWhileHashing = 32 * 1024 * 1024;
-    if (QFileInfo(file).size() <= kCheckedWhileHashing) {
-        login(dm, db, {}, check);
-    } else {
-        login(dm, db);
-        check();
-    }
-    const ImportReport report = checked->store(dm);
-    // An interrupted run is a refusal, though the rows before the refused one stay.
-    QTextStream out(stdout);
-    QTextStream& to = report.interrupted ? err() : out;
-    for (const QString& m : report.messages)
-        to << m << "\n";
-    return report.interrupted ? kRefused : kOk;
-}
-
-int importSalaryCommand(const QString& db, QStringList args)
-{
-    if (args.isEmpty() || args.first().startsWith(QLatin1Char('-')))
-        throw Failure{kUsage, QStringLiteral("缺少要导入的文件")};
-    const QString file = args.takeFirst();
-    const Options o(args, {QStringLiteral("--col")});
-    SalaryColumns columns;
-    QMap<QString, int*> targets = {{QStringLiteral("编号"), &columns.number},
-                                   {QStringLiteral("姓名"), &columns.name},
-                                   {QStringLiteral("卡号"), &columns.card},
-                                   {QStringLiteral("实发工资"), &columns.amount}};
-    for (const QString& col : o.values(QStringLiteral("--col"))) {
-        const qsizetype eq = col.indexOf(QLatin1Char('='));
-        bool ok = false;
-        const int n = col.mid(eq + 1).toInt(&ok);
-        if (eq <= 0 || !targets.contains(col.left(eq)) || !ok || n < 1)
-            throw Failure{kUsage, QStringLiteral("列的写法不正确：%1").arg(col)};
-        *targets.value(col.left(eq)) = n;
-    }
-    TDataModule2 dm;
-    SalaryFile opened;
-    login(dm, db, {}, [&] { opened = openSalaryFile(file); });
-    for (int n : {columns.number, columns.name, columns.card, columns.amount}) {
-        if (n > opened.titles.size())
-            throw Failure{kUsage, QStringLiteral("列号%1超出了文件的列标题数（%2列）")
-                                      .arg(n)
-                                      .arg(opened.titles.size())};
-    }
-    const int stored = importSalary(dm, opened.sheet, columns);
-    QTextStream(stdout) << salaryImportedMessage(stored) << "\n";
-    warnCards(cardNumberWarnings(opened.sheet, columns, stored));
-    return kOk;
-}
-
-// A command without options; one with a single file argument.
-void noOptions(const QStringList& args)
-{
-    if (!args.isEmpty())
-        throw Failure{kUsage, QStringLiteral("未知的选项：%1").arg(args.first())};
-}
-
-QString onlyArgument(const QStringList& args, const QString& usage)
-{
-    if (args.size() != 1 || args.first().startsWith(QLatin1Char('-')))
-        throw Failure{kUsage, usage};
-    return args.first();
 }
 
 int backupCommand(const QString& db, const QStringList& args)
@@ -523,11 +267,15 @@ int run(QStringList args)
     if (command == QLatin1String("export-payees"))
         return exportPayees(db, args);
     if (command == QLatin1String("import-payments"))
-        return runImport(db, args, true);
+        return importTextCommand(db, args, true);
     if (command == QLatin1String("import-payees"))
-        return runImport(db, args, false);
+        return importTextCommand(db, args, false);
     if (command == QLatin1String("import-salary"))
         return importSalaryCommand(db, args);
+    if (command == QLatin1String("import-log"))
+        return importLogCommand(db, args);
+    if (command == QLatin1String("undo-import"))
+        return undoImportCommand(db, args);
     if (command == QLatin1String("backup"))
         return backupCommand(db, args);
     if (command == QLatin1String("list-backups"))

@@ -249,6 +249,11 @@ void TextImportWindow::refreshPreview()
         m_previewTimer->start(); // a setting changed during a run: once it has ended
         return;
     }
+    showPreviewNow();
+}
+
+void TextImportWindow::showPreviewNow()
+{
     m_previewTimer->stop();
     m_previewedBytes.clear();
     if (Preview->isHidden())
@@ -276,7 +281,7 @@ bool TextImportWindow::previewMatches(const QByteArray& bytes)
         return true;
     if (!previewPending() && !m_previewedBytes.isEmpty() && bytes == m_previewedBytes)
         return true;
-    refreshPreview();
+    showPreviewNow();
     status(QString());
     message(QStringLiteral("预览已按当前的设置和文件内容更新，请核对后再按“开始”。"), BtnStart);
     return false;

@@ -86,6 +86,7 @@ private:
     void setForm(const ImportForm& form); // a profile's settings into the controls
     QWidget* control(ImportField field) const;
     void buildTools();
+    void showPreviewNow();
     void settingChanged();
     // The file's bytes, read again only when it changed since the last reading.
     QByteArray fileBytes(const QString& path);
