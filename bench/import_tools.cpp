@@ -22,12 +22,8 @@ int preview(const QString& file)
 {
     QElapsedTimer timer;
     timer.start();
-    ImportForm form;
-    form.separatorText = QStringLiteral("|");
+    ImportForm form = defaultImportForm(paymentImport());
     form.file = file;
-    form.startText = QStringLiteral("2");
-    form.columnTexts = paymentImport().defaultTexts();
-    form.yesNoText = QStringLiteral("是/否");
     const ImportSettings settings = checkImportForm(form, paymentImport());
     const ImportPreview p =
         previewTextImport(paymentImport(), FileGuard::readInputFile(file), settings);

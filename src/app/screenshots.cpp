@@ -136,19 +136,9 @@ bool saveImportTools(Instances& in, const QString& outDir)
     w.hide();
     try {
         bytes.replace(gbkBytes("2,380"), gbkBytes("2380"));
-        importPayments(dm, bytes,
-                       checkImportForm(
-                           [&] {
-                               ImportForm f;
-                               f.separatorText = QStringLiteral("|");
-                               f.file = file;
-                               f.startText = QStringLiteral("2");
-                               f.columnTexts = paymentImport().defaultTexts();
-                               f.yesNoText = QStringLiteral("是/否");
-                               return f;
-                           }(),
-                           paymentImport()),
-                       nullptr, {file, {}});
+        ImportForm form = defaultImportForm(paymentImport());
+        form.file = file;
+        importPayments(dm, bytes, checkImportForm(form, paymentImport()), nullptr, {file, {}});
         dm.ADOConn.exec(QStringLiteral("UPDATE ImportBatch SET 时间 = '2026-12-09 10:15:00'"));
         dm.ADOConn.exec(QStringLiteral(
             "UPDATE Payment SET 金额 = 25000000 WHERE 收款帐号 = '4367420011223344'"));

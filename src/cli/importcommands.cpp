@@ -81,12 +81,8 @@ int importTextCommand(const QString& db, QStringList args, bool payments)
                      QStringLiteral("--profile")},
                     {kAllowSameFile});
     const ImportLayout& layout = payments ? paymentImport() : payeeImport();
-    ImportForm form;
-    form.separatorText = QStringLiteral("|");
+    ImportForm form = defaultImportForm(layout);
     form.file = file;
-    form.startText = payments ? QStringLiteral("2") : QStringLiteral("1");
-    form.yesNoText = QStringLiteral("是/否");
-    form.columnTexts = layout.defaultTexts();
     ImportForm checkedForm = form;
     applyOptions(o, layout.kind, checkedForm); // usage errors before the login
     const std::optional<QString> profile = o.value(QStringLiteral("--profile"));

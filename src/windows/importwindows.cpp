@@ -160,8 +160,12 @@ void TextImportWindow::build(const ImportLayout& importLayout, const QList<Colum
     layout->setObjectName(QStringLiteral("mainLayout"));
     layout->addLayout(
         buttonRow(DialogButtons{BtnStart, BtnClose}, RowPlacement::Right, {BtnPreview}));
-    // Tab goes down the window as it reads: the profile, the settings, the columns, then
-    // the buttons.
+    setReadingTabOrder(edits, yesNoBeside);
+}
+
+void TextImportWindow::setReadingTabOrder(const QList<ColumnEdit>& edits,
+                                          std::optional<ImportField> yesNoBeside)
+{
     QList<QWidget*> order = {Profiles->ComboProfile,
                              Profiles->BtnSaveProfile,
                              Profiles->BtnDeleteProfile,

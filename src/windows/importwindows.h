@@ -86,6 +86,9 @@ private:
     void setForm(const ImportForm& form); // a profile's settings into the controls
     QWidget* control(ImportField field) const;
     void buildTools();
+    // Tab goes down the window as it reads: the profile, the settings, the columns, then
+    // the buttons.
+    void setReadingTabOrder(const QList<ColumnEdit>& edits, std::optional<ImportField> yesNoBeside);
     void showPreviewNow();
     void settingChanged();
     // The file's bytes, read again only when it changed since the last reading.

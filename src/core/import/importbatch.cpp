@@ -169,17 +169,21 @@ public:
         m_h *= 0x9E3779B97F4A7C15ULL;
         m_h ^= m_h >> 29;
     }
+    // The count, then the bytes eight at a time (an empty text may come as a null pointer).
     void bytes(const void* data, size_t n)
     {
+        word(quint64(n));
         const auto* p = static_cast<const unsigned char*>(data);
         for (; n >= 8; p += 8, n -= 8) {
             quint64 w;
             std::memcpy(&w, p, 8);
             word(w);
         }
-        quint64 tail = 0;
-        std::memcpy(&tail, p, n);
-        word(tail ^ (quint64(n) << 56));
+        if (n > 0) {
+            quint64 tail = 0;
+            std::memcpy(&tail, p, n);
+            word(tail);
+        }
     }
     quint64 value() const { return m_h ? m_h : 1; }
 
@@ -205,7 +209,7 @@ quint64 fingerprint(sqlite3_stmt* st, int columns)
         case SQLITE_NULL:
             break;
         default:
-            // Text and blobs: their bytes, whose count the tail word carries.
+            // Text and blobs: their bytes.
             m.bytes(sqlite3_column_blob(st, c), size_t(sqlite3_column_bytes(st, c)));
             break;
         }

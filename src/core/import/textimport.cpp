@@ -431,6 +431,17 @@ template <typename Check> auto checking(ImportField field, Check check)
 
 } // namespace
 
+ImportForm defaultImportForm(const ImportLayout& layout)
+{
+    ImportForm form;
+    form.separatorText = QStringLiteral("|");
+    form.startText =
+        layout.kind == ImportKind::Payments ? QStringLiteral("2") : QStringLiteral("1");
+    form.columnTexts = layout.defaultTexts();
+    form.yesNoText = QStringLiteral("是/否");
+    return form;
+}
+
 ImportSettings checkImportForm(const ImportForm& form, const ImportLayout& layout)
 {
     ImportSettings s;

@@ -254,6 +254,11 @@ struct ImportForm
     QString yesNoText;
     TextEncoding encoding = TextEncoding::Auto;
 };
+// The settings an import window opens with: separator "|", the window's start line
+// ("2" for payments, "1" for payees), the default columns, notation "是/否", encoding
+// 自动识别; no file.
+ImportForm defaultImportForm(const ImportLayout& layout);
+
 // Checks the settings in the window's order: separator, file, the column numbers and
 // the start line, the lowest start line, the yes/no notation. A refusal is an
 // ImportFormError with the window's text and the setting to focus.
