@@ -11,6 +11,8 @@
 #include "core/data/names.h"
 #include "core/export/bankfiles.h"
 #include "core/export/exportjournal.h"
+#include "core/import/importprofile.h"
+#include "core/import/salaryimport.h"
 #include "windows/about.h"
 #include "windows/application.h"
 #include "windows/chgpwd.h"
@@ -19,11 +21,13 @@
 #include "windows/mainwindow.h"
 #include "windows/paymentaddition.h"
 #include "windows/safetywindows.h"
+#include "windows/salaryimportdlg.h"
 
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
 #include <QPixmap>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <cstdio>
@@ -104,6 +108,37 @@ bool saveSafetyWindows(Instances& in, const QString& outDir)
     }
 }
 
+// The payroll column dialog with its preview: a sheet from HR whose columns are not in
+// the order of the dialog, the remembered mapping found by the titles.
+bool savePayrollPreview(Instances& in, const QDir& folder, const QString& outDir)
+{
+    const QString file = folder.filePath(QStringLiteral("gz.csv"));
+    {
+        QFile f(file);
+        const QByteArray csv = QStringLiteral("部门,工号,姓名,银行卡号,应发,实发合计\n"
+                                              "财务部,1001,张三,6222020200112233445,5200,4860.5\n"
+                                              "财务部,1002,李四,6228480010987654321,4800,4475\n"
+                                              "人事部,2001,王五,62170000,6100,5630.25\n"
+                                              "人事部,2002,赵六,6217000000000000029,4300,四千\n")
+                                   .toUtf8();
+        if (!f.open(QIODevice::WriteOnly) || f.write(csv) != csv.size())
+            return false;
+    }
+    const SalaryFile opened = openSalaryFile(file);
+    rememberSalaryMapping(in.DataModule2.ADOConn,
+                          {QStringLiteral("工号"), QStringLiteral("姓名"),
+                           QStringLiteral("银行卡号"), QStringLiteral("实发合计")});
+    TImportDlg& dlg = *in.ImportDlg;
+    dlg.setSheet(&opened.sheet);
+    dlg.setTitles(opened.titles);
+    dlg.show();
+    dlg.BtnPreview->click();
+    const bool ok = save(&dlg, outDir + QStringLiteral("/import-payroll.png"));
+    dlg.hide();
+    dlg.setSheet(nullptr);
+    return ok;
+}
+
 // The payment import window with its preview of a file with a refused amount, and the
 // undo of an import with a row changed since (the batch at a fixed time).
 bool saveImportTools(Instances& in, const QString& outDir)
@@ -146,6 +181,7 @@ bool saveImportTools(Instances& in, const QString& outDir)
         if (in.UndoImportDlg->prepare())
             ok = save(in.UndoImportDlg, outDir + QStringLiteral("/undo-import.png")) && ok;
         in.UndoImportDlg->hide();
+        ok = savePayrollPreview(in, folder, outDir) && ok;
     } catch (const DbError& e) {
         std::fprintf(stderr, "%s\n", qPrintable(e.message()));
         ok = false;
