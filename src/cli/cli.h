@@ -96,10 +96,4 @@ void warnCards(const QStringList& warnings);
 void noOptions(const QStringList& args);
 QString onlyArgument(const QStringList& args, const QString& usage);
 
-// The import commands and the journal of imports (importcommands.cpp).
-int importTextCommand(const QString& db, QStringList args, bool payments);
-int importSalaryCommand(const QString& db, QStringList args);
-int importLogCommand(const QString& db, const QStringList& args);
-int undoImportCommand(const QString& db, const QStringList& args);
-
 } // namespace bankprep::cli

@@ -1,6 +1,8 @@
 // The import commands of bankprep-cli: the two delimited-text imports and the payroll
 // import with the desktop windows' settings (from options or a saved profile), the
 // journal of imports and the undo of one.
+#include "cli/importcommands.h"
+
 #include "cli/cli.h"
 
 #include "core/data/backup.h"

@@ -2,30 +2,23 @@
 // daily batch. It logs in as user "1" and writes exactly what the desktop program
 // writes for that user. Exit status: 0 done, 1 refused, 2 usage or login error.
 #include "cli/cli.h"
+#include "cli/importcommands.h"
+
 #include "core/data/backup.h"
 #include "core/data/datamodule.h"
-#include "core/data/fileguard.h"
 #include "core/data/instancelock.h"
 #include "core/data/names.h"
-#include "core/data/users.h"
 #include "core/export/bankfiles.h"
 #include "core/export/exportjournal.h"
 #include "core/import/salaryimport.h"
-#include "core/import/spreadsheet.h"
-#include "core/import/textimport.h"
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QTextStream>
 #include <csignal>
-#include <cstdio>
 #include <exception>
-#include <functional>
 #include <optional>
-#include <termios.h>
-#include <unistd.h>
 
 using namespace bankprep;
 using namespace bankprep::cli;
@@ -53,29 +46,22 @@ const char* const kHelp =
     "  import-payments 文件 [--sep S] [--start N] [--yesno T] [--encoding E] [--col 名称=N]...\n"
     "                [--profile 方案] [--allow-same-file]\n"
     "                            导入支付指令；名称为 sfb skzh skdw skyh hrdd je dess yt bz，\n"
-    "                            默认分隔符“|”、起始行 2、标志“是/否”、列 2 至 "
-    "10（与导入窗口相同）；\n"
-    "                            --sep tab 表示制表符\n"
+    "                            默认分隔符“|”、起始行 2、标志“是/否”、列 2 至 10（与导入窗口\n"
+    "                            相同）；--sep tab 表示制表符\n"
     "  import-payees 文件 [--sep S] [--start N] [--yesno T] [--encoding E] --col account=N\n"
     "                --col unit=N --col bank=N [--col place=N] [--col memo=N] [--col type=N]\n"
     "                [--col sf=N] [--col no=N] [--profile 方案] [--allow-same-file]\n"
     "                            导入往来账号；默认分隔符“|”、起始行 1、标志“是/否”\n"
     "  import-salary 文件 [--col 编号=N] [--col 姓名=N] [--col 卡号=N] [--col 实发工资=N]\n"
     "                [--profile 方案] [--allow-same-file]\n"
-    "                            从 .xls、.xlsx 或 .csv 文件导入工资表；N 为列号（从 1 起，默认 "
-    "1）\n"
-    "                            导入选项说明：\n"
-    "                            --encoding auto|gbk|utf-8  文件编码，默认 auto（有 UTF-8 标记或\n"
-    "                              是含中文的有效 UTF-8 时按 UTF-8，否则按 GBK）\n"
-    "                            --profile 方案  使用在桌面程序中保存的导入方案；命令行上另给的\n"
-    "                              选项优先；工资表的方案按列标题找列\n"
-    "                            --allow-same-file  "
-    "内容完全相同的文件已导入过时仍然导入（否则拒绝）\n"
-    "  import-log                列出导入记录：编号、时间、类型、笔数、文件、SHA-256、能否撤销\n"
+    "                            从 .xls、.xlsx 或 .csv 文件导入工资表；N 为列号（从 1 起，\n"
+    "                            默认 1）\n"
+    "  import-log                列出导入记录：编号、时间、类型、笔数、文件、SHA-256 和状态\n"
+    "                            （已撤销、可撤销或不能撤销）\n"
     "  undo-import [编号] [--keep-changed | --remove-changed]\n"
-    "                            撤销一次导入（默认为当前用户最近一次），只删除该次导入的记录\n"
-    "                            （先备份）；导入后被修改过的记录会被列出，需用 --keep-changed\n"
-    "                            保留或 --remove-changed 一并删除\n"
+    "                            撤销一次导入（默认为当前用户最近一次可撤销的），只删除该次\n"
+    "                            导入的记录；导入后被修改过的记录会被列出并拒绝撤销，除非给出\n"
+    "                            --keep-changed（保留它们）或 --remove-changed（一并删除）\n"
     "  backup                    立即备份数据库（备份在数据库所在目录的 backups 文件夹中）\n"
     "  list-backups              列出备份：时间、原因、支付指令/往来帐户/工资的记录数\n"
     "  restore 文件              用备份替换数据库的全部内容（先备份当前数据）；\n"
@@ -83,6 +69,13 @@ const char* const kHelp =
     "  export-log                列出导出记录：每个导出的银行文件的时间、类型、笔数、合计和 "
     "SHA-256\n"
     "  verify 文件               检查文件是否与其导出记录一致（导出后是否被修改）\n"
+    "\n"
+    "导入选项：\n"
+    "  --encoding auto|gbk|utf-8 文本文件的编码，默认 auto（有 UTF-8 标记、或是含中文的有效\n"
+    "                            UTF-8 时按 UTF-8，否则按 GBK）\n"
+    "  --profile 方案            使用桌面程序中保存的导入方案；命令行上另给的选项优先；工资表\n"
+    "                            的方案按列标题找列，文件中没有该标题时拒绝导入\n"
+    "  --allow-same-file         内容完全相同的文件已导入过同一列表时仍然导入（否则拒绝）\n"
     "\n"
     "每次导入、撤销导入和清空前都会自动备份数据库；导出的每个文件都会读回校验并记入导出记录；\n"
     "每次导入都记入导入记录，可以撤销。\n"

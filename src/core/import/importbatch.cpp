@@ -528,7 +528,9 @@ void recordImportBatch(Connection& conn, ImportKind kind, const ImportSource& so
     q.addBind(now.toString(kTimeFormat));
     q.addBind(importKindCode(kind));
     // Never NULL: a run without a file name (a test's bytes) records an empty one.
-    q.addBind(QString(QLatin1String("")) + QDir::toNativeSeparators(source.file));
+    q.addBind(source.file.isEmpty()
+                  ? QStringLiteral("")
+                  : QDir::toNativeSeparators(QFileInfo(source.file).absoluteFilePath()));
     q.addBind(QString(QLatin1String("")) + QString::fromLatin1(source.sha256));
     q.addBind(keys.count());
     q.addBind(user);
