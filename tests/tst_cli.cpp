@@ -75,10 +75,27 @@ private slots:
     {
         const Run r = cli({QStringLiteral("--help")});
         QCOMPARE(r.status, 0);
-        for (const char* word :
-             {"export-payments", "export-salary", "export-payees", "--db", "--payer", "-o",
-              "--rows-per-file", "BANKPREP_PASSWORD", "backup", "list-backups", "restore",
-              "export-log", "verify", "--allow-duplicates"})
+        for (const char* word : {"export-payments",
+                                 "export-salary",
+                                 "export-payees",
+                                 "--db",
+                                 "--payer",
+                                 "-o",
+                                 "--rows-per-file",
+                                 "BANKPREP_PASSWORD",
+                                 "backup",
+                                 "list-backups",
+                                 "restore",
+                                 "export-log",
+                                 "verify",
+                                 "--allow-duplicates",
+                                 "import-log",
+                                 "undo-import",
+                                 "--profile",
+                                 "--encoding",
+                                 "--allow-same-file",
+                                 "--keep-changed",
+                                 "--remove-changed"})
             QVERIFY2(r.out.contains(QString::fromLatin1(word)), word);
     }
 
@@ -461,40 +478,107 @@ private slots:
                                                         "Company"))
                      .toString(),
                  QStringLiteral("甲公司,乙公司"));
+        const QString company = QStringLiteral("select group_concat(编号) from Company");
+        const QString firstBatch = querySingle(ws->path(), company).toString();
         r = cli(import + QStringList{QStringLiteral("--sep"), QStringLiteral(",")});
         QCOMPARE(r.status, 1);
-        QVERIFY2(r.err.contains(QStringLiteral("--allow-same-file")), qPrintable(r.err));
-        QCOMPARE(cli({QStringLiteral("import-payees"), path("wl.txt"), QStringLiteral("--profile"),
-                      QStringLiteral("无此方案")})
-                     .err.trimmed(),
-                 QStringLiteral("没有名为“无此方案”的导入方案。"));
+        QVERIFY2(r.err.startsWith(QStringLiteral("内容完全相同的文件已于")) &&
+                     r.err.trimmed().endsWith(
+                         QStringLiteral("（2条，文件“%1”）。再次导入会使这些记录重复。 "
+                                        "如确需再次导入，请加 --allow-same-file。")
+                             .arg(path("wl.txt"))),
+                 qPrintable(r.err));
+        QCOMPARE(r.out, QString());
+        QCOMPARE(querySingle(ws->path(), company).toString(), firstBatch);
+        r = cli({QStringLiteral("import-payees"), path("wl.txt"), QStringLiteral("--profile"),
+                 QStringLiteral("无此方案"), QStringLiteral("--allow-same-file")});
+        QCOMPARE(r.status, 1);
+        QCOMPARE(r.err.trimmed(), QStringLiteral("没有名为“无此方案”的导入方案。"));
         QCOMPARE(cli(import + QStringList{QStringLiteral("--sep"), QStringLiteral(","),
                                           QStringLiteral("--allow-same-file")})
                      .status,
                  0);
+        const QString sha = QString::fromLatin1(
+            QCryptographicHash::hash(readFile(path("wl.txt")), QCryptographicHash::Sha256).toHex());
         r = cli({QStringLiteral("import-log")});
-        QCOMPARE(r.out.count(QStringLiteral("可撤销")), 2);
+        QCOMPARE(r.status, 0);
+        QStringList log = r.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        QCOMPARE(log.size(), 3);
+        QCOMPARE(log.at(0), QStringLiteral("编号\t时间\t类型\t笔数\t文件\tSHA-256\t状态"));
+        for (const QString& line : log.mid(1)) {
+            const QStringList fields = line.split(QLatin1Char('\t'));
+            QCOMPARE(fields.size(), 7);
+            QCOMPARE(fields.mid(2), (QStringList{QStringLiteral("往来账号"), QStringLiteral("2"),
+                                                 path("wl.txt"), sha, QStringLiteral("可撤销")}));
+        }
+        const QString firstId = log.at(2).section(QLatin1Char('\t'), 0, 0);
+        QVERIFY(log.at(1).section(QLatin1Char('\t'), 0, 0).toInt() > firstId.toInt());
 
-        // The second batch, one of its rows changed by the clerk since.
+        // A plain undo removes the newest batch's rows, and only those.
+        r = cli({QStringLiteral("undo-import")});
+        QCOMPARE(r.status, 0);
+        QCOMPARE(r.out.trimmed(), QStringLiteral("已撤销导入：删除记录2条。"));
+        QCOMPARE(querySingle(ws->path(), company).toString(), firstBatch);
+        log = cli({QStringLiteral("import-log")}).out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        QVERIFY2(log.at(1).section(QLatin1Char('\t'), 6).startsWith(QStringLiteral("已撤销 ")),
+                 qPrintable(log.at(1)));
+        QCOMPARE(cli(import + QStringList{QStringLiteral("--sep"), QStringLiteral(","),
+                                          QStringLiteral("--allow-same-file")})
+                     .status,
+                 0);
+
+        // The next batch, one of its rows changed by the clerk since: the undo waits for a
+        // choice, listing the row as it is now.
         execSql(ws->path(), QStringLiteral("update Company set 备注 = '改' where 编号 = (select "
                                            "max(编号) from Company)"));
+        const QString changed =
+            querySingle(ws->path(), QStringLiteral("select max(编号) from Company")).toString();
         r = cli({QStringLiteral("undo-import")});
         QCOMPARE(r.status, 1);
-        QVERIFY2(r.err.contains(QStringLiteral("导入后有1条记录被修改过")), qPrintable(r.err));
+        QStringList lines = r.err.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 4);
+        QCOMPARE(lines.at(0), QStringLiteral("导入后有1条记录被修改过："));
+        QVERIFY2(lines.at(1).startsWith(QStringLiteral("编号\t")), qPrintable(lines.at(1)));
+        QVERIFY2(lines.at(2).startsWith(changed + QLatin1Char('\t')) &&
+                     lines.at(2).contains(QStringLiteral("\t改")) &&
+                     lines.at(2).contains(QStringLiteral("乙公司")),
+                 qPrintable(lines.at(2)));
+        QVERIFY(lines.at(3).contains(QStringLiteral("--keep-changed")));
+        QCOMPARE(querySingle(ws->path(), company).toString().count(QLatin1Char(',')), 3);
         r = cli({QStringLiteral("undo-import"), QStringLiteral("--keep-changed")});
         QCOMPARE(r.status, 0);
         QCOMPARE(r.out.trimmed(),
                  QStringLiteral("已撤销导入：删除记录1条（保留导入后修改过的1条）。"));
-        r = cli({QStringLiteral("undo-import")}); // the first batch is next
+        QCOMPARE(querySingle(ws->path(), company).toString(),
+                 firstBatch + QLatin1Char(',') + changed);
+
+        // The first batch is next; its changed row goes with it when asked to.
+        execSql(ws->path(),
+                QStringLiteral("update Company set 收款银行 = '他行' where 编号 = (select "
+                               "min(编号) from Company)"));
+        QCOMPARE(cli({QStringLiteral("undo-import")}).status, 1);
+        r = cli({QStringLiteral("undo-import"), QStringLiteral("--remove-changed")});
         QCOMPARE(r.status, 0);
-        QCOMPARE(querySingle(ws->path(), QStringLiteral("select count(*) from Company")).toInt(),
-                 1);
+        QCOMPARE(r.out.trimmed(), QStringLiteral("已撤销导入：删除记录2条。"));
+        QCOMPARE(querySingle(ws->path(), company).toString(), changed);
         QCOMPARE(cli({QStringLiteral("undo-import")}).err.trimmed(),
                  QStringLiteral("没有可以撤销的导入。"));
+        QCOMPARE(cli({QStringLiteral("undo-import"), firstId}).status, 1); // undone already
+
+        // The encoding as given: GBK bytes read as UTF-8 are refused.
         QCOMPARE(cli({QStringLiteral("import-payments"), path("wl.txt"),
                       QStringLiteral("--encoding"), QStringLiteral("latin1")})
                      .status,
                  2);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(gbk("957,丙公司,银行\n"));
+        f.close();
+        r = cli({QStringLiteral("import-payees"), path("wl.txt"), QStringLiteral("--profile"),
+                 QStringLiteral("往来"), QStringLiteral("--sep"), QStringLiteral(","),
+                 QStringLiteral("--encoding"), QStringLiteral("utf-8")});
+        QCOMPARE(r.status, 1);
+        QCOMPARE(r.err.trimmed(), QStringLiteral("第1行含有无法识别的字符，导入中止！"));
+        QCOMPARE(querySingle(ws->path(), company).toString(), changed);
     }
 
     // A payroll profile maps by titles: next month's columns stand elsewhere.
@@ -519,10 +603,25 @@ private slots:
         r = cli({QStringLiteral("import-salary"), path("feb.csv"), QStringLiteral("--profile"),
                  QStringLiteral("人事")});
         QCOMPARE(r.status, 0);
-        QCOMPARE(querySingle(ws->path(),
-                             QStringLiteral("select 员工编号 || 姓名 || 卡号 || 金额 from Salary"))
-                     .toString(),
-                 QStringLiteral("2乙6223200000"));
+        const QString salary =
+            QStringLiteral("select group_concat(员工编号 || 姓名 || 卡号 || 金额) "
+                           "from Salary");
+        QCOMPARE(querySingle(ws->path(), salary).toString(), QStringLiteral("2乙6223200000"));
+        // Columns given on the command line stand over the profile's titles, even those
+        // the file lacks.
+        r = cli({QStringLiteral("import-salary"), path("feb.csv"), QStringLiteral("--profile"),
+                 QStringLiteral("旧表"), QStringLiteral("--col"), QStringLiteral("编号=3"),
+                 QStringLiteral("--col"), QStringLiteral("实发工资=2"), QStringLiteral("--col"),
+                 QStringLiteral("姓名=1")});
+        QCOMPARE(r.status, 1); // the same file again
+        QVERIFY2(r.err.contains(QStringLiteral("--allow-same-file")), qPrintable(r.err));
+        r = cli({QStringLiteral("import-salary"), path("feb.csv"), QStringLiteral("--profile"),
+                 QStringLiteral("旧表"), QStringLiteral("--col"), QStringLiteral("编号=3"),
+                 QStringLiteral("--col"), QStringLiteral("实发工资=2"), QStringLiteral("--col"),
+                 QStringLiteral("姓名=1"), QStringLiteral("--allow-same-file")});
+        QCOMPARE(r.status, 0);
+        QCOMPARE(querySingle(ws->path(), salary).toString(),
+                 QStringLiteral("2乙6223200000,2财务6223200000"));
     }
 
     void refusedExportKeepsTheOldFile()

@@ -85,8 +85,10 @@ int importTextCommand(const QString& db, QStringList args, bool payments)
     const ImportLayout& layout = payments ? paymentImport() : payeeImport();
     ImportForm form = defaultImportForm(layout);
     form.file = file;
-    ImportForm checkedForm = form;
-    applyOptions(o, layout.kind, checkedForm); // usage errors before the login
+    // The options over the defaults (their usage errors before the login), or over a
+    // profile's settings once the database is open.
+    ImportForm given = form;
+    applyOptions(o, layout.kind, given);
     const std::optional<QString> profile = o.value(QStringLiteral("--profile"));
 
     TDataModule2 dm;
@@ -107,7 +109,7 @@ int importTextCommand(const QString& db, QStringList args, bool payments)
         applyOptions(o, layout.kind, form);
         check(checkImportForm(form, layout));
     } else {
-        const ImportSettings settings = checkImportForm(checkedForm, layout);
+        const ImportSettings settings = checkImportForm(given, layout);
         if (QFileInfo(file).size() <= kCheckedWhileHashing) {
             login(dm, db, {}, [&] { check(settings); });
         } else {
