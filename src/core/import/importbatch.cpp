@@ -48,10 +48,7 @@ void ensureBatches(Connection& conn)
 
 bool batchesExist(Connection& conn)
 {
-    Statement q(conn, QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'table' "
-                                     "AND name = 'ImportBatch'"));
-    q.exec();
-    return q.next() && q.value(0).toInt() > 0;
+    return conn.tableNames().contains(QStringLiteral("ImportBatch"));
 }
 
 ImportBatch batchFrom(const Statement& q)

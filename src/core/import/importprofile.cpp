@@ -22,10 +22,7 @@ const QString kLastMapping = QStringLiteral("");
 
 bool profilesExist(Connection& conn)
 {
-    Statement q(conn, QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'table' "
-                                     "AND name = 'ImportProfile'"));
-    q.exec();
-    return q.next() && q.value(0).toInt() > 0;
+    return conn.tableNames().contains(QStringLiteral("ImportProfile"));
 }
 
 void ensureProfiles(Connection& conn)
