@@ -19,23 +19,17 @@ using namespace testutil;
 
 namespace {
 
+// The payment window's opening settings (checkImportForm would want an existing file).
 ImportSettings paymentSettings(TextEncoding encoding = TextEncoding::Auto)
 {
-    ImportForm form;
-    form.separatorText = QStringLiteral("|");
-    form.startText = QStringLiteral("2");
-    form.columnTexts = paymentImport().defaultTexts();
-    form.yesNoText = QStringLiteral("是/否");
-    form.encoding = encoding;
     ImportSettings s;
-    // checkImportForm wants an existing file; the settings are the same without one.
-    s.separator = form.separatorText;
+    s.separator = QStringLiteral("|");
     s.yesText = QStringLiteral("是");
     s.noText = QStringLiteral("否");
     s.startLine = 2;
     s.encoding = encoding;
-    for (auto it = form.columnTexts.cbegin(); it != form.columnTexts.cend(); ++it)
-        s.columns.insert(it.key(), it.value().toInt());
+    for (const ImportFieldDef& f : paymentImport().fields)
+        s.columns.insert(f.field, f.defaultColumn);
     return s;
 }
 
