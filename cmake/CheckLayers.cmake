@@ -9,9 +9,10 @@ cmake_minimum_required(VERSION 3.25)
 
 set(allowed_core core)
 set(allowed_controls core controls)
-set(allowed_windows core controls windows)
-set(allowed_cli core cli)
-set(allowed_app core controls windows app)
+set(allowed_print core print)
+set(allowed_windows core controls print windows)
+set(allowed_cli core print cli)
+set(allowed_app core controls print windows app)
 
 if(NOT SOURCE_DIR)
   message(FATAL_ERROR "CheckLayers.cmake: SOURCE_DIR is not set")

@@ -4,6 +4,7 @@
 #include "core/data/connection.h"
 #include "core/data/datamodule.h"
 #include "core/data/names.h"
+#include "core/data/table.h"
 #include "core/data/users.h"
 #include "core/import/salaryimport.h"
 
@@ -106,6 +107,17 @@ QString onlyArgument(const QStringList& args, const QString& usage)
     if (args.size() != 1 || args.first().startsWith(QLatin1Char('-')))
         throw Failure{kUsage, usage};
     return args.first();
+}
+
+void requirePayerAccount(TDataModule2& dm, const QString& payer)
+{
+    Table& drawee = *dm.ATDrawee;
+    const int field = drawee.fieldIndex(col::PayerAccount);
+    bool known = false;
+    for (int r = 0; r < drawee.rowCount() && !known; ++r)
+        known = !drawee.isNewRow(r) && drawee.textAt(r, field) == payer;
+    if (!known || payer.trimmed().isEmpty())
+        throw Failure{kUsage, QStringLiteral("请选择支付帐号")};
 }
 
 } // namespace bankprep::cli

@@ -89,6 +89,10 @@ private:
 void login(TDataModule2& dm, const QString& dbPath, const QStringList& tables = {},
            const std::function<void()>& meanwhile = {});
 
+// Refuses an account that is none of the current user's payer accounts (exit status 2,
+// as the desktop program's "请选择支付帐号").
+void requirePayerAccount(TDataModule2& dm, const QString& payer);
+
 // Card numbers that look wrong: a warning on standard error, the command goes on.
 void warnCards(const QStringList& warnings);
 

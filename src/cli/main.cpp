@@ -3,6 +3,7 @@
 // writes for that user. Exit status: 0 done, 1 refused, 2 usage or login error.
 #include "cli/cli.h"
 #include "cli/importcommands.h"
+#include "cli/printcommands.h"
 
 #include "core/data/backup.h"
 #include "core/data/datamodule.h"
@@ -15,9 +16,11 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QTextStream>
 #include <csignal>
 #include <exception>
+#include <memory>
 #include <optional>
 
 using namespace bankprep;
@@ -69,6 +72,11 @@ const char* const kHelp =
     "  export-log                列出导出记录：每个导出的银行文件的时间、类型、笔数、合计和 "
     "SHA-256\n"
     "  verify 文件               检查文件是否与其导出记录一致（导出后是否被修改）\n"
+    "  print-payments --payer 帐号 -o 文件.pdf\n"
+    "                            把 export-payments 会导出的支付指令打印为供签字的支付清单\n"
+    "                            （PDF：付款帐号、日期、每笔指令、笔数、合计及人民币大写、\n"
+    "                            制单/复核/审批签字栏）\n"
+    "  print-salary -o 文件.pdf   把工资表打印为供签字的 PDF\n"
     "\n"
     "导入选项：\n"
     "  --encoding auto|gbk|utf-8 文本文件的编码，默认 auto（有 UTF-8 标记、或是含中文的有效\n"
@@ -96,14 +104,7 @@ int exportPayments(const QString& db, const QStringList& args)
     const QString out = o.required(QStringLiteral("-o"));
     TDataModule2 dm;
     login(dm, db, {tbl::Drawee, tbl::Payment});
-    // Only one of the current user's payer accounts may open the lines.
-    Table& drawee = *dm.ATDrawee;
-    const int field = drawee.fieldIndex(col::PayerAccount);
-    bool known = false;
-    for (int r = 0; r < drawee.rowCount() && !known; ++r)
-        known = !drawee.isNewRow(r) && drawee.textAt(r, field) == payer;
-    if (!known || payer.trimmed().isEmpty())
-        throw Failure{kUsage, QStringLiteral("请选择支付帐号")};
+    requirePayerAccount(dm, payer);
     BankExport exported(ExportKind::Payments, {out}, {buildPaymentFile(*dm.ATPayment, payer)},
                         payer);
     const BankExport::Duplicates duplicates = o.flag(QStringLiteral("--allow-duplicates"))
@@ -279,6 +280,10 @@ int run(QStringList args)
         return exportLogCommand(db, args);
     if (command == QLatin1String("verify"))
         return verifyCommand(db, args);
+    if (command == QLatin1String("print-payments"))
+        return printPaymentsCommand(db, args);
+    if (command == QLatin1String("print-salary"))
+        return printSalaryCommand(db, args);
     throw Failure{kUsage, QStringLiteral("未知的命令：%1。使用 --help 查看用法。").arg(command)};
 }
 
@@ -286,7 +291,21 @@ int run(QStringList args)
 
 int main(int argc, char* argv[])
 {
-    QCoreApplication app(argc, argv);
+    // Only printing lays out text, which needs the fonts of a graphical application; it
+    // draws nothing on a screen, so it needs no display either.
+    std::unique_ptr<QCoreApplication> app;
+    if (printsReport(argc, argv)) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        // The graphical platform's notes (a missing runtime folder, font cache) are not
+        // the clerk's business; the command's own messages go to standard error.
+        qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& m) {
+            if (type == QtCriticalMsg || type == QtFatalMsg)
+                err() << m << "\n";
+        });
+        app = std::make_unique<QGuiApplication>(argc, argv);
+    } else {
+        app = std::make_unique<QCoreApplication>(argc, argv);
+    }
     // A file-size limit makes a write fail (and the export report it) instead of
     // killing the process half-way.
     std::signal(SIGXFSZ, SIG_IGN);

@@ -13,6 +13,7 @@
 #include "windows/logindlg.h"
 #include "windows/mainwindow.h"
 #include "windows/paymentaddition.h"
+#include "windows/printcommand.h"
 #include "windows/safetywindows.h"
 #include "windows/salaryimportdlg.h"
 #include "windows/selcompany.h"
@@ -167,6 +168,8 @@ void Instances::create(const QString& databasePath)
     ChgPwdDlg = new TChgPwdDlg(DataModule2, AppForm.get());
     exportCommand = new ExportCommand(DataModule2, AppForm.get(), SelectPaymentDlg, SplitSalaryDlg);
     AppForm->setExportCommand(exportCommand);
+    printCommand = new PrintCommand(DataModule2, AppForm.get(), SelectPaymentDlg);
+    AppForm->setPrintCommand(printCommand);
     AppForm->setPasswordDlg(PasswordDlg);
     AppForm->setChgPwdDlg(ChgPwdDlg);
     SelCompanyType = new TSelCompanyType(DataModule2, AppForm.get());

@@ -18,6 +18,7 @@ class GuiInteraction;
 class TSelectPaymentDlg;
 class TSplitSalaryDlg;
 class ExportCommand;
+class PrintCommand;
 class TFrmImportCompany;
 class Timptransfer;
 class TImportDlg;
@@ -75,6 +76,7 @@ public:
     TSplitSalaryDlg* SplitSalaryDlg = nullptr;
     TChgPwdDlg* ChgPwdDlg = nullptr;
     ExportCommand* exportCommand = nullptr;
+    PrintCommand* printCommand = nullptr;
     TSelCompanyType* SelCompanyType = nullptr;
     TFrmImportCompany* FrmImportCompany = nullptr;
     TFrmSelCompany* FrmSelCompany = nullptr;

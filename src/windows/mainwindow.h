@@ -20,6 +20,7 @@ class DataSource;
 class DBGrid;
 class DBNavigator;
 class ExportCommand;
+class PrintCommand;
 class TLookupDlg;
 class TAboutBox;
 class TChgPwdDlg;
@@ -54,6 +55,7 @@ public:
     void setPasswordDlg(TPasswordDlg* w) { PasswordDlg = w; }
     void setChgPwdDlg(TChgPwdDlg* w) { ChgPwdDlg = w; }
     void setExportCommand(ExportCommand* c) { m_export = c; }
+    void setPrintCommand(PrintCommand* c) { m_print = c; }
     void setImportDlg(class TImportDlg* dlg) { m_importDlg = dlg; }
     void setSafetyWindows(QDialog* restoreBackup, QDialog* exportLog,
                           class TUndoImportDlg* undoImport)
@@ -135,22 +137,24 @@ public:
     DBNavigator* DBNavigatorCompanyType; // navigator bar of DBGridCompanyType
     DBNavigator* DBNavigatorUse;         // navigator bar of DBGridUse
 
-    QMenu* File1;            // menu 文件
-    QMenu* New;              // 文件 → 新建 (submenu of the clear commands)
-    QAction* NewPayment;     // 文件 → 新建 → 支付指令: clears the user's instructions
-    QAction* NewSalary;      // 文件 → 新建 → 工资表: clears the user's payroll lines
-    QAction* N3;             // 文件 → 导入支付指令
-    QAction* Import;         // 文件 → 导入工资文件 (FileOpen1)
-    QAction* ImportCompany;  // 文件 → 导入往来账号
-    QMenu* Export;           // 文件 → 导出 (submenu)
-    QAction* ExportPayment;  // 文件 → 导出 → 支付指令
-    QAction* ExportSalary;   // 文件 → 导出 → 工资表
-    QAction* ExportCompany;  // 文件 → 导出 → 往来账号
-    QAction* ExportLogItem;  // 文件 → 导出记录: the journal of bank files written
-    QAction* RestoreItem;    // 文件 → 恢复备份…: the backups and their restore
-    QAction* UndoImportItem; // 文件 → 撤销上次导入
-    QAction* FileExitItem;   // 文件 → 退出 (FileExit1)
-    QMenu* Edit1;            // menu 编辑
+    QMenu* File1;           // menu 文件
+    QMenu* New;             // 文件 → 新建 (submenu of the clear commands)
+    QAction* NewPayment;    // 文件 → 新建 → 支付指令: clears the user's instructions
+    QAction* NewSalary;     // 文件 → 新建 → 工资表: clears the user's payroll lines
+    QAction* N3;            // 文件 → 导入支付指令
+    QAction* Import;        // 文件 → 导入工资文件 (FileOpen1)
+    QAction* ImportCompany; // 文件 → 导入往来账号
+    QMenu* Export;          // 文件 → 导出 (submenu)
+    QAction* ExportPayment; // 文件 → 导出 → 支付指令
+    QAction* ExportSalary;  // 文件 → 导出 → 工资表
+    QAction* ExportCompany; // 文件 → 导出 → 往来账号
+    QAction* PrintPaymentsItem;    // 文件 → 打印支付清单: a report for signature
+    QAction* PrintSalaryItem;      // 文件 → 打印工资表
+    QAction* ExportLogItem;        // 文件 → 导出记录: the journal of bank files written
+    QAction* RestoreItem;          // 文件 → 恢复备份…: the backups and their restore
+    QAction* UndoImportItem;       // 文件 → 撤销上次导入
+    QAction* FileExitItem;         // 文件 → 退出 (FileExit1)
+    QMenu* Edit1;                  // menu 编辑
     QAction* ShowAdditionMenuItem; // 编辑 → 显示附加窗口 (ShowAddition1)
     QMenu* N2;                     // menu 管理
     QAction* Login;                // 管理 → 用户登陆
@@ -216,6 +220,7 @@ private:
     TChgPwdDlg* ChgPwdDlg = nullptr;
     QActionGroup* m_pageGroup = nullptr;
     ExportCommand* m_export = nullptr;
+    PrintCommand* m_print = nullptr;
     QDialog* m_paymentImport = nullptr;
     QDialog* m_payeeImport = nullptr;
     QDialog* m_classificationPicker = nullptr;

@@ -18,6 +18,7 @@
 #include "windows/exportcommand.h"
 #include "windows/logindlg.h"
 #include "windows/paymentaddition.h"
+#include "windows/printcommand.h"
 #include "windows/salaryimportdlg.h"
 
 #include <QAction>
@@ -204,6 +205,11 @@ void TAppForm::buildFileMenu(QMenuBar* bar)
                             QStringLiteral("导出当前用户工资表到文件"));
     ExportCompany = menuItem(Export, QStringLiteral("往来账号"), "ExportCompany");
     File1->addSeparator();
+    PrintPaymentsItem = menuItem(File1, QStringLiteral("打印支付清单"), "PrintPaymentsItem",
+                                 QStringLiteral("打印当前用户的支付指令，供签字审批"));
+    PrintSalaryItem = menuItem(File1, QStringLiteral("打印工资表"), "PrintSalaryItem",
+                               QStringLiteral("打印当前用户的工资表，供签字审批"));
+    File1->addSeparator();
     ExportLogItem = menuItem(File1, QStringLiteral("导出记录"), "ExportLogItem",
                              QStringLiteral("导出过的银行文件及其校验"));
     RestoreItem = menuItem(File1, QStringLiteral("恢复备份…"), "RestoreItem",
@@ -269,6 +275,14 @@ void TAppForm::connectMenu()
     connect(UndoImportItem, &QAction::triggered, this, [this] {
         if (m_undoImport && m_undoImport->prepare())
             Modal::exec(m_undoImport);
+    });
+    connect(PrintPaymentsItem, &QAction::triggered, this, [this] {
+        if (m_print)
+            m_print->printPayments();
+    });
+    connect(PrintSalaryItem, &QAction::triggered, this, [this] {
+        if (m_print)
+            m_print->printSalary();
     });
     connect(ExportPayment, &QAction::triggered, this, [this] { FileSave1Execute(ExportPayment); });
     connect(ExportSalary, &QAction::triggered, this, [this] { FileSave1Execute(ExportSalary); });
