@@ -10,6 +10,8 @@ packages=(
   libsqlite3-dev libsodium-dev libquazip1-qt6-dev
   sqlite3 xvfb xauth fonts-wqy-microhei
   python3
+  # The Debian package and its checks, the printed lists' text, the input method.
+  dpkg-dev file lintian desktop-file-utils appstream poppler-utils fcitx5-frontend-qt6
 )
 
 if ! command -v dpkg-query >/dev/null 2>&1 || ! command -v apt-get >/dev/null 2>&1; then

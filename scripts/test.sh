@@ -10,3 +10,7 @@ cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DBANKPREP_SANITI
 cmake --build "$build"
 cd "$build"
 ctest --output-on-failure --timeout 900
+
+# The Debian package, from a release build, with its file list, control fields,
+# validators and lintian.
+bash "$root/scripts/package.sh"

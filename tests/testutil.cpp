@@ -1,5 +1,7 @@
 #include "testutil.h"
 
+#include <QProcess>
+
 #include "core/data/gbk.h"
 #include "core/data/passwordhash.h"
 
@@ -106,6 +108,17 @@ QByteArray readFile(const QString& path)
 {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+QString pdfText(const QString& path)
+{
+    QProcess p;
+    p.start(QStringLiteral("pdftotext"),
+            {QStringLiteral("-enc"), QStringLiteral("UTF-8"), path, QStringLiteral("-")});
+    if (!p.waitForFinished(60000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0)
+        return QStringLiteral("<no text: %1>")
+            .arg(QString::fromLocal8Bit(p.readAllStandardError()));
+    return QString::fromUtf8(p.readAllStandardOutput());
 }
 
 } // namespace testutil

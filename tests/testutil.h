@@ -35,9 +35,11 @@ QByteArray gbk(const char* utf8);
 // A file's bytes, or "<missing>".
 QByteArray readFile(const QString& path);
 
+// The text of a PDF document as pdftotext reads it (poppler-utils), or "<no text: …>".
+QString pdfText(const QString& path);
+
 // The message of the DbError that `fn` throws, or "<no refusal>" when it returns.
-template <typename Fn>
-QString refusalOf(Fn&& fn)
+template <typename Fn> QString refusalOf(Fn&& fn)
 {
     try {
         fn();

@@ -8,8 +8,10 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QtTest>
+#include <sys/stat.h>
 
 using namespace bankprep;
 using namespace testutil;
@@ -95,8 +97,75 @@ private slots:
                                  "--encoding",
                                  "--allow-same-file",
                                  "--keep-changed",
-                                 "--remove-changed"})
+                                 "--remove-changed",
+                                 "print-payments",
+                                 "print-salary"})
             QVERIFY2(r.out.contains(QString::fromLatin1(word)), word);
+    }
+
+    // The list for signature: exactly the user's instructions an export writes, the count
+    // and total in figures and capitals, every page numbered; refusals write nothing.
+    void printedListsForSignature()
+    {
+        const QString db = ws->path();
+        for (int i = 0; i < 60; ++i)
+            execSql(db,
+                    QStringLiteral("insert into Payment(收款帐号, 收款单位, 金额, 用户编号) "
+                                   "values (?, '批量单位', 12345, '1')"),
+                    {QStringLiteral("62%1").arg(i)});
+        const Run r = cli({QStringLiteral("print-payments"), QStringLiteral("--payer"),
+                           QStringLiteral("310100100100"), QStringLiteral("-o"), path("zf.pdf")});
+        QCOMPARE(r.status, 0);
+        QVERIFY2(r.err.isEmpty(), qPrintable(r.err)); // no notes of the graphical platform
+        QCOMPARE(r.out.trimmed(),
+                 QStringLiteral("已将支付清单打印到“%1”：共62笔，合计金额21,574.57元。")
+                     .arg(path("zf.pdf")));
+        const QString text = pdfText(path("zf.pdf"));
+        for (const QString& expected :
+             {QStringLiteral("支付清单"), QStringLiteral("付款帐号：310100100100"),
+              QStringLiteral("东方示例公司"), QStringLiteral("6259"),
+              QStringLiteral("共62笔，合计金额21,574.57元"),
+              QStringLiteral("人民币大写：贰万壹仟伍佰柒拾肆元伍角柒分"), QStringLiteral("制单："),
+              QStringLiteral("复核："), QStringLiteral("审批：")})
+            QVERIFY2(text.contains(expected), qPrintable(expected + QStringLiteral("\n") + text));
+        // Every page numbered, out of the same count, in order.
+        QStringList numbers;
+        const QRegularExpression footer(QStringLiteral("第(\\d+)页，共(\\d+)页"));
+        for (const auto& m : footer.globalMatch(text))
+            numbers << m.captured(1) + u'/' + m.captured(2);
+        QVERIFY2(numbers.size() >= 2, qPrintable(numbers.join(u' ')));
+        for (int i = 0; i < numbers.size(); ++i)
+            QCOMPARE(numbers.at(i), QStringLiteral("%1/%2").arg(i + 1).arg(numbers.size()));
+        QVERIFY(!text.contains(QStringLiteral("他人"))); // another user's instruction
+
+        // Not one of the user's payer accounts; an empty payroll list; a FIFO as target.
+        const Run wrongPayer = cli({QStringLiteral("print-payments"), QStringLiteral("--payer"),
+                                    QStringLiteral("OTHER"), QStringLiteral("-o"), path("x.pdf")});
+        QCOMPARE(wrongPayer.status, 2);
+        QCOMPARE(wrongPayer.err.trimmed(), QStringLiteral("请选择支付帐号"));
+        const Run empty =
+            cli({QStringLiteral("print-salary"), QStringLiteral("-o"), path("x.pdf")});
+        QCOMPARE(empty.status, 1);
+        QCOMPARE(empty.err.trimmed(), QStringLiteral("没有工资记录，无需打印。"));
+        QVERIFY(!QFile::exists(path("x.pdf")));
+        QCOMPARE(::mkfifo(QFile::encodeName(path("fifo")).constData(), 0600), 0);
+        const Run fifo = cli({QStringLiteral("print-payments"), QStringLiteral("--payer"),
+                              QStringLiteral("310100100100"), QStringLiteral("-o"), path("fifo")});
+        QCOMPARE(fifo.status, 1);
+        QVERIFY(QFileInfo(path("fifo")).isFile() == false && QFileInfo::exists(path("fifo")));
+
+        execSql(db,
+                QStringLiteral("insert into Salary(员工编号, 姓名, 卡号, 金额, 用户编号) values "
+                               "('7','王小明','6222020200112233445',45000000,'1')"));
+        QCOMPARE(cli({QStringLiteral("print-salary"), QStringLiteral("-o"), path("gz.pdf")}).status,
+                 0);
+        const QString salary = pdfText(path("gz.pdf"));
+        for (const QString& expected :
+             {QStringLiteral("工资表"), QStringLiteral("王小明"),
+              QStringLiteral("6222020200112233445"), QStringLiteral("共1笔，合计金额4,500.00元"),
+              QStringLiteral("人民币大写：肆仟伍佰元整")})
+            QVERIFY2(salary.contains(expected),
+                     qPrintable(expected + QStringLiteral("\n") + salary));
     }
 
     void usageErrors()

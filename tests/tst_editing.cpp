@@ -12,6 +12,7 @@
 #include <QAbstractItemView>
 #include <QComboBox>
 #include <QCompleter>
+#include <QInputMethodEvent>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QtTest>
@@ -49,6 +50,17 @@ class TestEditing : public QObject, GuiFixture
         }
     }
     static void key(Qt::Key k) { QTest::keyClick(QApplication::focusWidget(), k); }
+    // Text as a Chinese input method delivers it: no key events, a composition shown
+    // under the cursor (the pinyin typed so far), then the characters chosen, each sent
+    // to whatever has the focus at that moment, as the platform's input context does.
+    static void compose(const QString& pinyin, const QString& chosen, QObject* to = nullptr)
+    {
+        QInputMethodEvent composing(pinyin, {});
+        QApplication::sendEvent(to ? to : QApplication::focusObject(), &composing);
+        QInputMethodEvent commit;
+        commit.setCommitString(chosen);
+        QApplication::sendEvent(to ? to : QApplication::focusObject(), &commit);
+    }
 
     // The clerk's way into a cell of the current row: click it, click it again to edit.
     QLineEdit* openCell(DBGrid* grid, const QModelIndex& index)
@@ -127,6 +139,89 @@ private slots:
                  QStringLiteral("王小明"));
         for (const MessageBox::Shown& m : MessageBox::takeShown())
             QVERIFY2(m.icon != QMessageBox::Critical, qPrintable(m.text)); // nothing refused
+    }
+
+    // With fcitx or ibus, Chinese arrives as input-method events, not keys: into a cell
+    // that is not yet being edited (the composition opens the editor) and into every
+    // edit of the detail window, and it is stored, without the pinyin.
+    void inputMethodTextReachesEveryCell()
+    {
+        struct Page
+        {
+            void (TAppForm::*show)();
+            DBGrid* grid;
+            DBNavigator* nav;
+        };
+        const QList<Page> pages = {
+            {&TAppForm::PaymentAddClick, form().DBGridPayment, form().DBNavigatorPayment},
+            {&TAppForm::CompanyMaintainClick, form().DBGridCompany, form().DBNavigatorCompany},
+            {&TAppForm::SalaryClick, form().DBGridSalary, form().DBNavigatorSalary},
+            {&TAppForm::DraweeClick, form().DBGridDrawee, form().DBNavigatorDrawee},
+            {&TAppForm::CompanyTypeClick, form().DBGridCompanyType, form().DBNavigatorCompanyType},
+            {&TAppForm::UseClick, form().DBGridUse, form().DBNavigatorUse}};
+        int cells = 0;
+        for (const Page& page : pages) {
+            (form().*page.show)();
+            DBGrid* grid = page.grid;
+            Table* t = grid->table();
+            grid->setFocus();
+            if (t->rowCount() == 0)
+                QTest::keyClick(grid, Qt::Key_Down); // a new row
+            else
+                t->first();
+            QStringList typed;
+            for (int c = 0; c < grid->model()->columnCount(); ++c) {
+                const GridColumn& column = grid->tableModel()->column(c);
+                const FieldDef& field = t->field(grid->tableModel()->fieldOf(c));
+                const QModelIndex index = grid->model()->index(t->currentRow(), c);
+                if (column.editor != GridColumn::Editor::Text || column.checkBox ||
+                    field.kind != FieldDef::Kind::Stored || field.column.kind != ColumnKind::Text ||
+                    field.column.width == 1 || !(grid->model()->flags(index) & Qt::ItemIsEditable))
+                    continue;
+                grid->setCurrentIndex(index);
+                grid->setFocus();
+                compose(QStringLiteral("zhong'wen"), QStringLiteral("中文"));
+                QLineEdit* editor = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+                QVERIFY2(editor && editor->text().endsWith(QStringLiteral("中文")),
+                         qPrintable(t->tableName() + QLatin1Char('.') + field.column.name));
+                key(Qt::Key_Tab);
+                typed << field.column.name;
+            }
+            QVERIFY2(page.nav->button(DBNavigator::Post)->isEnabled(), qPrintable(t->tableName()));
+            page.nav->button(DBNavigator::Post)->click();
+            for (const QString& name : typed) {
+                const QString value =
+                    db(QStringLiteral("select \"%1\" from \"%2\" order by rowid limit 1")
+                           .arg(name, t->tableName()))
+                        .toString();
+                QVERIFY2(value.endsWith(QStringLiteral("中文")) && !value.contains(u'z'),
+                         qPrintable(t->tableName() + QLatin1Char('.') + name + u'=' + value));
+                ++cells;
+            }
+        }
+        QVERIFY(cells >= 12);
+
+        form().PaymentAddClick();
+        form().ShowAddition1->setChecked(true);
+        form().ShowAddition1Execute();
+        TPaymentAdditionDlg& w = *in->PaymentAdditionDlg;
+        QApplication::setActiveWindow(&w);
+        pay().first();
+        for (QLineEdit* edit : {w.LookupComboName->lineEdit(), w.DBEdit2, w.DBEdit4,
+                                w.LookupComboPurpose->lineEdit(), w.DBEdit9}) {
+            QVERIFY(edit->isEnabled() && edit->testAttribute(Qt::WA_InputMethodEnabled));
+            edit->setFocus();
+            edit->selectAll();
+            compose(QStringLiteral("xin"), QStringLiteral("新"), edit);
+            QCOMPARE(edit->text(), QStringLiteral("新"));
+        }
+        w.OKBtn->click();
+        QCOMPARE(db(QStringLiteral("select 收款单位 || 收款银行 || 汇入地点 || 用途 || 备注 "
+                                   "from Payment where 编号 = 1"))
+                     .toString(),
+                 QStringLiteral("新新新新新"));
+        for (const MessageBox::Shown& m : MessageBox::takeShown())
+            QVERIFY2(m.icon != QMessageBox::Critical, qPrintable(m.text));
     }
 
     // An account typed as blanks only (spaces, the full-width space of the Chinese input

@@ -15,6 +15,8 @@
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPrintPreviewDialog>
+#include <QPrintPreviewWidget>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QToolButton>
@@ -154,6 +156,53 @@ private slots:
         form().TBSave->click();
         QVERIFY(MessageBox::takeShown().isEmpty());
         QVERIFY(QDir(ws->path(QString())).entryList({QStringLiteral("*.txt")}).isEmpty());
+    }
+
+    // 文件 → 打印支付清单: the payer account asked as for the export, the preview drawn
+    // from the report, and 保存为PDF… writing what the preview shows.
+    void printedListFromTheFileMenu()
+    {
+        int pages = 0;
+        Modal::setNextHandler([](QDialog* d) {
+            auto* dlg = static_cast<TSelectPaymentDlg*>(d);
+            dlg->DBLookupComboDrawee->setCurrentIndex(0);
+            dlg->BitBtn1Click();
+            return dlg->result();
+        });
+        Modal::setNextHandler([&](QDialog* d) {
+            auto* preview = qobject_cast<QPrintPreviewDialog*>(d);
+            auto* widget = preview ? preview->findChild<QPrintPreviewWidget*>() : nullptr;
+            auto* save =
+                preview ? preview->findChild<QAction*>(QStringLiteral("SavePdfAction")) : nullptr;
+            if (!widget || !save)
+                return int(QDialog::Rejected);
+            widget->updatePreview();
+            pages = widget->pageCount();
+            answerSave(path("zf.pdf"));
+            save->trigger();
+            return int(QDialog::Rejected);
+        });
+        form().PrintPaymentsItem->trigger();
+        QCOMPARE(pages, 1);
+        const auto shown = MessageBox::takeShown();
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown.first().text,
+                 QStringLiteral("已将支付清单保存为“%1”：共2笔，合计金额21,500.50元。")
+                     .arg(path("zf.pdf")));
+        const QString text = pdfText(path("zf.pdf"));
+        for (const QString& expected :
+             {QStringLiteral("付款帐号：310100100100"), QStringLiteral("西城样本厂"),
+              QStringLiteral("共2笔，合计金额21,500.50元"),
+              QStringLiteral("人民币大写：贰万壹仟伍佰元伍角整"), QStringLiteral("第1页，共1页")})
+            QVERIFY2(text.contains(expected), qPrintable(expected + QStringLiteral("\n") + text));
+
+        // An empty list is not printed.
+        execSql(ws->path(), QStringLiteral("delete from Salary"));
+        dm().ATSalary->requery();
+        form().PrintSalaryItem->trigger();
+        const auto refused = MessageBox::takeShown();
+        QCOMPARE(refused.size(), 1);
+        QCOMPARE(refused.first().text, QStringLiteral("没有工资记录，无需打印。"));
     }
 
     void salaryExportSplits()

@@ -38,7 +38,18 @@ private:
     QIcon m_file;
 };
 
+QString& startFolder()
+{
+    static QString folder;
+    return folder;
+}
+
 } // namespace
+
+void setFileDialogFolder(const QString& folder)
+{
+    startFolder() = folder;
+}
 
 QFileDialog* createFileDialog(QWidget* parent, const QString& objectName)
 {
@@ -49,6 +60,8 @@ QFileDialog* createFileDialog(QWidget* parent, const QString& objectName)
     dialog->setOption(QFileDialog::DontUseNativeDialog, true);
     // Set before the event loop runs again: the listing of the folder is gathered then.
     dialog->setIconProvider(provider);
+    if (!startFolder().isEmpty())
+        dialog->setDirectory(startFolder());
     return dialog;
 }
 

@@ -33,6 +33,8 @@ namespace bankprep {
 BankprepApplication::BankprepApplication(int& argc, char** argv) : QApplication(argc, argv)
 {
     setApplicationName(applicationTitle());
+    // The menu entry's name: task bars and Wayland give the windows its icon.
+    setDesktopFileName(QStringLiteral(BANKPREP_APP_ID));
     installFontSubstitutes();
     // Qt's own texts (standard buttons, the file dialog, the edit menu) in Chinese.
     auto* qtTexts = new QTranslator(this);
