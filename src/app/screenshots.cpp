@@ -11,6 +11,7 @@
 #include "core/data/names.h"
 #include "core/export/bankfiles.h"
 #include "core/export/exportjournal.h"
+#include "core/export/printreport.h"
 #include "core/import/importprofile.h"
 #include "core/import/salaryimport.h"
 #include "windows/about.h"
@@ -20,6 +21,7 @@
 #include "windows/logindlg.h"
 #include "windows/mainwindow.h"
 #include "windows/paymentaddition.h"
+#include "windows/printcommand.h"
 #include "windows/safetywindows.h"
 #include "windows/salaryimportdlg.h"
 
@@ -27,6 +29,7 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QPixmap>
+#include <QPrintPreviewWidget>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -190,6 +193,29 @@ bool saveImportTools(Instances& in, const QString& outDir)
     return ok;
 }
 
+// The payment list for signature in the print preview, on a fixed date.
+bool savePrintPreview(Instances& in, const QString& outDir)
+{
+    bool ok = false;
+    Modal::setNextHandler([&](QDialog* d) {
+        d->resize(1000, 720);
+        if (auto* preview = d->findChild<QPrintPreviewWidget*>()) {
+            preview->updatePreview();
+            preview->fitToWidth();
+        }
+        ok = save(d, outDir + QStringLiteral("/print-preview.png"));
+        return int(QDialog::Rejected);
+    });
+    try {
+        in.printCommand->preview(paymentReport(*in.DataModule2.ATPayment,
+                                               QStringLiteral("310100100100"), QDate(2026, 12, 9)));
+    } catch (const DbError& e) {
+        std::fprintf(stderr, "%s\n", qPrintable(e.message()));
+        return false;
+    }
+    return ok;
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -261,6 +287,7 @@ int main(int argc, char* argv[])
     ok = save(in.AboutBox, outDir + QStringLiteral("/about.png")) && ok;
     in.AboutBox->hide();
     ok = saveSafetyWindows(in, outDir) && ok;
+    ok = savePrintPreview(in, outDir) && ok;
     ok = saveImportTools(in, outDir) && ok;
     return ok ? 0 : 1;
 }

@@ -26,10 +26,12 @@ public:
     void printPayments();
     void printSalary();
 
+    // The print preview of a report, with 保存为PDF… in its tool bar.
+    void preview(const PrintReport& report);
+
     QFileDialog* PdfDialog; // where 保存为PDF… asks for the file
 
 private:
-    void preview(const PrintReport& report);
     void savePdf(const PrintReport& report, QWidget* parent);
 
     TDataModule2& m_dm;
