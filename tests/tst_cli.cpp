@@ -154,6 +154,17 @@ private slots:
         QCOMPARE(fifo.status, 1);
         QVERIFY(QFileInfo(path("fifo")).isFile() == false && QFileInfo::exists(path("fifo")));
 
+        // A list too long for the print preview's memory is refused, not drawn.
+        execSql(db, QStringLiteral("with recursive n(i) as (select 1 union all select i + 1 "
+                                   "from n where i < 50001) insert into Salary(姓名, 金额, "
+                                   "用户编号) select 'x', i, '1' from n"));
+        const Run tooLong =
+            cli({QStringLiteral("print-salary"), QStringLiteral("-o"), path("x.pdf")});
+        QCOMPARE(tooLong.status, 1);
+        QCOMPARE(tooLong.err.trimmed(),
+                 QStringLiteral("工资记录共50001笔，超过一次最多可打印的50000笔，未打印。"));
+        execSql(db, QStringLiteral("delete from Salary"));
+
         execSql(db,
                 QStringLiteral("insert into Salary(员工编号, 姓名, 卡号, 金额, 用户编号) values "
                                "('7','王小明','6222020200112233445',45000000,'1')"));

@@ -55,6 +55,11 @@ QList<int> storedRows(Table& t, const QString& noun)
     }
     if (rows.isEmpty())
         throw DbError(QStringLiteral("没有%1，无需打印。").arg(noun));
+    if (rows.size() > kMostPrintedLines)
+        throw DbError(QStringLiteral("%1共%2笔，超过一次最多可打印的%3笔，未打印。")
+                          .arg(noun)
+                          .arg(rows.size())
+                          .arg(kMostPrintedLines));
     return rows;
 }
 

@@ -37,9 +37,13 @@ struct PrintReport
     QString capitalsText() const;
 };
 
+// The longest list printed at once, some 2,000 pages: the print preview holds every
+// page in memory.
+constexpr int kMostPrintedLines = 50000;
+
 // The payment instructions the table presents, in its order, exactly those an export
-// for `payerAccount` writes. Throws DbError for an empty list, an amount that is not a
-// stored amount or a total out of range.
+// for `payerAccount` writes. Throws DbError for an empty or too long list, an amount
+// that is not a stored amount or a total out of range.
 PrintReport paymentReport(Table& payments, const QString& payerAccount, QDate date);
 
 // The payroll list the table presents, in its order (an empty amount counts as 0, as in
