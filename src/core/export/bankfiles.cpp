@@ -49,36 +49,14 @@ void appendText(QByteArray& out, const Table& t, int row, int field, int positio
         refuseCharacter(position, t.field(field).column.name, c.toText());
 }
 
-// An amount cell: its exact value, or nothing for NULL. A cell that is not a stored
-// amount (written into the file by another program) is refused, never guessed.
 std::optional<Money> amountOf(const Table& t, int row, int field, int position)
 {
-    const CellView c = t.cellAt(row, field);
-    if (c.isNull())
-        return std::nullopt;
-    if (c.tag == CellTag::Int)
-        return Money::fromUnits(c.toInt());
-    if (c.tag == CellTag::Text) {
-        if (auto m = Money::parse(c.data, c.size))
-            return m;
-    }
-    throw DbError(QStringLiteral("第%1行的金额“%2”不是有效的金额，未导出任何文件。")
-                      .arg(position)
-                      .arg(t.textAt(row, field)));
+    return storedAmount(t, row, field, position, QStringLiteral("未导出任何文件"));
 }
 
 void appendMoney(QByteArray& out, Money m)
 {
     out += m.toString().toLatin1();
-}
-
-int requireField(const Table& t, const QString& name)
-{
-    const int f = t.fieldIndex(QStringView(name));
-    if (f < 0)
-        throw DbError(QStringLiteral("数据表“%1”中没有字段“%2”。")
-                          .arg(t.tableName(), QStringView(name).toString()));
-    return f;
 }
 
 // The presented stored rows, after a row still being typed was stored.
@@ -95,6 +73,32 @@ std::vector<int> presentedRows(Table& t)
 }
 
 } // namespace
+
+std::optional<Money> storedAmount(const Table& t, int row, int field, int position,
+                                  const QString& consequence)
+{
+    const CellView c = t.cellAt(row, field);
+    if (c.isNull())
+        return std::nullopt;
+    if (c.tag == CellTag::Int)
+        return Money::fromUnits(c.toInt());
+    if (c.tag == CellTag::Text) {
+        if (auto m = Money::parse(c.data, c.size))
+            return m;
+    }
+    throw DbError(QStringLiteral("第%1行的金额“%2”不是有效的金额，%3。")
+                      .arg(position)
+                      .arg(t.textAt(row, field), consequence));
+}
+
+int requireField(const Table& t, const QString& name)
+{
+    const int f = t.fieldIndex(QStringView(name));
+    if (f < 0)
+        throw DbError(QStringLiteral("数据表“%1”中没有字段“%2”。")
+                          .arg(t.tableName(), QStringView(name).toString()));
+    return f;
+}
 
 QByteArray buildPaymentFile(Table& payments, const QString& payerAccount)
 {

@@ -3,7 +3,9 @@
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <optional>
 
+#include "core/data/money.h"
 #include "core/export/filewriter.h"
 
 namespace bankprep {
@@ -28,6 +30,15 @@ QList<QByteArray> buildSalaryFiles(Table& salary, int rowsPerFile);
 
 // The payee book: eight fields separated by "|", no header.
 QByteArray buildPayeeFile(Table& company);
+
+// An amount cell of the row at `position` (from 1): its exact value, or nothing for NULL.
+// A cell that is not a stored amount (written into the file by another program) is
+// refused, never guessed: "第3行的金额“abc”不是有效的金额，<consequence>。"
+std::optional<Money> storedAmount(const Table& t, int row, int field, int position,
+                                  const QString& consequence);
+
+// The field's index; a table without it is refused.
+int requireField(const Table& t, const QString& name);
 
 // The names of the pieces of a split payroll list: name.1, name.2, ...
 QStringList pieceNames(const QString& chosenName, int pieces);

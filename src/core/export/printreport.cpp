@@ -3,6 +3,7 @@
 #include "core/data/dberror.h"
 #include "core/data/names.h"
 #include "core/data/table.h"
+#include "core/export/bankfiles.h"
 
 #include <optional>
 
@@ -10,29 +11,9 @@ namespace bankprep {
 
 namespace {
 
-int fieldOf(const Table& t, const QString& name)
-{
-    const int f = t.fieldIndex(QStringView(name));
-    if (f < 0)
-        throw DbError(QStringLiteral("数据表“%1”中没有字段“%2”。").arg(t.tableName(), name));
-    return f;
-}
-
-// A stored amount, or nothing for NULL; anything else is refused, never guessed.
 std::optional<Money> amountAt(const Table& t, int row, int field, int position)
 {
-    const CellView c = t.cellAt(row, field);
-    if (c.isNull())
-        return std::nullopt;
-    if (c.tag == CellTag::Int)
-        return Money::fromUnits(c.toInt());
-    if (c.tag == CellTag::Text) {
-        if (auto m = Money::parse(c.data, c.size))
-            return m;
-    }
-    throw DbError(QStringLiteral("第%1行的金额“%2”不是有效的金额，未打印。")
-                      .arg(position)
-                      .arg(t.textAt(row, field)));
+    return storedAmount(t, row, field, position, QStringLiteral("未打印"));
 }
 
 void addToTotal(PrintReport& report, Money m)
@@ -63,6 +44,40 @@ QList<int> storedRows(Table& t, const QString& noun)
     return rows;
 }
 
+// The report's lines: per stored row its position, the texts of `before`, the amount (an
+// empty one shown empty, or as 0 when `emptyIsZero`, as the bank file writes it) and the
+// texts of `after`; the amounts summed into the total.
+void addLines(PrintReport& report, Table& t, const QStringList& before, bool emptyIsZero,
+              const QStringList& after)
+{
+    const auto fields = [&t](const QStringList& names) {
+        QList<int> f;
+        for (const QString& n : names)
+            f << requireField(t, n);
+        return f;
+    };
+    const QList<int> first = fields(before), last = fields(after);
+    const int amount = requireField(t, col::Amount);
+    const QList<int> rows = storedRows(t, report.noun);
+    report.lines.reserve(rows.size());
+    int position = 0;
+    for (int r : rows) {
+        ++position;
+        QStringList line{QString::number(position)};
+        for (int f : first)
+            line << t.textAt(r, f);
+        auto m = amountAt(t, r, amount, position);
+        if (!m && emptyIsZero)
+            m = Money();
+        if (m)
+            addToTotal(report, *m);
+        line << (m ? m->toDisplayString() : QString());
+        for (int f : last)
+            line << t.textAt(r, f);
+        report.lines << line;
+    }
+}
+
 } // namespace
 
 QString PrintReport::totalText() const
@@ -90,28 +105,8 @@ PrintReport paymentReport(Table& payments, const QString& payerAccount, QDate da
     report.columns = {{QStringLiteral("序号"), 2}, {col::PayeeName, 8},  {col::PayeeAccount, 7},
                       {col::PayeeBank, 7},         {col::PayeePlace, 4}, {col::Amount, 5, true},
                       {col::Purpose, 5},           {col::Remark, 5},     {col::Urgent, 3}};
-    const QList<int> text = {fieldOf(payments, col::PayeeName),
-                             fieldOf(payments, col::PayeeAccount),
-                             fieldOf(payments, col::PayeeBank), fieldOf(payments, col::PayeePlace)};
-    const int amount = fieldOf(payments, col::Amount);
-    const QList<int> after = {fieldOf(payments, col::Purpose), fieldOf(payments, col::Remark),
-                              fieldOf(payments, col::Urgent)};
-    const QList<int> rows = storedRows(payments, report.noun);
-    report.lines.reserve(rows.size());
-    int position = 0;
-    for (int r : rows) {
-        ++position;
-        QStringList line{QString::number(position)};
-        for (int f : text)
-            line << payments.textAt(r, f);
-        const auto m = amountAt(payments, r, amount, position);
-        if (m)
-            addToTotal(report, *m);
-        line << (m ? m->toDisplayString() : QString());
-        for (int f : after)
-            line << payments.textAt(r, f);
-        report.lines << line;
-    }
+    addLines(report, payments, {col::PayeeName, col::PayeeAccount, col::PayeeBank, col::PayeePlace},
+             false, {col::Purpose, col::Remark, col::Urgent});
     return report;
 }
 
@@ -126,22 +121,7 @@ PrintReport salaryReport(Table& salary, QDate date)
                       {col::EmployeeName, 5},
                       {col::CardNo, 8},
                       {QStringLiteral("实发工资"), 5, true}};
-    const QList<int> text = {fieldOf(salary, col::EmployeeNo), fieldOf(salary, col::EmployeeName),
-                             fieldOf(salary, col::CardNo)};
-    const int amount = fieldOf(salary, col::Amount);
-    const QList<int> rows = storedRows(salary, report.noun);
-    report.lines.reserve(rows.size());
-    int position = 0;
-    for (int r : rows) {
-        ++position;
-        QStringList line{QString::number(position)};
-        for (int f : text)
-            line << salary.textAt(r, f);
-        const Money m = amountAt(salary, r, amount, position).value_or(Money());
-        addToTotal(report, m);
-        line << m.toDisplayString();
-        report.lines << line;
-    }
+    addLines(report, salary, {col::EmployeeNo, col::EmployeeName, col::CardNo}, true, {});
     return report;
 }
 
