@@ -74,6 +74,8 @@ void TAppForm::setLoggedInControls(bool on)
     New->menuAction()->setEnabled(on);
     Export->setEnabled(on);
     Export->menuAction()->setEnabled(on);
+    for (QAction* print : {PrintPaymentsItem, PrintSalaryItem, FilePrint1})
+        print->setEnabled(on);
 }
 
 int TAppForm::currentPage() const

@@ -171,6 +171,7 @@ public:
     QAction* FileOpen1;     // 导入工资文件, Ctrl+O: the payroll import
     QAction* FileSave1;     // 导出, Ctrl+S: exports the list of the page shown
     QAction* FileSaveAs1;   // 另存为: as 导出
+    QAction* FilePrint1;    // 打印, Ctrl+P: prints the list of the page shown
     QAction* FileExit1;     // 退出: closes the program
     QAction* EditCut1;      // 剪切, Ctrl+X
     QAction* EditCopy1;     // 复制, Ctrl+C

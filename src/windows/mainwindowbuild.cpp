@@ -131,6 +131,7 @@ void TAppForm::buildActions()
         make(QStringLiteral("导入工资文件"), "FileOpen1", QKeySequence(Qt::CTRL | Qt::Key_O));
     FileSave1 = make(QStringLiteral("导出"), "FileSave1", QKeySequence(Qt::CTRL | Qt::Key_S));
     FileSaveAs1 = make(QStringLiteral("另存为"), "FileSaveAs1");
+    FilePrint1 = make(QStringLiteral("打印"), "FilePrint1", QKeySequence(Qt::CTRL | Qt::Key_P));
     FileExit1 = make(QStringLiteral("退出"), "FileExit1");
     EditCut1 = make(QStringLiteral("剪切"), "EditCut1", QKeySequence(Qt::CTRL | Qt::Key_X));
     EditCopy1 = make(QStringLiteral("复制"), "EditCopy1", QKeySequence(Qt::CTRL | Qt::Key_C));
@@ -206,9 +207,9 @@ void TAppForm::buildFileMenu(QMenuBar* bar)
     ExportCompany = menuItem(Export, QStringLiteral("往来账号"), "ExportCompany");
     File1->addSeparator();
     PrintPaymentsItem = menuItem(File1, QStringLiteral("打印支付清单"), "PrintPaymentsItem",
-                                 QStringLiteral("打印当前用户的支付指令，供签字审批"));
+                                 QStringLiteral("打印当前用户的支付指令，供签字审批（Ctrl+P）"));
     PrintSalaryItem = menuItem(File1, QStringLiteral("打印工资表"), "PrintSalaryItem",
-                               QStringLiteral("打印当前用户的工资表，供签字审批"));
+                               QStringLiteral("打印当前用户的工资表，供签字审批（Ctrl+P）"));
     File1->addSeparator();
     ExportLogItem = menuItem(File1, QStringLiteral("导出记录"), "ExportLogItem",
                              QStringLiteral("导出过的银行文件及其校验"));
@@ -283,6 +284,13 @@ void TAppForm::connectMenu()
     connect(PrintSalaryItem, &QAction::triggered, this, [this] {
         if (m_print)
             m_print->printSalary();
+    });
+    // Ctrl+P prints the list the page shows.
+    connect(FilePrint1, &QAction::triggered, this, [this] {
+        if (currentPage() == PaymentAddPage)
+            PrintPaymentsItem->trigger();
+        else if (currentPage() == SalaryPage)
+            PrintSalaryItem->trigger();
     });
     connect(ExportPayment, &QAction::triggered, this, [this] { FileSave1Execute(ExportPayment); });
     connect(ExportSalary, &QAction::triggered, this, [this] { FileSave1Execute(ExportSalary); });
