@@ -87,7 +87,8 @@ public:
     QStringList totalRow() const
     {
         QStringList cells(m_report.columns.size());
-        cells[1] = QStringLiteral("合计");
+        if (cells.size() > 1)
+            cells[1] = QStringLiteral("合计"); // under the first text after the line number
         for (int i = 0; i < m_report.columns.size(); ++i) {
             if (m_report.columns[i].amount)
                 cells[i] = m_report.total.toDisplayString();
@@ -116,10 +117,12 @@ public:
         return drawRow(p, y, headings(), m_bold, true);
     }
 
+    // Draws a row of the table at `y` (of height `h` when known) and returns its bottom.
     double drawRow(QPainter& p, double y, const QStringList& cells, const QFont& font,
-                   bool heading = false) const
+                   bool heading = false, double h = -1) const
     {
-        const double h = rowHeight(cells, font);
+        if (h < 0)
+            h = rowHeight(cells, font);
         p.setFont(font);
         for (int i = 0; i < m_columns.size(); ++i) {
             const QRectF cell(m_columns[i].left(), y, m_columns[i].width(), h);
@@ -233,7 +236,7 @@ void paintReport(const PrintReport& report, QPagedPaintDevice& device)
             const qsizetype end =
                 n + 1 < pages.firstLine.size() ? pages.firstLine[n + 1] : report.lines.size();
             for (qsizetype i = pages.firstLine[n]; i < end; ++i)
-                y = layout.drawRow(p, y, report.lines[i], layout.text());
+                y = layout.drawRow(p, y, report.lines[i], layout.text(), false, heights[i]);
         }
         if (n + 1 == pages.pages())
             layout.drawClosing(p, y);
