@@ -201,6 +201,27 @@ private slots:
         }
         QVERIFY(cells >= 12);
 
+        // A drop-down without typing (the payee's classification) searches by the
+        // characters the input method gives, and the choice is stored.
+        execSql(ws->path(),
+                QStringLiteral("insert into CompanyType(type) values ('客户'), ('供应商')"));
+        dm().ATCompanyType->requery();
+        form().CompanyMaintainClick();
+        DBGrid* payees = form().DBGridCompany;
+        company().first();
+        payees->setCurrentIndex(cell(payees, company().currentRow(), u"CompanyType"));
+        payees->setFocus();
+        compose(QStringLiteral("gong"), QStringLiteral("供"));
+        auto* classification = qobject_cast<QComboBox*>(QApplication::focusWidget());
+        QVERIFY(classification && classification->testAttribute(Qt::WA_InputMethodEnabled));
+        QCOMPARE(classification->currentText(), QStringLiteral("供应商"));
+        key(Qt::Key_Tab);
+        form().DBNavigatorCompany->button(DBNavigator::Post)->click();
+        QCOMPARE(db(QStringLiteral("select t.type from Company c join CompanyType t on t.type_id = "
+                                   "c.账号分类 order by c.rowid limit 1"))
+                     .toString(),
+                 QStringLiteral("供应商"));
+
         form().PaymentAddClick();
         form().ShowAddition1->setChecked(true);
         form().ShowAddition1Execute();

@@ -1,6 +1,7 @@
 #include "controls/lookupcombo.h"
 
 #include <QHeaderView>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QStandardItemModel>
 #include <QTableView>
@@ -91,6 +92,25 @@ void LookupCombo::keyPressEvent(QKeyEvent* event)
         m_search.chop(1);
     else
         m_search += typed;
+    searchTyped();
+}
+
+void LookupCombo::inputMethodEvent(QInputMethodEvent* event)
+{
+    // Chinese typed through an input method arrives as its characters, not as keys: they
+    // narrow the search as typed keys do (the pinyin being composed does not).
+    if (isEditable()) {
+        QComboBox::inputMethodEvent(event);
+        return;
+    }
+    if (event->commitString().isEmpty())
+        return;
+    m_search += event->commitString();
+    searchTyped();
+}
+
+void LookupCombo::searchTyped()
+{
     if (m_opensOnTyping && !view()->isVisible()) {
         search();
         showPopup(); // the list takes the next keys
@@ -99,6 +119,15 @@ void LookupCombo::keyPressEvent(QKeyEvent* event)
     if (m_search.isEmpty())
         return;
     search();
+}
+
+void LookupCombo::focusInEvent(QFocusEvent* event)
+{
+    // A box without typing still takes an input method's characters for its search
+    // (QComboBox turns the input method off when it is not editable).
+    if (!isEditable())
+        setAttribute(Qt::WA_InputMethodEnabled);
+    QComboBox::focusInEvent(event);
 }
 
 void LookupCombo::search()

@@ -11,8 +11,9 @@ namespace bankprep {
 
 // A drop-down over the rows of a table, listed in titled columns with grid lines. One
 // column is shown in the box and searched as the clerk types (for a box without typing:
-// each key narrows the search, backspace takes the last key back); each row writes its
-// value. Where `clearable`, the clear key (Delete) empties the choice.
+// each key, or the characters an input method gives, narrows the search, backspace
+// takes the last key back); each row writes its value. Where `clearable`, the clear key
+// (Delete) empties the choice.
 class LookupCombo : public QComboBox
 {
     Q_OBJECT
@@ -36,11 +37,15 @@ public:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    void inputMethodEvent(QInputMethodEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
 
 private:
     void choose(int row);
     void search();
+    // After a key or an input method's characters: searches, or opens the list.
+    void searchTyped();
 
     QStandardItemModel* m_model;
     QTableView* m_list;

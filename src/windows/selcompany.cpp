@@ -26,6 +26,9 @@ TFrmSelCompany::TFrmSelCompany(TDataModule2& dm, QWidget* parent) : QDialog(pare
     ComboType = new QComboBox(this);
     ComboType->setObjectName(QStringLiteral("ComboType"));
     ComboType->setEditable(false);
+    // Qt's box finds a classification by the characters an input method gives, once the
+    // input method may serve it (a box without typing turns it off).
+    ComboType->setAttribute(Qt::WA_InputMethodEnabled);
     ComboType->setMinimumWidth(160);
     auto column = [](const QString& field, int width, const char* title) {
         GridColumn c;
