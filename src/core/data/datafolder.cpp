@@ -64,7 +64,7 @@ void enterDataFolder(const QString& folder)
     const QString shown = QDir::toNativeSeparators(QFileInfo(folder).absoluteFilePath());
     const QFileInfo info(folder);
     if (info.exists() && !info.isDir())
-        throw DbError(QStringLiteral("数据文件夹“%1”不是文件夹，程序无法启动。").arg(shown));
+        throw DbError(QStringLiteral("“%1”不是文件夹，不能用作数据文件夹，程序无法启动。").arg(shown));
     if (!info.exists()) {
         // The parents as the platform makes them; the folder itself for its owner only:
         // it holds the payments and every backup.
