@@ -34,6 +34,9 @@ QList<QVariantList> queryRows(const QString& dbPath, const QString& sql);
 QByteArray gbk(const char* utf8);
 // A file's bytes, or "<missing>".
 QByteArray readFile(const QString& path);
+// Writes a file for a test to read (an unwritable path shows as a missing file later);
+// returns the path.
+QString writeFile(const QString& path, const QByteArray& bytes);
 
 // The text of a PDF document as pdftotext reads it (poppler-utils), or "<no text: …>".
 QString pdfText(const QString& path);

@@ -30,11 +30,7 @@ class TestImportToolsWindow : public QObject, GuiFixture
 
     QString writeFile(const char* name, const QByteArray& bytes)
     {
-        const QString path = ws->path(QString::fromLatin1(name));
-        QFile f(path);
-        if (f.open(QIODevice::WriteOnly))
-            f.write(bytes);
-        return path;
+        return testutil::writeFile(ws->path(QString::fromLatin1(name)), bytes);
     }
     int payments() const
     {

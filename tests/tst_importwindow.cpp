@@ -27,11 +27,7 @@ class TestImportWindow : public QObject, GuiFixture
 
     QString writeFile(const char* name, const QByteArray& bytes)
     {
-        const QString path = ws->path(QString::fromLatin1(name));
-        QFile f(path);
-        if (f.open(QIODevice::WriteOnly))
-            f.write(bytes);
-        return path;
+        return testutil::writeFile(ws->path(QString::fromLatin1(name)), bytes);
     }
 
 private slots:
